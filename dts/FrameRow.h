@@ -1,0 +1,23 @@
+// One row of the frame list: a point where the stream's format changes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct FrameRow {
+    uint64_t nOffset = 0;     // byte position of the frame's start, as the input stream counts it
+    int64_t nFrame = 0;       // frame index within its file, from 0
+    std::string strBitrate;   // FormatBitRateLabel
+    std::string strFormat;    // FormatStreamTypeLabel
+    std::string strChannels;  // FormatChannelLabel, plus "+LFE"
+    int32_t nFrameSize = 0;   // bytes from the frame's start to the end of its body
+    std::string strDialNorm;  // FormatDialNormLabel
+    bool bCRC = false;        // the frame as read carries a header CRC
+
+    // The cell texts exactly as the frame list shows them, in column order.
+    static constexpr int kColumns = 8;
+    std::string CellText(int column) const;
+};
+
+// The headings of the frame list, in column order.
+extern const char* const kFrameListHeadings[FrameRow::kColumns];

@@ -1,0 +1,17 @@
+// Turns coded DTS core header fields into the short texts the lists show.
+// Stateless; every function returns a new string that the caller owns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Targeted bit rate in kbit/s by RATE (0..31), e.g. "1411.2", "open", "Loss-less".
+std::string FormatBitRateLabel(uint32_t rate);
+// Channel arrangement by AMODE; codes outside 0..15 (and negative ones) give "User defined".
+std::string FormatChannelLabel(int32_t amode);
+// "<type> <bits>/<rate>", e.g. "DTS 24/48", "DTS ES Matrix 6.1 16/48".
+std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t sfreq);
+// Dialog normalisation as "-%d dB".
+std::string FormatDialNormLabel(uint32_t vernum, uint32_t dialNorm);
+// Sample rate in kHz, doubled when bit 1 of EXT_AUDIO_ID is set; "%d" when whole, else "%f".
+std::string FormatSampleRateLabel(uint32_t sfreq, uint32_t extAudioId);

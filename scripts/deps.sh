@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The one list of system packages Kestrune needs on Debian 12, installed with apt-get
+# when any is missing. Sourced by run.sh and test.sh.
+set -euo pipefail
+
+KESTRUNE_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev
+  qt6-base-dev libgl-dev
+  ffmpeg
+  xvfb xauth
+)
+
+kestrune_install_deps() {
+  local missing=()
+  for p in "${KESTRUNE_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing missing packages: ${missing[*]}" >&2
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then sudo="sudo"; else
+      echo "error: packages missing (${missing[*]}) and not root; install them with apt-get" >&2
+      return 1
+    fi
+  fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
