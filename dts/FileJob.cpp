@@ -1,1 +1,113 @@
-// placeholder, replaced by the implementation
+// One file of a batch, shared by the dialog and the command line.
+#include "dts/FileJob.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "dts/FrameLoop.h"
+#include "stream/BitStream.h"
+#include "stream/OutBitStream.h"
+
+namespace {
+
+// Paths travel through the core as UTF-8; std::filesystem needs to be told so on Windows.
+std::filesystem::path PathFromUtf8(const std::string& strPath)
+{
+    return std::filesystem::path(std::u8string(strPath.begin(), strPath.end()));
+}
+
+// Closes the input on every way out, exceptions included.
+class CInputCloser {
+public:
+    explicit CInputCloser(CBitStream& in) : m_In(in) {}
+    ~CInputCloser() { m_In.Close(); }
+
+private:
+    CBitStream& m_In;
+};
+
+} // namespace
+
+std::string CFileJob::OutputPathFor(const std::string& strInputPath)
+{
+    return strInputPath + ".fixed.dts";
+}
+
+const char* CFileJob::StateText(EState eState)
+{
+    switch (eState) {
+    case EState::Done:
+        return "done";
+    case EState::CannotOpenInput:
+        return "error: cannot open input";
+    case EState::CannotCreateOutput:
+        return "error: cannot create output";
+    case EState::WriteFailed:
+        return "error: write failed";
+    }
+    return "done";
+}
+
+std::string CFileJob::DescribeInputProblem(const std::string& strPath)
+{
+    std::error_code ec;
+    const std::filesystem::path path = PathFromUtf8(strPath);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "the file does not exist";
+    if (ec)
+        return ec.message();
+    if (status.type() == std::filesystem::file_type::directory)
+        return "it is a directory";
+    if (status.type() != std::filesystem::file_type::regular)
+        return "it is not a regular file";
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe)
+        return "it cannot be read (permission denied?)";
+    return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
+}
+
+CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                               const std::string& strInputPath, const std::string& strOutputPath,
+                               int64_t nInputSize, bool bRebuild, int nBatchRow)
+{
+    Result result;
+    if (!inStream.Open(strInputPath)) {
+        result.eState = EState::CannotOpenInput;
+        result.strError = DescribeInputProblem(strInputPath);
+        return result;
+    }
+    CInputCloser inputCloser(inStream);
+
+    if (bRebuild && !outStream.Open(strOutputPath)) {
+        result.eState = EState::CannotCreateOutput;
+        std::error_code ec;
+        const std::filesystem::path dir = PathFromUtf8(strOutputPath).parent_path();
+        if (!dir.empty() && !std::filesystem::is_directory(dir, ec))
+            result.strError = "its folder does not exist";
+        else
+            result.strError = "the file cannot be created (read-only folder or no permission?)";
+        return result;
+    }
+
+    CFrameLoop loop(host, inStream, outStream);
+    result.nFrames = loop.ParseFile(nBatchRow, nInputSize);
+    outStream.Close();
+
+    if (bRebuild) {
+        if (outStream.HasWriteError()) {
+            // A short output must not be left behind looking complete. Only a plain file is
+            // removed: an output path that names a device or a link is never deleted.
+            std::error_code ec;
+            const std::filesystem::path output = PathFromUtf8(strOutputPath);
+            if (std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
+                std::filesystem::remove(output, ec);
+            result.eState = EState::WriteFailed;
+            result.strError = "writing the output failed (disk full?); the incomplete output was removed";
+        } else {
+            result.bOutputWritten = true;
+        }
+    }
+    return result;
+}

@@ -17,12 +17,15 @@ public:
         EState eState = EState::Done;
         int64_t nFrames = 0;     // frames handled by the loop
         bool bOutputWritten = false; // an output file was created and kept
+        std::string strError;    // for a failure: the cause in plain English, naming no file
     };
 
     // The output path of an input: its full path followed by ".fixed.dts".
     static std::string OutputPathFor(const std::string& strInputPath);
     // The state texts the batch list and the command line show.
     static const char* StateText(EState eState);
+    // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
+    static std::string DescribeInputProblem(const std::string& strPath);
 
     // Processes one file. With bRebuild the output is created before the loop reads anything;
     // an output whose writing failed is removed, so nothing short is left looking complete.

@@ -1,1 +1,37 @@
-// placeholder, replaced by the implementation
+// Cell texts of a frame-list row, exactly as the dialog and the command line show them.
+#include "dts/FrameRow.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+const char* const kFrameListHeadings[FrameRow::kColumns] = {
+    "Offset", "Frame", "Bitrate", "Format", "Channels", "FrameSize", "DiagNorm", "CRC"};
+
+std::string FrameRow::CellText(int column) const
+{
+    char text[64];
+    switch (column) {
+    case 0:
+        // Eight upper-case hex digits below 4 GiB; larger offsets simply grow more digits.
+        std::snprintf(text, sizeof text, "%8.8" PRIX64, nOffset);
+        return text;
+    case 1:
+        std::snprintf(text, sizeof text, "%8.8" PRId64, nFrame);
+        return text;
+    case 2:
+        return strBitrate;
+    case 3:
+        return strFormat;
+    case 4:
+        return strChannels;
+    case 5:
+        std::snprintf(text, sizeof text, "%d bytes", static_cast<int>(nFrameSize));
+        return text;
+    case 6:
+        return strDialNorm;
+    case 7:
+        return bCRC ? "YES" : "NO";
+    default:
+        return std::string();
+    }
+}

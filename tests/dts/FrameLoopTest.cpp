@@ -1,1 +1,384 @@
-// placeholder, replaced by the tests
+// Frame loop on hand-built frames: the change test, frame lengths, the ways a file ends,
+// the removal options, stopping, and write failures.
+#include <gtest/gtest.h>
+
+#include "dts/FileJob.h"
+#include "dts/FrameLoop.h"
+#include "stream/BitStream.h"
+#include "stream/OutBitStream.h"
+#include "support/TestFiles.h"
+#include "dts/RecorderHost.h"
+#include "dts/SyntheticFrames.h"
+
+namespace {
+
+struct LoopRun {
+    CRecorderHost host;
+    int64_t nFrames = 0;
+    std::vector<uint8_t> output;
+};
+
+// Writes `stream` to a file and walks it with the given options; the output is read back when rebuilding.
+void Walk(LoopRun& run, const std::vector<uint8_t>& stream, int nBatchRow = 0)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("in.dts");
+    const std::string out = dir.Path("out.dts");
+    WriteFileBytes(in, stream);
+    CBitStream inStream;
+    COutBitStream outStream;
+    ASSERT_TRUE(inStream.Open(in));
+    if (run.host.bRebuild) {
+        ASSERT_TRUE(outStream.Open(out));
+    }
+    CFrameLoop loop(run.host, inStream, outStream);
+    run.nFrames = loop.ParseFile(nBatchRow, static_cast<int64_t>(stream.size()));
+    EXPECT_FALSE(outStream.IsOpen()) << "the loop closes the output";
+    EXPECT_EQ(run.host.nWaitDepth, 0) << "the cursor is restored";
+    inStream.Close();
+    if (run.host.bRebuild)
+        run.output = ReadFileBytes(out);
+}
+
+std::vector<uint8_t> Repeat(const FrameSpec& spec, int n)
+{
+    std::vector<uint8_t> s;
+    for (int i = 0; i < n; ++i)
+        Append(s, MakeFrame(spec));
+    return s;
+}
+
+} // namespace
+
+// A steady stream gives one row; the change test watches exactly SFREQ, RATE, AMODE, the
+// frame length, DIALNORM and HCRC, so other fields that change labels start no row.
+TEST(FrameLoop, ReportsOnlyChangesOfTheSixWatchedValues)
+{
+    FrameSpec a;
+    std::vector<uint8_t> s = Repeat(a, 3);                         // frames 0-2
+    FrameSpec pcmr = a;
+    pcmr.pcmr = 6;                                                   // label differs, not watched
+    Append(s, MakeFrame(pcmr));                                      // frame 3: no row
+    FrameSpec vern = a;
+    vern.vernum = 6;                                                 // not watched
+    Append(s, MakeFrame(vern));                                      // frame 4: no row
+    FrameSpec dial = a;
+    dial.dialnorm = 5;
+    Append(s, MakeFrame(dial));                                      // frame 5: row
+    Append(s, MakeFrame(a));                                         // frame 6: row (back)
+    FrameSpec bigger = a;
+    bigger.fsize = 120;
+    Append(s, MakeFrame(bigger));                                    // frame 7: row
+    FrameSpec rate = bigger;
+    rate.rate = 24;
+    Append(s, MakeFrame(rate));                                      // frame 8: row
+    FrameSpec amode = rate;
+    amode.amode = 9;
+    amode.lff = 1;
+    Append(s, MakeFrame(amode));                                     // frame 9: row
+    FrameSpec sfreq = amode;
+    sfreq.sfreq = 8;
+    sfreq.lff = 3;
+    Append(s, MakeFrame(sfreq));                                     // frame 10: row
+
+    LoopRun run;
+    Walk(run, s, 4);
+    EXPECT_EQ(run.nFrames, 11);
+    EXPECT_EQ(run.host.nCurrentFrame, 10);
+    ASSERT_EQ(run.host.rows.size(), 7u);
+    const auto& r = run.host.rows;
+    EXPECT_EQ(r[0].CellText(0), "00000000");
+    EXPECT_EQ(r[0].CellText(1), "00000000");
+    EXPECT_EQ(r[0].CellText(2), "768");
+    EXPECT_EQ(r[0].CellText(3), "DTS 16/48");
+    EXPECT_EQ(r[0].CellText(4), "L+R (stereo)");
+    EXPECT_EQ(r[0].CellText(5), "100 bytes");
+    EXPECT_EQ(r[0].CellText(6), "-0 dB");
+    EXPECT_EQ(r[0].CellText(7), "NO");
+    EXPECT_EQ(r[1].nFrame, 5);
+    EXPECT_EQ(r[1].nOffset, 500u);
+    EXPECT_EQ(r[1].CellText(0), "000001F4");
+    EXPECT_EQ(r[1].strDialNorm, "-5 dB");
+    EXPECT_EQ(r[2].nFrame, 6);
+    EXPECT_EQ(r[3].nFrame, 7);
+    EXPECT_EQ(r[3].CellText(5), "121 bytes");
+    EXPECT_EQ(r[4].nFrame, 8);
+    EXPECT_EQ(r[4].strBitrate, "1536");
+    EXPECT_EQ(r[5].nFrame, 9);
+    EXPECT_EQ(r[5].strChannels, "C+L+R+SL+SR+LFE");
+    EXPECT_EQ(r[6].nFrame, 10);
+    EXPECT_EQ(r[6].strFormat, "DTS 16/44.100000");
+    EXPECT_EQ(r[6].strChannels, "C+L+R+SL+SR") << "LFF 3 gives the bare label";
+    EXPECT_EQ(run.host.detectedFormats.size(), 1u);
+    ASSERT_EQ(run.host.detectedFormats[4].size(), 1u) << "only the first row fills Detected Format";
+    EXPECT_EQ(run.host.detectedFormats[4][0], "DTS 16/48");
+}
+
+// With a CRC present, any change of HCRC starts a row even though every label stays the same.
+TEST(FrameLoop, HcrcChangeStartsARowWithUnchangedLabels)
+{
+    FrameSpec a;
+    a.cpf = true;
+    a.hcrc = 0x1234;
+    std::vector<uint8_t> s = Repeat(a, 2);
+    FrameSpec b = a;
+    b.hcrc = 0x1235;
+    Append(s, MakeFrame(b));
+    LoopRun run;
+    Walk(run, s);
+    ASSERT_EQ(run.host.rows.size(), 2u);
+    EXPECT_EQ(run.host.rows[1].nFrame, 2);
+    EXPECT_EQ(run.host.rows[1].CellText(7), "YES");
+    for (int c = 2; c <= 6; ++c)
+        EXPECT_EQ(run.host.rows[0].CellText(c), run.host.rows[1].CellText(c));
+}
+
+// Frame lengths: RATE 29 frames take FSIZE bytes, others FSIZE + 1; a frame cut short by the end
+// of the input is reported with the bytes present but never written.
+TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
+{
+    FrameSpec open;
+    open.rate = 29;
+    open.fsize = 100;
+    std::vector<uint8_t> s = Repeat(open, 2);
+    FrameSpec normal;
+    normal.fsize = 100;
+    const std::vector<uint8_t> whole = [&] { auto w = s; Append(w, MakeFrame(normal)); return w; }();
+    Append(s, MakeFrame(normal));
+    std::vector<uint8_t> last = MakeFrame(normal);
+    last.resize(40);
+    Append(s, last);
+
+    LoopRun run;
+    run.host.bRebuild = true;
+    Walk(run, s);
+    EXPECT_EQ(run.nFrames, 4) << "the cut-short frame is counted";
+    ASSERT_EQ(run.host.rows.size(), 3u);
+    EXPECT_EQ(run.host.rows[0].nFrameSize, 100);
+    EXPECT_EQ(run.host.rows[0].strBitrate, "open");
+    EXPECT_EQ(run.host.rows[1].nOffset, 200u);
+    EXPECT_EQ(run.host.rows[1].nFrameSize, 101);
+    EXPECT_EQ(run.host.rows[2].nOffset, 301u);
+    EXPECT_EQ(run.host.rows[2].nFrameSize, 40);
+    EXPECT_EQ(run.output, whole) << "the output ends with the last complete frame";
+}
+
+// The three quiet ends of a file: no sync at the start, garbage after the last frame, a header
+// cut short, and a header whose FSIZE is below its own length (nothing reported, written or counted).
+TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
+{
+    {
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, {0xFE, 0x7F, 0x01, 0x80, 0x00, 0x00, 0x00, 0x00});
+        EXPECT_EQ(run.nFrames, 0);
+        EXPECT_TRUE(run.host.rows.empty());
+        EXPECT_TRUE(run.host.detectedFormats.empty());
+        EXPECT_TRUE(run.output.empty()) << "an empty output file";
+        EXPECT_EQ(run.host.nCurrentFrame, -1);
+    }
+    {
+        LoopRun run;
+        Walk(run, {});
+        EXPECT_EQ(run.nFrames, 0);
+        EXPECT_EQ(run.host.progress, std::vector<int>({0, 0}));
+    }
+    FrameSpec a;
+    const std::vector<uint8_t> two = Repeat(a, 2);
+    for (size_t cut = 1; cut < 13; ++cut) {
+        std::vector<uint8_t> s = two;
+        const std::vector<uint8_t> third = MakeFrame(a);
+        s.insert(s.end(), third.begin(), third.begin() + static_cast<long>(cut));
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, s);
+        EXPECT_EQ(run.nFrames, 2) << "header cut after " << cut << " bytes";
+        EXPECT_EQ(run.output, two);
+    }
+    {
+        std::vector<uint8_t> s = two;
+        Append(s, {0x7F, 0xFE, 0x80, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, s);
+        EXPECT_EQ(run.nFrames, 2);
+        EXPECT_EQ(run.output, two);
+    }
+    for (uint32_t fsize : {0u, 5u, 11u}) {
+        std::vector<uint8_t> s = two;
+        FrameSpec tiny = a;
+        tiny.fsize = fsize;
+        tiny.dialnorm = 3; // would start a row if it were taken
+        Append(s, MakeFrame(tiny));
+        Append(s, two);
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, s);
+        EXPECT_EQ(run.nFrames, 2) << "FSIZE " << fsize;
+        EXPECT_EQ(run.host.rows.size(), 1u);
+        EXPECT_EQ(run.output, two);
+    }
+    {
+        // FSIZE 12 is one below the header length: an empty body, a 13-byte frame.
+        FrameSpec edge = a;
+        edge.fsize = 12;
+        std::vector<uint8_t> s = MakeFrame(edge);
+        ASSERT_EQ(s.size(), 13u);
+        Append(s, two);
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, s);
+        EXPECT_EQ(run.nFrames, 3);
+        EXPECT_EQ(run.host.rows[0].nFrameSize, 13);
+        EXPECT_EQ(run.output, s);
+    }
+}
+
+// "Remove CRC" drops HCRC, clears CPF and lowers FSIZE by 2, so every rebuilt frame is as long as
+// its FSIZE says; rows still describe the frames as read. Frames without a CRC pass unchanged.
+TEST(FrameLoop, RemoveCrcWritesConsistentFrames)
+{
+    FrameSpec plain;
+    plain.fsize = 200;
+    std::vector<uint8_t> original = Repeat(plain, 3);
+    FrameSpec other = plain;
+    other.dialnorm = 4;
+    Append(original, MakeFrame(other));
+    const std::vector<uint8_t> withCrc = InsertHeaderCrc(original);
+
+    LoopRun run;
+    run.host.bRebuild = true;
+    run.host.bRemoveCRC = true;
+    Walk(run, withCrc);
+    EXPECT_EQ(run.output, original);
+    ASSERT_GE(run.host.rows.size(), 1u);
+    EXPECT_EQ(run.host.rows[0].CellText(7), "YES");
+    EXPECT_EQ(run.host.rows[0].nFrameSize, 203);
+    // InsertHeaderCrc gives every frame its own HCRC, so every frame is a row.
+    EXPECT_EQ(run.host.rows.size(), 4u);
+
+    LoopRun noCrc;
+    noCrc.host.bRebuild = true;
+    noCrc.host.bRemoveCRC = true;
+    Walk(noCrc, original);
+    EXPECT_EQ(noCrc.output, original);
+}
+
+// "Remove Dialog Normalization" writes VERNUM 7 and DIALNORM 0, shows "-0 dB", and hides DIALNORM
+// changes from the change test, whether or not the stream is rebuilt.
+TEST(FrameLoop, RemoveDialNormNeutralisesFramesAndRows)
+{
+    FrameSpec a;
+    a.vernum = 6;
+    a.dialnorm = 9;
+    std::vector<uint8_t> s = Repeat(a, 2);
+    FrameSpec b = a;
+    b.dialnorm = 2;
+    Append(s, MakeFrame(b));
+
+    for (bool bRebuild : {true, false}) {
+        LoopRun run;
+        run.host.bRebuild = bRebuild;
+        run.host.bRemoveDialNorm = true;
+        Walk(run, s);
+        ASSERT_EQ(run.host.rows.size(), 1u) << "a DIALNORM change alone starts no row";
+        EXPECT_EQ(run.host.rows[0].strDialNorm, "-0 dB");
+        if (!bRebuild)
+            continue;
+        ASSERT_EQ(run.output.size(), s.size());
+        for (size_t start : SplitFrames(run.output)) {
+            EXPECT_EQ(GetVernum(run.output, start), 7u);
+            EXPECT_EQ(GetDialNorm(run.output, start), 0u);
+        }
+        // Everything but those two fields is as read.
+        std::vector<uint8_t> expected = s;
+        for (size_t start : SplitFrames(expected)) {
+            SetVernum(expected, start, 7);
+            SetDialNorm(expected, start, 0);
+        }
+        EXPECT_EQ(run.output, expected);
+    }
+    LoopRun keep;
+    Walk(keep, s);
+    ASSERT_EQ(keep.host.rows.size(), 2u);
+    EXPECT_EQ(keep.host.rows[0].strDialNorm, "-25 dB");
+    EXPECT_EQ(keep.host.rows[1].strDialNorm, "-18 dB");
+}
+
+// Stop: the frame in progress is completed and written, then the loop ends at the top of the
+// next frame and closes the output. Options are read per frame.
+TEST(FrameLoop, StopCompletesTheCurrentFrameAndOptionsApplyPerFrame)
+{
+    FrameSpec a;
+    const std::vector<uint8_t> s = Repeat(a, 5);
+    LoopRun run;
+    run.host.bRebuild = true;
+    run.host.onDispatch = [&](int n) {
+        if (n == 2)
+            run.host.bStop = true; // as if Quit were dispatched while frame 1 starts
+    };
+    run.host.bStop = true;         // a stale flag is cleared at the start of the file
+    Walk(run, s);
+    EXPECT_EQ(run.nFrames, 2);
+    EXPECT_EQ(run.output, Repeat(a, 2));
+
+    LoopRun late;
+    late.host.onDispatch = [&](int n) { late.host.bRebuild = n >= 3; };
+    CTempDir dir;
+    WriteFileBytes(dir.Path("in"), s);
+    CBitStream in;
+    COutBitStream out;
+    ASSERT_TRUE(in.Open(dir.Path("in")));
+    ASSERT_TRUE(out.Open(dir.Path("out")));
+    CFrameLoop(late.host, in, out).ParseFile(0, static_cast<int64_t>(s.size()));
+    EXPECT_EQ(ReadFileBytes(dir.Path("out")).size(), 3 * a.fsize + 3) << "frames 2, 3 and 4 only";
+}
+
+// Progress runs from 0 to 100 over a plain stream; the frame list is emptied once per file.
+TEST(FrameLoop, ProgressAndStartOfFile)
+{
+    FrameSpec a;
+    LoopRun run;
+    run.host.rows.push_back(FrameRow{});
+    Walk(run, Repeat(a, 4));
+    EXPECT_EQ(run.host.nClears, 1);
+    EXPECT_EQ(run.host.nWaitBegins, 1);
+    EXPECT_EQ(run.host.rows.size(), 1u);
+    EXPECT_EQ(run.host.progress, std::vector<int>({0, 0, 25, 50, 75, 100}));
+}
+
+// A failed write is reported, the short output is removed, and only a plain file is removed.
+TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
+{
+    FrameSpec a;
+    CTempDir dir;
+    const std::string in = dir.Path("in.dts");
+    WriteFileBytes(in, Repeat(a, 50));
+    CRecorderHost host;
+    host.bRebuild = true;
+    CBitStream inStream;
+    COutBitStream outStream;
+    if (std::filesystem::exists("/dev/full")) {
+        const CFileJob::Result r = CFileJob::Run(host, inStream, outStream, in, "/dev/full", 5000, true, 0);
+        EXPECT_EQ(r.eState, CFileJob::EState::WriteFailed);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: write failed");
+        EXPECT_FALSE(r.bOutputWritten);
+        EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "a device is never removed";
+        EXPECT_EQ(host.rows.size(), 1u) << "the walk still reports the stream";
+    }
+    const CFileJob::Result missing =
+        CFileJob::Run(host, inStream, outStream, dir.Path("nope.dts"), dir.Path("nope.out"), 0, true, 0);
+    EXPECT_EQ(missing.eState, CFileJob::EState::CannotOpenInput);
+    EXPECT_EQ(missing.strError, "the file does not exist");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("nope.out"))) << "no output for an input that does not open";
+
+    const CFileJob::Result noDir =
+        CFileJob::Run(host, inStream, outStream, in, dir.Path("no/such/dir/out.dts"), 0, true, 0);
+    EXPECT_EQ(noDir.eState, CFileJob::EState::CannotCreateOutput);
+    EXPECT_STREQ(CFileJob::StateText(noDir.eState), "error: cannot create output");
+
+    const CFileJob::Result ok = CFileJob::Run(host, inStream, outStream, in, CFileJob::OutputPathFor(in), 5000, true, 0);
+    EXPECT_EQ(ok.eState, CFileJob::EState::Done);
+    EXPECT_TRUE(ok.bOutputWritten);
+    EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), ReadFileBytes(in));
+}

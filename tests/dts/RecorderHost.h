@@ -1,0 +1,49 @@
+// A frame-loop host for tests: records what the loop tells the window and answers with set options.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dts/IFrameLoopHost.h"
+
+class CRecorderHost : public IFrameLoopHost {
+public:
+    bool bRebuild = false;
+    bool bRemoveCRC = false;
+    bool bRemoveDialNorm = false;
+    // Called at every dispatch with the number of dispatches so far; may set bStop.
+    std::function<void(int)> onDispatch;
+
+    bool bStop = false;
+    int nWaitDepth = 0;
+    int nWaitBegins = 0;
+    int nClears = 0;
+    int nDispatches = 0;
+    std::vector<int> progress;
+    std::vector<FrameRow> rows;
+    std::map<int, std::vector<std::string>> detectedFormats;
+    int64_t nCurrentFrame = -1;
+
+    void BeginWaitCursor() override { ++nWaitDepth; ++nWaitBegins; }
+    void EndWaitCursor() override { --nWaitDepth; }
+    void SetProgressRange(int, int) override {}
+    void SetProgressPos(int nPos) override { progress.push_back(nPos); }
+    void ClearStop() override { bStop = false; }
+    bool IsStopSet() const override { return bStop; }
+    void ClearFrameList() override { ++nClears; rows.clear(); }
+    void DispatchPendingMessage() override
+    {
+        ++nDispatches;
+        if (onDispatch)
+            onDispatch(nDispatches);
+    }
+    bool IsRebuildStreamTicked() override { return bRebuild; }
+    bool IsRemoveDialNormTicked() override { return bRemoveDialNorm; }
+    bool IsRemoveCRCTicked() override { return bRemoveCRC; }
+    void SetDetectedFormat(int nBatchRow, const std::string& s) override { detectedFormats[nBatchRow].push_back(s); }
+    void SetCurrentFrame(int64_t nFrame) override { nCurrentFrame = nFrame; }
+    void AddFrameRow(const FrameRow& row) override { rows.push_back(row); }
+};
