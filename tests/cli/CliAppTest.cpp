@@ -1,0 +1,155 @@
+// kestrune-cli in process: options, the text table, the JSON document, states and exit codes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/CliApp.h"
+#include "dts/SyntheticFrames.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+struct CliRun {
+    int nExit = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    CliRun run;
+    run.nExit = CCliApp::Run(args, out, err, nullptr);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+std::vector<uint8_t> TwoFormats()
+{
+    FrameSpec a;
+    a.amode = 9;
+    a.lff = 1;
+    a.rate = 24;
+    a.fsize = 299;
+    std::vector<uint8_t> s;
+    for (int i = 0; i < 3; ++i)
+        Append(s, MakeFrame(a));
+    a.dialnorm = 12;
+    Append(s, MakeFrame(a));
+    return s;
+}
+
+} // namespace
+
+// Usage errors exit 2 with a message on stderr and process nothing.
+TEST(CliApp, UsageErrorsHelpAndVersion)
+{
+    CliRun none = RunCli({});
+    EXPECT_EQ(none.nExit, 2);
+    EXPECT_NE(none.err.find("no input file"), std::string::npos);
+    CliRun bad = RunCli({"--frobnicate", "x.dts"});
+    EXPECT_EQ(bad.nExit, 2);
+    EXPECT_NE(bad.err.find("--frobnicate"), std::string::npos);
+    EXPECT_TRUE(bad.out.empty());
+    CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.nExit, 0);
+    EXPECT_NE(help.out.find("--remove-dialnorm"), std::string::npos);
+    CliRun version = RunCli({"--version"});
+    EXPECT_EQ(version.nExit, 0);
+    EXPECT_NE(version.out.find("Kestrune V2.0"), std::string::npos);
+}
+
+// The JSON document carries the cell texts as the dialog shows them; a missing file fails with
+// its state and a message naming it, exit 1, while the other files are still processed.
+TEST(CliApp, JsonReportStatesAndExitCodes)
+{
+    CTempDir dir;
+    const std::string good = dir.Path("good.dts");
+    const std::vector<uint8_t> stream = TwoFormats();
+    WriteFileBytes(good, stream);
+    const std::string missing = dir.Path("missing.dts");
+
+    CliRun run = RunCli({"--json", missing, good});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.err.find(missing), std::string::npos);
+    EXPECT_NE(run.err.find("does not exist"), std::string::npos);
+    const nlohmann::json doc = nlohmann::json::parse(run.out);
+    ASSERT_EQ(doc["files"].size(), 2u);
+    const auto& f0 = doc["files"][0];
+    EXPECT_EQ(f0["file"], missing);
+    EXPECT_EQ(f0["state"], "error: cannot open input");
+    EXPECT_TRUE(f0["size"].is_null());
+    EXPECT_TRUE(f0["detected_format"].is_null());
+    EXPECT_TRUE(f0["output"].is_null());
+    const auto& f1 = doc["files"][1];
+    EXPECT_EQ(f1["state"], "done");
+    EXPECT_EQ(f1["size"], stream.size());
+    EXPECT_EQ(f1["detected_format"], "DTS 16/48");
+    EXPECT_EQ(f1["frames"], 4);
+    EXPECT_TRUE(f1["output"].is_null());
+    ASSERT_EQ(f1["rows"].size(), 2u);
+    const nlohmann::json expectedRow = {{"offset", "00000000"}, {"frame", "00000000"},
+                                        {"bitrate", "1536"}, {"format", "DTS 16/48"},
+                                        {"channels", "C+L+R+SL+SR+LFE"}, {"frame_size", "300 bytes"},
+                                        {"dialnorm", "-0 dB"}, {"crc", "NO"}};
+    EXPECT_EQ(f1["rows"][0], expectedRow);
+    EXPECT_EQ(f1["rows"][1]["offset"], "00000384");
+    EXPECT_EQ(f1["rows"][1]["frame"], "00000003");
+    EXPECT_EQ(f1["rows"][1]["dialnorm"], "-12 dB");
+    // Keys come in the documented order.
+    EXPECT_EQ(run.out.find("{\"files\":[{\"file\":"), 0u);
+}
+
+// --rebuild writes FILE.fixed.dts beside the input, replacing an old one; the removal options
+// change the rows without --rebuild.
+TEST(CliApp, RebuildWritesBesideTheInputAndOptionsChangeRows)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("movie.dts");
+    const std::vector<uint8_t> stream = TwoFormats();
+    WriteFileBytes(in, stream);
+    WriteFileBytes(in + ".fixed.dts", std::vector<uint8_t>(100000, 0xAA));
+
+    CliRun run = RunCli({"--rebuild", in});
+    EXPECT_EQ(run.nExit, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), stream);
+    EXPECT_NE(run.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames, output: " + in + ".fixed.dts"),
+              std::string::npos)
+        << run.out;
+    // The table: headings and cells aligned in columns.
+    std::istringstream lines(run.out);
+    std::string title, heading, row0, row1;
+    std::getline(lines, title);
+    std::getline(lines, heading);
+    std::getline(lines, row0);
+    std::getline(lines, row1);
+    EXPECT_EQ(heading.find("Offset"), 0u);
+    EXPECT_EQ(heading.find("Frame "), row0.find("00000000", 1));
+    EXPECT_EQ(heading.find("CRC"), row0.find("NO"));
+    EXPECT_EQ(heading.find("DiagNorm"), row1.find("-12 dB"));
+
+    CliRun neutral = RunCli({"--json", "--remove-dialnorm", in});
+    const nlohmann::json doc = nlohmann::json::parse(neutral.out);
+    EXPECT_EQ(doc["files"][0]["rows"].size(), 1u) << "a DIALNORM change alone starts no row";
+    EXPECT_EQ(doc["files"][0]["rows"][0]["dialnorm"], "-0 dB");
+    EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), stream) << "nothing written without --rebuild";
+}
+
+// An output that cannot be created fails that file, names the output, and exits 1.
+TEST(CliApp, OutputThatCannotBeCreated)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("a.dts");
+    WriteFileBytes(in, TwoFormats());
+    // A directory in the way of the output name makes creating it fail, even as root.
+    std::filesystem::create_directory(in + ".fixed.dts");
+    CliRun run = RunCli({"--rebuild", "--json", in});
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_NE(run.err.find(in + ".fixed.dts"), std::string::npos);
+    const nlohmann::json doc = nlohmann::json::parse(run.out);
+    EXPECT_EQ(doc["files"][0]["state"], "error: cannot create output");
+    EXPECT_TRUE(doc["files"][0]["output"].is_null());
+}
