@@ -1,0 +1,20 @@
+// A file that could not be opened to measure it: the path and the cause, in plain English.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+class CFileException : public std::runtime_error {
+public:
+    CFileException(const QString& strPath, const QString& strCause);
+
+    const QString& GetPath() const { return m_strPath; }
+    const QString& GetCause() const { return m_strCause; }
+    // The whole sentence a message box shows: names the file and says why.
+    QString GetMessage() const;
+
+private:
+    QString m_strPath;
+    QString m_strCause;
+};

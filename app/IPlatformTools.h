@@ -1,0 +1,22 @@
+// What the dialog needs of the platform beyond its own window: picking files and modal
+// message boxes. The application uses Qt's dialogs; tests use fakes that answer at once.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class IPlatformTools {
+public:
+    enum class EIcon { None, Stop };
+
+    virtual ~IPlatformTools() = default;
+
+    // Lets the user pick one or more existing files, offering the given filters (each a
+    // description followed by its patterns in parentheses, the first one selected).
+    // Appends their full paths in the picker's order; false when cancelled.
+    virtual bool PickFiles(QWidget* pParent, const QStringList& filters, QStringList& paths) = 0;
+    // A modal box with a single OK button; returns when the user closes it.
+    virtual void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) = 0;
+};

@@ -1,0 +1,21 @@
+// The application object: names and versions the program, and runs its one window.
+#pragma once
+
+#include <QApplication>
+
+class CKestruneApp : public QApplication {
+    Q_OBJECT
+public:
+    // The texts of the program's version block, also given to Qt as its metadata.
+    static constexpr const char* kVersion = "2.0.0.0";
+    static constexpr const char* kFileVersion = "2, 0, 0, 0";
+    static constexpr const char* kInternalName = "Kestrune";
+    static constexpr const char* kOriginalFilename = "Kestrune.EXE";
+    static constexpr const char* kFileDescription = "Application MFC Kestrune";
+    static constexpr const char* kProductName = "Application Kestrune";
+
+    CKestruneApp(int& argc, char** argv);
+
+    // Runs the main dialog until it ends. Returns false: there is nothing to run after it.
+    bool InitInstance();
+};

@@ -1,0 +1,390 @@
+// The main window: builds the template's controls, runs the batch and hosts the frame loop.
+#include "app/KestruneDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/FileException.h"
+#include "app/IPlatformTools.h"
+#include "app/ListView.h"
+#include "dts/FileJob.h"
+#include "dts/FrameLoop.h"
+
+namespace {
+
+const char* const kBatchListHeadings[] = {"Filename", "State", "Size", "Detected Format"};
+constexpr int kBatchColumnFilename = 0;
+constexpr int kBatchColumnState = 1;
+constexpr int kBatchColumnSize = 2;
+constexpr int kBatchColumnDetectedFormat = 3;
+constexpr int kInitialColumnWidth = 50;
+
+// Events are let through at most this often while a file is parsed: often enough for
+// Quit and the check boxes to answer at once, rarely enough to cost nothing per frame.
+constexpr qint64 kDispatchIntervalMs = 20;
+
+} // namespace
+
+// The images are compiled into a static library, whose initialiser a linker may drop.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(kestrune);
+}
+
+CKestruneDlg::CKestruneDlg(IPlatformTools& tools, QWidget* pParent)
+    : QDialog(pParent)
+    , m_Tools(tools)
+{
+    InitResources();
+    m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_32.png"), QSize(32, 32));
+    m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_16.png"), QSize(16, 16));
+    CreateControls();
+    InitMainDialog();
+}
+
+CKestruneDlg::~CKestruneDlg() = default;
+
+const QStringList& CKestruneDlg::FileFilters()
+{
+    static const QStringList filters = {
+        QStringLiteral("DTS Padded audio Files (*.dts)"),
+        QStringLiteral("DTS WAV audio Files (*.dtswav, *.wav)"),
+        QStringLiteral("DTS Compact audio Files (*.cpt)"),
+    };
+    return filters;
+}
+
+QRect CKestruneDlg::DialogUnitsToPixels(int x, int y, int cx, int cy) const
+{
+    auto horz = [this](int n) { return (n * m_nBaseUnitX * 2 + 4) / 8; };
+    auto vert = [this](int n) { return (n * m_nBaseUnitY * 2 + 8) / 16; };
+    // Each edge is converted on its own, as Windows maps a dialog rectangle.
+    return QRect(QPoint(horz(x), vert(y)), QPoint(horz(x + cx) - 1, vert(y + cy) - 1));
+}
+
+void CKestruneDlg::CreateControls()
+{
+    setWindowTitle(QStringLiteral("Kestrune V2.0"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // Dialog units as Windows reckons them: a quarter of the font's average character
+    // width across, an eighth of its height down.
+    const QFontMetrics metrics(font());
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_nBaseUnitX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    m_nBaseUnitY = metrics.height();
+    setFixedSize(DialogUnitsToPixels(0, 0, 382, 301).size());
+
+    auto place = [this](QWidget* pControl, int x, int y, int cx, int cy) {
+        pControl->setGeometry(DialogUnitsToPixels(x, y, cx, cy));
+    };
+    auto checkBox = [this, &place](const char* pszText, int x, int y, int cx, int cy) {
+        auto* pBox = new QCheckBox(QString::fromLatin1(pszText), this);
+        place(pBox, x, y, cx, cy);
+        return pBox;
+    };
+    auto staticText = [this, &place](const QString& strText, int x, int y, int cx, int cy) {
+        auto* pLabel = new QLabel(strText, this);
+        pLabel->setTextFormat(Qt::PlainText);
+        pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        place(pLabel, x, y, cx, cy);
+        return pLabel;
+    };
+
+    // Created in template order, which Qt also takes as the tab order.
+    m_ctlAddFile = new QPushButton(QStringLiteral("Add DTS file..."), this);
+    place(m_ctlAddFile, 160, 80, 55, 14);
+    m_ctlAddFile->setDefault(true);
+    m_ctlFrameList = new CListView(this);
+    place(m_ctlFrameList, 7, 223, 368, 71);
+    staticText(QStringLiteral("Current Frame:"), 7, 206, 48, 9);
+    m_ctlCurrentFrame = staticText(QString(), 60, 206, 48, 9);
+    m_ctlOutputName = staticText(QString(), 60, 110, 315, 12);
+    m_ctlOutputName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_ctlOutputName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_ctlSwapWord = checkBox("Swap Word", 300, 55, 64, 9);
+    m_ctlSwapWord->setVisible(false);
+    m_ctlSwapWord->setEnabled(false);
+    staticText(QStringLiteral("Batch list:"), 5, 110, 48, 9);
+    m_ctlStartBatch = new QPushButton(QStringLiteral("Start Batch"), this);
+    place(m_ctlStartBatch, 220, 80, 55, 14);
+    m_ctlStartBatch->setAutoDefault(true);
+    m_ctlRemoveCRC = checkBox("Remove CRC", 165, 37, 64, 9);
+    m_ctlRemoveDialNorm = checkBox("Remove Dialog Normalization", 165, 54, 110, 9);
+    m_ctlProcessingGroup = new QGroupBox(QStringLiteral("Processing"), this);
+    place(m_ctlProcessingGroup, 160, 5, 115, 70);
+    m_ctlRebuildStream = checkBox("Rebuild Stream", 165, 20, 64, 9);
+
+    // The picture control takes the size of its bitmap, as a Windows bitmap static does.
+    m_ctlLogo = new QLabel(this);
+    m_ctlLogo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_ctlLogo->setLineWidth(2);
+    const QPixmap logo(QStringLiteral(":/kestrune/logo.png"));
+    m_ctlLogo->setPixmap(logo);
+    const QPoint logoAt = DialogUnitsToPixels(5, 5, 0, 0).topLeft();
+    const int nFrame = m_ctlLogo->frameWidth();
+    m_ctlLogo->setGeometry(logoAt.x(), logoAt.y(), logo.width() + 2 * nFrame, logo.height() + 2 * nFrame);
+
+    m_ctlEnableLog = checkBox("Enable Log", 285, 20, 64, 9);
+    m_ctlQuit = new QPushButton(QStringLiteral("Quit"), this);
+    place(m_ctlQuit, 320, 80, 55, 14);
+    m_ctlQuit->setAutoDefault(false);
+    m_ctlBatchList = new CListView(this);
+    place(m_ctlBatchList, 5, 125, 370, 71);
+    m_ctlDebugGroup = new QGroupBox(QStringLiteral("Debug"), this);
+    place(m_ctlDebugGroup, 280, 5, 95, 70);
+    m_ctlProgress = new QProgressBar(this);
+    place(m_ctlProgress, 115, 205, 260, 15);
+    m_ctlProgress->setTextVisible(false);
+
+    // Group boxes only frame their controls: they sit beneath them, so clicks reach the boxes.
+    m_ctlProcessingGroup->lower();
+    m_ctlDebugGroup->lower();
+
+    connect(m_ctlAddFile, &QPushButton::clicked, this, &CKestruneDlg::AddFiles);
+    connect(m_ctlStartBatch, &QPushButton::clicked, this, &CKestruneDlg::RunBatch);
+    connect(m_ctlRebuildStream, &QCheckBox::clicked, this, &CKestruneDlg::UpdateRebuildOptions);
+    connect(m_ctlQuit, &QPushButton::clicked, this, &CKestruneDlg::OnQuit);
+}
+
+bool CKestruneDlg::InitMainDialog()
+{
+    m_ctlSwapWord->setChecked(m_bSwapWord == 1);
+    setWindowIcon(m_hIcon);
+    InitListViews();
+    UpdateRebuildOptions();
+    m_ctlAddFile->setFocus();
+    return true;
+}
+
+void CKestruneDlg::UpdateRebuildOptions()
+{
+    const bool bRebuild = m_ctlRebuildStream->isChecked();
+    m_ctlRemoveCRC->setEnabled(bRebuild);
+    m_ctlRemoveDialNorm->setEnabled(bRebuild);
+}
+
+void CKestruneDlg::OnQuit()
+{
+    m_bStop = true;
+    m_bSwapWord = m_ctlSwapWord->isChecked() ? 1 : 0;
+    QDialog::accept();
+}
+
+void CKestruneDlg::accept()
+{
+    OnQuit();
+}
+
+void CKestruneDlg::reject()
+{
+    // Closing the window by any means stops a running batch, as Quit does.
+    m_bStop = true;
+    QDialog::reject();
+}
+
+void CKestruneDlg::InitListViews()
+{
+    for (CListView* pList : {m_ctlFrameList, m_ctlBatchList}) {
+        pList->SetGridLines(true);
+        pList->SetFullRowSelect(true);
+    }
+    for (int c = 0; c < FrameRow::kColumns; ++c)
+        m_ctlFrameList->InsertColumn(c, QString::fromLatin1(kFrameListHeadings[c]), Qt::AlignCenter, kInitialColumnWidth);
+    for (int c = 0; c < int(std::size(kBatchListHeadings)); ++c)
+        m_ctlBatchList->InsertColumn(c, QString::fromLatin1(kBatchListHeadings[c]), Qt::AlignCenter, kInitialColumnWidth);
+    AutoSizeColumns(*m_ctlFrameList);
+    AutoSizeColumns(*m_ctlBatchList);
+}
+
+void CKestruneDlg::AutoSizeColumns(CListView& list)
+{
+    list.AutoSizeColumns();
+}
+
+QString CKestruneDlg::GetFileSizeText(const QString& strPath)
+{
+    const QFileInfo info(strPath);
+    if (!info.exists())
+        throw CFileException(strPath, QStringLiteral("the file does not exist (it may have been moved or deleted)"));
+    if (info.isDir())
+        throw CFileException(strPath, QStringLiteral("it is a folder, not a file"));
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
+            throw CFileException(strPath, QStringLiteral("access to it is denied"));
+        throw CFileException(strPath, file.errorString());
+    }
+    return QString::number(file.size());
+}
+
+void CKestruneDlg::AddFiles()
+{
+    QStringList paths;
+    if (!m_Tools.PickFiles(this, FileFilters(), paths))
+        return;
+    for (const QString& strPath : paths) {
+        const int nRow = m_ctlBatchList->InsertItem(m_ctlBatchList->GetItemCount(), strPath);
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("queued"));
+        try {
+            m_ctlBatchList->SetItemText(nRow, kBatchColumnSize, GetFileSizeText(strPath) + QStringLiteral(" bytes"));
+        } catch (const CFileException& e) {
+            // Adding stops at this file; its row stays, without a size, and so do those before it.
+            AutoSizeColumns(*m_ctlBatchList);
+            m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+            return;
+        }
+    }
+    AutoSizeColumns(*m_ctlBatchList);
+}
+
+void CKestruneDlg::RunBatch()
+{
+    // The frame loop lets events through, so a second press could arrive mid-run; the button
+    // is disabled meanwhile, and this guard covers any other way in.
+    if (m_bBatchRunning)
+        return;
+    m_bBatchRunning = true;
+    m_ctlStartBatch->setEnabled(false);
+    struct SRunningGuard {
+        CKestruneDlg& dlg;
+        ~SRunningGuard()
+        {
+            dlg.m_bBatchRunning = false;
+            dlg.m_ctlStartBatch->setEnabled(true);
+        }
+    } guard{*this};
+
+    m_bStop = false;
+    int nCount = m_ctlBatchList->GetItemCount();
+    for (int i = 0; i < nCount; ++i, nCount = m_ctlBatchList->GetItemCount()) {
+        if (m_bStop)
+            return;
+        m_strInputPath = m_ctlBatchList->GetItemText(i, kBatchColumnFilename);
+        m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(m_strInputPath.toStdString()));
+        m_ctlOutputName->setText(m_strOutputPath);
+        try {
+            m_nInputSize = GetFileSizeText(m_strInputPath).toLongLong();
+        } catch (const CFileException& e) {
+            m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+            return;
+        }
+        m_ctlBatchList->SetItemText(i, kBatchColumnState, QStringLiteral("parsing..."));
+        const CFileJob::Result result =
+            CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
+                          m_nInputSize, IsRebuildStreamTicked(), i);
+        ShowCurrentFrame();
+        m_ctlBatchList->SetItemText(i, kBatchColumnState, QString::fromLatin1(CFileJob::StateText(result.eState)));
+    }
+    if (m_bStop)
+        return;
+    m_Tools.ShowMessage(this, QStringLiteral("Done"), QStringLiteral("Kestrune"), IPlatformTools::EIcon::None);
+}
+
+void CKestruneDlg::ParseFile(int nBatchRow)
+{
+    CFrameLoop(*this, m_InStream, m_OutStream).ParseFile(nBatchRow, m_nInputSize);
+}
+
+void CKestruneDlg::BeginWaitCursor()
+{
+    ++m_nWaitCursorDepth;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CKestruneDlg::EndWaitCursor()
+{
+    ShowCurrentFrame();
+    if (m_nWaitCursorDepth > 0) {
+        --m_nWaitCursorDepth;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CKestruneDlg::SetProgressRange(int nLower, int nUpper)
+{
+    m_ctlProgress->setRange(nLower, nUpper);
+}
+
+void CKestruneDlg::SetProgressPos(int nPos)
+{
+    if (m_ctlProgress->value() != nPos)
+        m_ctlProgress->setValue(nPos);
+}
+
+void CKestruneDlg::ClearStop()
+{
+    m_bStop = false;
+}
+
+bool CKestruneDlg::IsStopSet() const
+{
+    return m_bStop;
+}
+
+void CKestruneDlg::ClearFrameList()
+{
+    m_ctlFrameList->DeleteAllItems();
+}
+
+void CKestruneDlg::DispatchPendingMessage()
+{
+    if (m_DispatchClock.isValid() && m_DispatchClock.elapsed() < kDispatchIntervalMs)
+        return;
+    ShowCurrentFrame();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_DispatchClock.start();
+}
+
+bool CKestruneDlg::IsRebuildStreamTicked()
+{
+    return m_ctlRebuildStream->isChecked();
+}
+
+bool CKestruneDlg::IsRemoveDialNormTicked()
+{
+    return m_ctlRemoveDialNorm->isChecked();
+}
+
+bool CKestruneDlg::IsRemoveCRCTicked()
+{
+    return m_ctlRemoveCRC->isChecked();
+}
+
+void CKestruneDlg::SetDetectedFormat(int nBatchRow, const std::string& strFormat)
+{
+    m_ctlBatchList->SetItemText(nBatchRow, kBatchColumnDetectedFormat, QString::fromStdString(strFormat));
+}
+
+void CKestruneDlg::SetCurrentFrame(int64_t nFrame)
+{
+    // Shown when events are next let through and when the file ends, not on every frame.
+    m_nCurrentFrame = nFrame;
+}
+
+void CKestruneDlg::ShowCurrentFrame()
+{
+    if (m_nCurrentFrame == m_nShownFrame)
+        return;
+    m_nShownFrame = m_nCurrentFrame;
+    m_ctlCurrentFrame->setText(QString::number(m_nCurrentFrame));
+}
+
+void CKestruneDlg::AddFrameRow(const FrameRow& row)
+{
+    QStringList texts;
+    for (int c = 0; c < FrameRow::kColumns; ++c)
+        texts.append(QString::fromStdString(row.CellText(c)));
+    m_ctlFrameList->AppendRow(texts);
+    AutoSizeColumns(*m_ctlFrameList);
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Rebuilds res/kestrune_32.png, kestrune_16.png, kestrune.ico and logo.png from artwork/MakeArtwork.cpp.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+g++ -std=c++20 -fPIC -O1 -o "$tmp/make_artwork" "$here/artwork/MakeArtwork.cpp" $(pkg-config --cflags --libs Qt6Gui)
+QT_QPA_PLATFORM=offscreen "$tmp/make_artwork" "$here"
