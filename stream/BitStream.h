@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "stream/EOFBSException.h"
+#include "stream/FileWordSource.h"
+#include "stream/Unpacker14.h"
 #include "stream/WaveSource.h"
 
 class CBitStream {
@@ -32,5 +35,22 @@ public:
     bool IsOpen() const;
 
 private:
-    // --- private members are the stream implementation's own ---
+    static constexpr int kBufferSize = 2048;
+
+    // Marks the current byte used up so that the next bit read refills the buffer.
+    void ResetPosition();
+    // Fills the byte buffer from the input; throws EOFBSException when nothing more comes.
+    void Refill();
+
+    int64_t m_nBytePos = 0;                  // bytes wholly handed out, plus the starting offset
+    std::FILE* m_pFile = nullptr;
+    int m_nBitIndex = -1;                    // next bit of the current byte, 7..0; -1 when used up
+    int m_nByteIndex = kBufferSize - 1;      // position of the current byte in m_pBuffer
+    int m_nValidLength = kBufferSize;        // bytes the last refill delivered
+    std::unique_ptr<uint8_t[]> m_pBuffer;    // kBufferSize bytes, allocated once
+    bool m_bWave = false;                    // the open input is a RIFF WAVE file
+    CWaveSource m_WaveSource;
+    bool m_b16Bit = true;                    // plain file: 16-bit stream rather than 14-bit packed
+    CUnpacker14 m_Unpacker;                  // plain 14-bit files
+    CFileWordSource m_WordSource{true};      // plain 14-bit files store big-endian words
 };

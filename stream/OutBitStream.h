@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class COutBitStream {
@@ -31,5 +32,13 @@ public:
     void Clear();
 
 private:
-    // --- private members are the stream implementation's own ---
+    // One byte: each completed byte goes to the file library at once, whose own buffering
+    // keeps that cheap.
+    static constexpr int kCapacity = 1;
+
+    std::FILE* m_pFile = nullptr;
+    int m_nBitIndex = 7;                    // next bit of the current byte to fill, 7..0
+    int m_nByteCount = 0;                   // completed bytes in m_pBuffer
+    std::unique_ptr<uint8_t[]> m_pBuffer;   // kCapacity bytes, allocated once
+    bool m_bWriteError = false;
 };

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "stream/FileWordSource.h"
+#include "stream/RiffReader.h"
+#include "stream/Unpacker14.h"
+
 class CWaveSource {
 public:
     CWaveSource();
@@ -22,5 +26,19 @@ public:
     int64_t m_nSyncOffset = 0;
 
 private:
-    // --- private members are the source implementation's own ---
+    // Room for the usual 16- or 18-byte fmt chunk; the record is never interpreted, and the
+    // bytes of a larger chunk beyond it are stepped over.
+    static constexpr int kFormatRecordSize = 18;
+
+    // Looks for the first 16- or 14-bit sync at even offsets from the current position; on a
+    // match leaves the file at the sync and sets m_nSyncOffset and m_nPacking.
+    bool FindSync();
+
+    CRiffReader m_Riff;
+    CRiffReader::Chunk m_RiffChunk;                 // the RIFF chunk of form type "WAVE"
+    CRiffReader::Chunk m_SubChunk;                  // "fmt ", then "data"
+    uint8_t m_FormatRecord[kFormatRecordSize] = {};
+    CUnpacker14 m_Unpacker;
+    CFileWordSource m_WordSource{false};            // WAVE words are little-endian
+    uint8_t m_nPacking = 1;                         // 1: 16-bit words; 0: 14-bit packed words
 };

@@ -1,1 +1,142 @@
-// placeholder, replaced by the tests
+// Tests of COutBitStream: the exact bytes written, the last partial byte, reopening, and write errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "stream/OutBitStream.h"
+#include "tests/stream/StreamTestFiles.h"
+
+// Catches a wrong bit order, a wrong PutBits mask (high bits leaking in) and a bit value other
+// than exactly 1 being taken as a one.
+TEST(OutBitStream, WritesBitsMostSignificantFirst)
+{
+    CStreamTempDir dir;
+    const std::string path = dir.Path("out.dts");
+    COutBitStream out;
+    ASSERT_TRUE(out.Open(path));
+    EXPECT_TRUE(out.IsOpen());
+    out.PutBits(0x7FFE8001, 32);  // 0111 1111 1111 1110 1000 0000 0000 0001
+    out.PutBits(0xFFFFFFA5, 8);   // only the low byte: 1010 0101
+    out.PutBits(0xFFFFFFFF, 0);   // nothing
+    out.PutBits(0xFFFFFFFF, -4);  // nothing
+    // 1, 2, 1, -1, 1, 0, 1, 255 -> 1 0 1 0 1 0 1 0 = AA
+    for (int bit : {1, 2, 1, -1, 1, 0, 1, 255})
+        out.PutBit(bit);
+    out.Close();
+    EXPECT_FALSE(out.HasWriteError());
+    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0xA5, 0xAA}));
+}
+
+// Catches a lost or badly padded last byte, and an extra byte after whole bytes.
+TEST(OutBitStream, CloseCompletesOnlyAPartialByte)
+{
+    CStreamTempDir dir;
+    COutBitStream out;
+
+    ASSERT_TRUE(out.Open(dir.Path("partial.dts")));
+    out.PutBits(5, 3);  // 101 then zeros: 1010 0000
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("partial.dts")), (Bytes{0xA0}));
+
+    ASSERT_TRUE(out.Open(dir.Path("whole.dts")));
+    out.PutBits(0x1234, 16);
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("whole.dts")), (Bytes{0x12, 0x34}));
+
+    ASSERT_TRUE(out.Open(dir.Path("empty.dts")));
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("empty.dts")), Bytes{});
+
+    // A second Close, or one on a stream never opened, must neither write nor fail.
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("empty.dts")), Bytes{});
+    COutBitStream never;
+    never.Close();
+    never.Close();
+    EXPECT_FALSE(never.IsOpen());
+    EXPECT_FALSE(never.HasWriteError());
+}
+
+// Catches a reopen that drops the first file's pending bits, carries them into the second file,
+// or leaves bits put while closed in the next file.
+TEST(OutBitStream, ReopenCompletesThePreviousFileAndDiscardsClosedBits)
+{
+    CStreamTempDir dir;
+    COutBitStream out;
+    ASSERT_TRUE(out.Open(dir.Path("first.dts")));
+    out.PutBits(0xAB, 8);
+    out.PutBits(0b110, 3);
+    ASSERT_TRUE(out.Open(dir.Path("second.dts")));
+    // The first file is complete before the second is written: 1010 1011, 110 0 0000.
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("first.dts")), (Bytes{0xAB, 0xC0}));
+    out.PutBits(0x5A, 8);
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("second.dts")), (Bytes{0x5A}));
+
+    // Bits put while closed (whole bytes and a partial one) go nowhere.
+    out.PutBits(0xFFFF, 16);
+    out.PutBits(0b111, 3);
+    ASSERT_TRUE(out.Open(dir.Path("third.dts")));
+    out.PutBits(0x01, 8);
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("third.dts")), (Bytes{0x01}));
+}
+
+// Catches an Open that appends to, or only partly overwrites, an existing output.
+TEST(OutBitStream, OpenTruncatesAnExistingFile)
+{
+    CStreamTempDir dir;
+    const std::string path = dir.Write("old.dts", Bytes(100, 0xEE));
+    COutBitStream out;
+    ASSERT_TRUE(out.Open(path));
+    out.PutBits(0xC3, 8);
+    out.Close();
+    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xC3}));
+}
+
+// Catches an Open that reports success where nothing can be created, and a failed Open that
+// leaves the stream half open.
+TEST(OutBitStream, OpenFailsWhereNoFileCanBeCreated)
+{
+    CStreamTempDir dir;
+    std::filesystem::create_directories(dir.Path("sub"));
+    COutBitStream out;
+    EXPECT_FALSE(out.Open(dir.Path("sub")));                  // a directory
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_FALSE(out.Open(dir.Path("missing/dir/out.dts")));  // no such folder
+    EXPECT_FALSE(out.IsOpen());
+    out.PutBits(0xFF, 8);
+    out.Close();
+}
+
+// A full disk must not leave a short output that looks complete: the error shows at the latest
+// at Close, where the file library's buffer is written out, and the next Open clears it.
+TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    COutBitStream out;
+
+    ASSERT_TRUE(out.Open("/dev/full"));
+    out.PutBits(0x7F, 8);
+    out.Close();
+    EXPECT_TRUE(out.HasWriteError());
+    out.Close();
+    EXPECT_TRUE(out.HasWriteError());  // stays readable after Close
+
+    // Larger than any file library buffer: fails while writing, not only at Close.
+    ASSERT_TRUE(out.Open("/dev/full"));
+    for (int i = 0; i < 1 << 20; ++i)
+        out.PutBits(0x5A, 8);
+    EXPECT_TRUE(out.HasWriteError());
+    out.Close();
+    EXPECT_TRUE(out.HasWriteError());
+
+    CStreamTempDir dir;
+    ASSERT_TRUE(out.Open(dir.Path("ok.dts")));
+    EXPECT_FALSE(out.HasWriteError());
+    out.PutBits(0x12, 8);
+    out.Close();
+    EXPECT_FALSE(out.HasWriteError());
+    EXPECT_EQ(CStreamTempDir::Read(dir.Path("ok.dts")), (Bytes{0x12}));
+}

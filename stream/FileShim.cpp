@@ -1,0 +1,78 @@
+// The one place that opens, seeks and tells standard files: UTF-8 paths and 64-bit offsets on every platform.
+
+// Before any include: 32-bit POSIX systems then give FILE handles and offsets that reach past 2 GiB.
+#ifndef _WIN32
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include "stream/FileShim.h"
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// Windows takes the path as UTF-16; POSIX takes the bytes as they are, since a file name there
+// need not be valid UTF-8 at all.
+std::filesystem::path ToPath(const std::string& fileName)
+{
+#ifdef _WIN32
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
+#else
+    return std::filesystem::path(fileName);
+#endif
+}
+
+std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), bWrite ? L"wb" : L"rb");
+#else
+    return std::fopen(path.c_str(), bWrite ? "wb" : "rb");
+#endif
+}
+
+}  // namespace
+
+std::FILE* CFileShim::OpenForReading(const std::string& fileName)
+{
+    try {
+        const std::filesystem::path path = ToPath(fileName);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error))
+            return nullptr;
+        return OpenPath(path, false);
+    } catch (const std::exception&) {
+        // A name that cannot be converted to a path names no file we could open.
+        return nullptr;
+    }
+}
+
+std::FILE* CFileShim::OpenForWriting(const std::string& fileName)
+{
+    try {
+        return OpenPath(ToPath(fileName), true);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+int CFileShim::Seek(std::FILE* pFile, int64_t nOffset, int nOrigin)
+{
+#ifdef _WIN32
+    return _fseeki64(pFile, nOffset, nOrigin);
+#else
+    return fseeko(pFile, static_cast<off_t>(nOffset), nOrigin);
+#endif
+}
+
+int64_t CFileShim::Tell(std::FILE* pFile)
+{
+#ifdef _WIN32
+    return _ftelli64(pFile);
+#else
+    return static_cast<int64_t>(ftello(pFile));
+#endif
+}

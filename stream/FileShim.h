@@ -1,0 +1,20 @@
+// The one place that opens, seeks and tells standard files: UTF-8 paths and 64-bit offsets on every platform.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class CFileShim {
+public:
+    // fileName is UTF-8. Only a regular file is opened (mode "rb"): a directory opens on some
+    // systems and fails only at its first read, and a fifo or a device could block the open or
+    // never end, so all of them give null like a missing or unreadable file.
+    static std::FILE* OpenForReading(const std::string& fileName);
+    // fileName is UTF-8. Creates or truncates (mode "wb"); null on failure.
+    static std::FILE* OpenForWriting(const std::string& fileName);
+    // As fseek, with a 64-bit offset: 0 on success.
+    static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
+    // As ftell, with a 64-bit result: -1 on failure.
+    static int64_t Tell(std::FILE* pFile);
+};

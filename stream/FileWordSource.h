@@ -1,0 +1,21 @@
+// Word source over an open standard file, taking each pair of bytes in the order the file stores them.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "stream/IWordSource.h"
+
+class CFileWordSource : public IWordSource {
+public:
+    explicit CFileWordSource(bool bBigEndian);
+
+    // The file stays owned by the caller; null detaches.
+    void Attach(std::FILE* pFile);
+
+    int ReadWords(uint16_t* pWords, int nMaxWords) override;
+
+private:
+    std::FILE* m_pFile = nullptr;
+    bool m_bBigEndian;
+};

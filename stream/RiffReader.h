@@ -1,0 +1,49 @@
+// Walks the chunks of a RIFF file over a standard file: descend, read, ascend and seek.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class CRiffReader {
+public:
+    // One chunk found by a descent. Offsets are from the start of the file.
+    struct Chunk {
+        char id[4] = {};          // four-character chunk id
+        char formType[4] = {};    // form type of a RIFF chunk; unused for other chunks
+        int64_t nSize = 0;        // size as declared in the header (never trusted to fit the file)
+        int64_t nDataOffset = 0;  // first byte of the contents (for RIFF: the form type)
+    };
+
+    CRiffReader() = default;
+    ~CRiffReader();
+    CRiffReader(const CRiffReader&) = delete;
+    CRiffReader& operator=(const CRiffReader&) = delete;
+
+    // fileName is UTF-8; regular files only. Closes a file still open first.
+    bool Open(const std::string& fileName);
+    void Close();
+    bool IsOpen() const;
+
+    // From the start of the file, the first top-level RIFF chunk of this form type; the file is
+    // then positioned after the form type, at the first sub-chunk.
+    bool DescendRiff(const char (&formType)[5], Chunk& riff);
+    // Searching forward from the current position, the sub-chunk of parent with this id; the file
+    // is then positioned at its contents. Chunks that do not lie in the parent are not found.
+    bool DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& chunk);
+    // Positions the file after chunk, stepping over the pad byte that follows an odd size.
+    bool Ascend(const Chunk& chunk);
+
+    // Up to nCount bytes at the current position: the number read, 0 at the end, -1 on error.
+    int64_t Read(void* pBuffer, int64_t nCount);
+    // The new position from the start of the file, or -1 on failure.
+    int64_t Seek(int64_t nOffset, int nOrigin);
+
+    // For readers that take their data straight from the file at its current position.
+    std::FILE* GetFile() const;
+
+private:
+    bool ReadHeaderAt(int64_t nOffset, Chunk& chunk);
+
+    std::FILE* m_pFile = nullptr;
+};

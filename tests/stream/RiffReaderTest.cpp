@@ -1,0 +1,79 @@
+// Tests of CRiffReader: descents, the pad byte, chunk bounds, and positions after each step.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "stream/RiffReader.h"
+#include "tests/stream/StreamTestFiles.h"
+
+// Catches a descent that lands on the wrong byte, an ascent that forgets the pad byte, and a
+// search that finds a chunk outside its parent or before the current position.
+TEST(RiffReader, DescendsAscendsAndStaysInsideTheParent)
+{
+    CStreamTempDir dir;
+    // 0 RIFF size WAVE | 12 "odd " 3 AA BB CC pad | 24 "two " 2 11 22 | 34 "tail" 1 99 pad | 44 end
+    const Bytes chunks = Concat({Chunk("odd ", {0xAA, 0xBB, 0xCC}), Chunk("two ", {0x11, 0x22}),
+                                 Chunk("tail", {0x99})});
+    // The RIFF's declared size stops before "tail", which lies outside it.
+    const Bytes file = Concat({RawChunk("RIFF", 4 + 22, Concat({Bytes{'W', 'A', 'V', 'E'}})), chunks});
+    CRiffReader reader;
+    ASSERT_TRUE(reader.Open(dir.Write("a.wav", file)));
+
+    CRiffReader::Chunk riff;
+    ASSERT_TRUE(reader.DescendRiff("WAVE", riff));
+    EXPECT_EQ(riff.nDataOffset, 8);
+    EXPECT_EQ(riff.nSize, 26);
+    EXPECT_EQ(reader.Seek(0, SEEK_CUR), 12);
+
+    CRiffReader::Chunk odd;
+    ASSERT_TRUE(reader.DescendChunk(riff, "odd ", odd));
+    EXPECT_EQ(odd.nSize, 3);
+    EXPECT_EQ(reader.Seek(0, SEEK_CUR), 20);
+    uint8_t bytes[3];
+    ASSERT_EQ(reader.Read(bytes, 3), 3);
+    EXPECT_EQ(Bytes(bytes, bytes + 3), (Bytes{0xAA, 0xBB, 0xCC}));
+    ASSERT_TRUE(reader.Ascend(odd));
+    EXPECT_EQ(reader.Seek(0, SEEK_CUR), 24);  // past the pad byte
+
+    CRiffReader::Chunk found;
+    EXPECT_FALSE(reader.DescendChunk(riff, "tail", found));
+    // "odd " lies behind the current position.
+    ASSERT_EQ(reader.Seek(24, SEEK_SET), 24);
+    EXPECT_FALSE(reader.DescendChunk(riff, "odd ", found));
+    ASSERT_EQ(reader.Seek(24, SEEK_SET), 24);
+    ASSERT_TRUE(reader.DescendChunk(riff, "two ", found));
+    EXPECT_EQ(found.nDataOffset, 32);
+
+    // Read at the end gives 0; a seek before the start fails.
+    ASSERT_EQ(reader.Seek(0, SEEK_END), static_cast<int64_t>(file.size()));
+    EXPECT_EQ(reader.Read(bytes, 3), 0);
+    EXPECT_EQ(reader.Seek(-1000, SEEK_CUR), -1);
+}
+
+// Catches a walk over the top-level chunks that stops at the first RIFF or misreads sizes
+// near 0xFFFFFFFF.
+TEST(RiffReader, FindsTheRiffFormAmongTopLevelChunks)
+{
+    CStreamTempDir dir;
+    CRiffReader reader;
+    CRiffReader::Chunk riff;
+
+    const Bytes twoForms = Concat({Riff("AVI ", Chunk("junk", {1})), Riff("WAVE", Chunk("fmt ", PcmFormat()))});
+    ASSERT_TRUE(reader.Open(dir.Write("two.riff", twoForms)));
+    ASSERT_TRUE(reader.DescendRiff("WAVE", riff));
+    // AVI form: 8 header + 4 form + "junk" (8 + 1 + pad) = 22 bytes; WAVE's contents start at 30.
+    EXPECT_EQ(riff.nDataOffset, 30);
+    EXPECT_EQ(riff.nSize, 28);
+
+    // A first chunk of size FFFFFFFF: its end is past 4 GiB, the walk ends without a find.
+    ASSERT_TRUE(reader.Open(dir.Write("huge.riff", Concat({RawChunk("RIFF", 0xFFFFFFFF, {'A', 'V', 'I', ' '}),
+                                                            Riff("WAVE", {})}))));
+    EXPECT_FALSE(reader.DescendRiff("WAVE", riff));
+
+    reader.Close();
+    reader.Close();
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_FALSE(reader.DescendRiff("WAVE", riff));
+    uint8_t byte;
+    EXPECT_EQ(reader.Read(&byte, 1), -1);
+}
