@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the small committed seed corpora from the test samples (tests/data) plus a few
+# malformed WAVE headers written byte by byte.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+data="$here/../tests/data"
+whole="$here/corpus/whole"
+riff="$here/corpus/riff"
+mkdir -p "$whole" "$riff"
+
+# Real streams, cut to their first frames to keep the seeds small.
+head -c 1536 "$data/stereo_48k.dts"         > "$whole/stereo_48k_3frames.dts"
+head -c 1542 "$data/stereo_48k_hcrc.dts"    > "$whole/stereo_48k_hcrc_3frames.dts"
+head -c 1024 "$data/mono_8k.dts"            > "$whole/mono_8k_4frames.dts"
+head -c 1800 "$data/stereo_48k.cpt"         > "$whole/stereo_48k.cpt"
+head -c 1600 "$data/stereo_48k_16le.wav"    > "$whole/stereo_48k_16le.wav"
+head -c 2100 "$data/stereo_44k_cd_14le.wav" > "$whole/stereo_44k_cd_14le.wav"
+cp "$whole"/*.wav "$riff/"
+
+# le32 N: four little-endian bytes.
+le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
+fmt16() { printf 'fmt '; le32 16; printf '\x01\x00\x02\x00\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00'; }
+sync16le() { printf '\xfe\x7f\x01\x80\xfc\x3c\x1f\xf0'; }
+
+{ printf 'RIFF'; le32 4; printf 'WAVE'; } > "$riff/riff_header_only.wav"
+{ printf 'RIFF'; le32 4294967295; printf 'WAVE'; printf 'fmt '; le32 4294967295; } > "$riff/sizes_near_4g.wav"
+{ printf 'RIFF'; le32 60; printf 'WAVE'; printf 'data'; le32 8; sync16le; fmt16; } > "$riff/data_before_fmt.wav"
+{ printf 'RIFF'; le32 70; printf 'WAVE'; printf 'fmt '; le32 21; printf '\x01\x00\x02\x00\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00\x00\x00\x00\x00\x00\x00'; printf 'data'; le32 8; sync16le; } > "$riff/odd_fmt_padded.wav"
+{ printf 'RIFF'; le32 60; printf 'WAVE'; fmt16; printf 'data'; le32 100000; sync16le; } > "$riff/data_past_end.wav"
+{ printf 'RIFF'; le32 60; printf 'AVI '; fmt16; printf 'data'; le32 8; sync16le; } > "$riff/other_form.wav"
+cp "$riff"/*_*.wav "$whole/" 2>/dev/null || true
+ls -l "$whole" "$riff"
