@@ -256,3 +256,36 @@ TEST(BitStream, RefusesWhatIsNotAReadableFile)
     ASSERT_TRUE(stream.Open(good));
     EXPECT_EQ(stream.GetBits(32), 0x7FFE8001u);
 }
+
+// FFmpeg-encoded streams and their 14-bit and WAVE variants (made apart from this reader, and
+// checked by FFmpeg's decoder): every variant must hand out exactly its source's bytes, with
+// the WAVE variants' counters starting at their sync offsets.
+TEST(BitStream, VariantsOfRealStreamsGiveTheirSourceBytes)
+{
+    const std::string dataDir = KESTRUNE_TEST_DATA_DIR;
+    struct Case {
+        const char* variant;
+        const char* source;
+        int64_t nStart;
+    };
+    for (const Case& c : {Case{"stereo_48k.cpt", "stereo_48k.dts", 0},
+                          Case{"stereo_44k_cd.cpt", "stereo_44k_cd.dts", 0},
+                          Case{"stereo_48k_16le.wav", "stereo_48k.dts", 6},
+                          Case{"stereo_44k_cd_14le.wav", "stereo_44k_cd.dts", 4},
+                          Case{"stereo_48k.dts", "stereo_48k.dts", 0}}) {
+        SCOPED_TRACE(c.variant);
+        const Bytes source = CStreamTempDir::Read(dataDir + "/" + c.source);
+        ASSERT_FALSE(source.empty());
+        CBitStream stream;
+        ASSERT_TRUE(stream.Open(dataDir + "/" + c.variant));
+        EXPECT_EQ(stream.GetBytePos(), c.nStart);
+        EXPECT_EQ(ReadBytes(stream, source.size()), source);
+        EXPECT_EQ(stream.GetBytePos(), c.nStart + static_cast<int64_t>(source.size()));
+        // A packing may leave at most one zero byte of padding bits after the last frame.
+        try {
+            EXPECT_EQ(stream.GetBits(8), 0u);
+            EXPECT_THROW(stream.GetBit(), EOFBSException);
+        } catch (const EOFBSException&) {
+        }
+    }
+}

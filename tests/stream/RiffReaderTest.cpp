@@ -49,31 +49,3 @@ TEST(RiffReader, DescendsAscendsAndStaysInsideTheParent)
     EXPECT_EQ(reader.Read(bytes, 3), 0);
     EXPECT_EQ(reader.Seek(-1000, SEEK_CUR), -1);
 }
-
-// Catches a walk over the top-level chunks that stops at the first RIFF or misreads sizes
-// near 0xFFFFFFFF.
-TEST(RiffReader, FindsTheRiffFormAmongTopLevelChunks)
-{
-    CStreamTempDir dir;
-    CRiffReader reader;
-    CRiffReader::Chunk riff;
-
-    const Bytes twoForms = Concat({Riff("AVI ", Chunk("junk", {1})), Riff("WAVE", Chunk("fmt ", PcmFormat()))});
-    ASSERT_TRUE(reader.Open(dir.Write("two.riff", twoForms)));
-    ASSERT_TRUE(reader.DescendRiff("WAVE", riff));
-    // AVI form: 8 header + 4 form + "junk" (8 + 1 + pad) = 22 bytes; WAVE's contents start at 30.
-    EXPECT_EQ(riff.nDataOffset, 30);
-    EXPECT_EQ(riff.nSize, 28);
-
-    // A first chunk of size FFFFFFFF: its end is past 4 GiB, the walk ends without a find.
-    ASSERT_TRUE(reader.Open(dir.Write("huge.riff", Concat({RawChunk("RIFF", 0xFFFFFFFF, {'A', 'V', 'I', ' '}),
-                                                            Riff("WAVE", {})}))));
-    EXPECT_FALSE(reader.DescendRiff("WAVE", riff));
-
-    reader.Close();
-    reader.Close();
-    EXPECT_FALSE(reader.IsOpen());
-    EXPECT_FALSE(reader.DescendRiff("WAVE", riff));
-    uint8_t byte;
-    EXPECT_EQ(reader.Read(&byte, 1), -1);
-}
