@@ -1,6 +1,7 @@
 // The main window: builds the template's controls, runs the batch and hosts the frame loop.
 #include "app/KestruneDlg.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +19,11 @@
 #include "app/ListView.h"
 #include "dts/FileJob.h"
 #include "dts/FrameLoop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -65,8 +71,8 @@ const QStringList& CKestruneDlg::FileFilters()
 
 QRect CKestruneDlg::DialogUnitsToPixels(int x, int y, int cx, int cy) const
 {
-    auto horz = [this](int n) { return (n * m_nBaseUnitX * 2 + 4) / 8; };
-    auto vert = [this](int n) { return (n * m_nBaseUnitY * 2 + 8) / 16; };
+    auto horz = [this](int n) { return int(n * m_dBaseUnitX / 4 + 0.5); };
+    auto vert = [this](int n) { return int(n * m_dBaseUnitY / 8 + 0.5); };
     // Each edge is converted on its own, as Windows maps a dialog rectangle.
     return QRect(QPoint(horz(x), vert(y)), QPoint(horz(x + cx) - 1, vert(y + cy) - 1));
 }
@@ -77,16 +83,10 @@ void CKestruneDlg::CreateControls()
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    // Dialog units as Windows reckons them: a quarter of the font's average character
-    // width across, an eighth of its height down.
-    const QFontMetrics metrics(font());
-    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    m_nBaseUnitX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-    m_nBaseUnitY = metrics.height();
-    setFixedSize(DialogUnitsToPixels(0, 0, 382, 301).size());
-
-    auto place = [this](QWidget* pControl, int x, int y, int cx, int cy) {
-        pControl->setGeometry(DialogUnitsToPixels(x, y, cx, cy));
+    // Each control with its rectangle in dialog units; all are placed once the units are known.
+    std::vector<std::pair<QWidget*, QRect>> placed;
+    auto place = [&placed](QWidget* pControl, int x, int y, int cx, int cy) {
+        placed.emplace_back(pControl, QRect(x, y, cx, cy));
     };
     auto checkBox = [this, &place](const char* pszText, int x, int y, int cx, int cy) {
         auto* pBox = new QCheckBox(QString::fromLatin1(pszText), this);
@@ -100,10 +100,19 @@ void CKestruneDlg::CreateControls()
         place(pLabel, x, y, cx, cy);
         return pLabel;
     };
+    auto groupBox = [this, &place](const char* pszTitle, int x, int y, int cx, int cy) {
+        auto* pGroup = new QGroupBox(QString::fromLatin1(pszTitle), this);
+        place(pGroup, x, y, cx, cy);
+        return pGroup;
+    };
+    auto pushButton = [this, &place](const char* pszText, int x, int y, int cx, int cy) {
+        auto* pButton = new QPushButton(QString::fromLatin1(pszText), this);
+        place(pButton, x, y, cx, cy);
+        return pButton;
+    };
 
     // Created in template order, which Qt also takes as the tab order.
-    m_ctlAddFile = new QPushButton(QStringLiteral("Add DTS file..."), this);
-    place(m_ctlAddFile, 160, 80, 55, 14);
+    m_ctlAddFile = pushButton("Add DTS file...", 160, 80, 55, 14);
     m_ctlAddFile->setDefault(true);
     m_ctlFrameList = new CListView(this);
     place(m_ctlFrameList, 7, 223, 368, 71);
@@ -116,17 +125,46 @@ void CKestruneDlg::CreateControls()
     m_ctlSwapWord->setVisible(false);
     m_ctlSwapWord->setEnabled(false);
     staticText(QStringLiteral("Batch list:"), 5, 110, 48, 9);
-    m_ctlStartBatch = new QPushButton(QStringLiteral("Start Batch"), this);
-    place(m_ctlStartBatch, 220, 80, 55, 14);
+    m_ctlStartBatch = pushButton("Start Batch", 220, 80, 55, 14);
     m_ctlStartBatch->setAutoDefault(true);
     m_ctlRemoveCRC = checkBox("Remove CRC", 165, 37, 64, 9);
     m_ctlRemoveDialNorm = checkBox("Remove Dialog Normalization", 165, 54, 110, 9);
-    m_ctlProcessingGroup = new QGroupBox(QStringLiteral("Processing"), this);
-    place(m_ctlProcessingGroup, 160, 5, 115, 70);
+    m_ctlProcessingGroup = groupBox("Processing", 160, 5, 115, 70);
     m_ctlRebuildStream = checkBox("Rebuild Stream", 165, 20, 64, 9);
+    m_ctlLogo = new QLabel(this);
+    m_ctlEnableLog = checkBox("Enable Log", 285, 20, 64, 9);
+    m_ctlQuit = pushButton("Quit", 320, 80, 55, 14);
+    m_ctlQuit->setAutoDefault(false);
+    m_ctlBatchList = new CListView(this);
+    place(m_ctlBatchList, 5, 125, 370, 71);
+    m_ctlDebugGroup = groupBox("Debug", 280, 5, 95, 70);
+    m_ctlProgress = new QProgressBar(this);
+    place(m_ctlProgress, 115, 205, 260, 15);
+    m_ctlProgress->setTextVisible(false);
+
+    // Dialog units as Windows reckons them: a quarter of the font's average character
+    // width across, an eighth of its height down. Qt's check boxes and fonts run wider than
+    // the Windows ones the template was drawn for, so the units grow, evenly, until every
+    // caption fits: the template's proportions stay and nothing is clipped.
+    const QFontMetrics metrics(font());
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_dBaseUnitX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    m_dBaseUnitY = metrics.height();
+    for (const auto& [pControl, rc] : placed) {
+        if (qobject_cast<QAbstractButton*>(pControl) || qobject_cast<QLabel*>(pControl)
+            || qobject_cast<QGroupBox*>(pControl)) {
+            const QSize hint = pControl->sizeHint();
+            m_dBaseUnitX = std::max(m_dBaseUnitX, std::ceil(hint.width() * 4.0 / rc.width() * 8) / 8);
+            // A push button draws well below its preferred height; a caption's text does not.
+            if (qobject_cast<QCheckBox*>(pControl) || qobject_cast<QLabel*>(pControl))
+                m_dBaseUnitY = std::max(m_dBaseUnitY, std::ceil(hint.height() * 8.0 / rc.height() * 8) / 8);
+        }
+    }
+    setFixedSize(DialogUnitsToPixels(0, 0, 382, 301).size());
+    for (const auto& [pControl, rc] : placed)
+        pControl->setGeometry(DialogUnitsToPixels(rc.x(), rc.y(), rc.width(), rc.height()));
 
     // The picture control takes the size of its bitmap, as a Windows bitmap static does.
-    m_ctlLogo = new QLabel(this);
     m_ctlLogo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_ctlLogo->setLineWidth(2);
     const QPixmap logo(QStringLiteral(":/kestrune/logo.png"));
@@ -134,18 +172,6 @@ void CKestruneDlg::CreateControls()
     const QPoint logoAt = DialogUnitsToPixels(5, 5, 0, 0).topLeft();
     const int nFrame = m_ctlLogo->frameWidth();
     m_ctlLogo->setGeometry(logoAt.x(), logoAt.y(), logo.width() + 2 * nFrame, logo.height() + 2 * nFrame);
-
-    m_ctlEnableLog = checkBox("Enable Log", 285, 20, 64, 9);
-    m_ctlQuit = new QPushButton(QStringLiteral("Quit"), this);
-    place(m_ctlQuit, 320, 80, 55, 14);
-    m_ctlQuit->setAutoDefault(false);
-    m_ctlBatchList = new CListView(this);
-    place(m_ctlBatchList, 5, 125, 370, 71);
-    m_ctlDebugGroup = new QGroupBox(QStringLiteral("Debug"), this);
-    place(m_ctlDebugGroup, 280, 5, 95, 70);
-    m_ctlProgress = new QProgressBar(this);
-    place(m_ctlProgress, 115, 205, 260, 15);
-    m_ctlProgress->setTextVisible(false);
 
     // Group boxes only frame their controls: they sit beneath them, so clicks reach the boxes.
     m_ctlProcessingGroup->lower();

@@ -105,8 +105,10 @@ private:
     void ShowCurrentFrame();
 
     IPlatformTools& m_Tools;
-    int m_nBaseUnitX = 0; // the font's average character width
-    int m_nBaseUnitY = 0; // the font's character height
+    // Pixels per four dialog units across and per eight down: the font's average character
+    // width and height, widened where a caption would not fit its control otherwise.
+    double m_dBaseUnitX = 0;
+    double m_dBaseUnitY = 0;
     bool m_bBatchRunning = false;
     // The loop asks to dispatch events on every frame; doing so only every few
     // milliseconds keeps the window live without slowing the loop.

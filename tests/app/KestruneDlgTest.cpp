@@ -1,0 +1,379 @@
+// The main window driven offscreen: its state at start, the options, adding files, and
+// batches over real streams, with a fake picker and a recorder of message boxes.
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "FakePlatformTools.h"
+#include "app/KestruneDlg.h"
+#include "app/ListView.h"
+#include "support/TestFiles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using EIcon = IPlatformTools::EIcon;
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+QStringList Row(const CListView& list, int nRow)
+{
+    QStringList cells;
+    for (int c = 0; c < list.GetColumnCount(); ++c)
+        cells.append(list.GetItemText(nRow, c));
+    return cells;
+}
+
+QStringList Column(const CListView& list, int nColumn)
+{
+    QStringList cells;
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        cells.append(list.GetItemText(r, nColumn));
+    return cells;
+}
+
+// A committed sample copied into dir under a new name, so outputs land in the scratch directory.
+std::string CopySample(const CTempDir& dir, const std::string& sample, const std::string& name)
+{
+    const std::string path = dir.Path(name);
+    fs::copy_file(TestDataPath(sample), fs::u8path(path), fs::copy_options::overwrite_existing);
+    return path;
+}
+
+class KestruneDlgTest : public ::testing::Test {
+protected:
+    KestruneDlgTest() { m_Dlg.show(); }
+
+    void Add(const QStringList& paths)
+    {
+        m_Tools.m_PickAnswers.push_back(paths);
+        m_Dlg.m_ctlAddFile->click();
+    }
+
+    CFakePlatformTools m_Tools;
+    CKestruneDlg m_Dlg{m_Tools};
+    CTempDir m_Dir;
+};
+
+const QStringList kStereo48Row = {"00000000", "00000000", "384", "DTS 16/48", "L+R (stereo)", "512 bytes", "-0 dB", "NO"};
+
+} // namespace
+
+// Catches options that start ticked or enabled, leftover texts, and columns not sized to
+// their headings before any row exists.
+TEST_F(KestruneDlgTest, StartsWithEverythingUntickedAndEmpty)
+{
+    EXPECT_EQ(m_Dlg.windowTitle(), "Kestrune V2.0");
+    for (QCheckBox* pBox : {m_Dlg.m_ctlRebuildStream, m_Dlg.m_ctlRemoveCRC, m_Dlg.m_ctlRemoveDialNorm,
+                            m_Dlg.m_ctlEnableLog, m_Dlg.m_ctlSwapWord})
+        EXPECT_FALSE(pBox->isChecked()) << pBox->text().toStdString();
+    EXPECT_FALSE(m_Dlg.m_ctlRemoveCRC->isEnabled());
+    EXPECT_FALSE(m_Dlg.m_ctlRemoveDialNorm->isEnabled());
+    EXPECT_TRUE(m_Dlg.m_ctlRebuildStream->isEnabled());
+    EXPECT_TRUE(m_Dlg.m_ctlEnableLog->isEnabled());
+    EXPECT_FALSE(m_Dlg.m_ctlSwapWord->isVisible());
+    EXPECT_FALSE(m_Dlg.m_ctlSwapWord->isEnabled());
+    EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "");
+    EXPECT_EQ(m_Dlg.m_ctlOutputName->text(), "");
+    EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
+    EXPECT_TRUE(m_Dlg.m_ctlAddFile->isDefault());
+    EXPECT_FALSE(m_Dlg.windowIcon().isNull());
+
+    const QStringList frameHeadings = {"Offset", "Frame", "Bitrate", "Format", "Channels", "FrameSize", "DiagNorm", "CRC"};
+    const QStringList batchHeadings = {"Filename", "State", "Size", "Detected Format"};
+    const QString spaces(10, QLatin1Char(' '));
+    for (auto [pList, headings] : {std::pair{m_Dlg.m_ctlFrameList, frameHeadings}, std::pair{m_Dlg.m_ctlBatchList, batchHeadings}}) {
+        EXPECT_EQ(pList->GetItemCount(), 0);
+        ASSERT_EQ(pList->GetColumnCount(), headings.size());
+        EXPECT_TRUE(pList->showGrid());
+        EXPECT_EQ(pList->selectionBehavior(), QAbstractItemView::SelectRows);
+        const QFontMetrics metrics(pList->font());
+        for (int c = 0; c < headings.size(); ++c) {
+            QString strHeading;
+            ASSERT_TRUE(pList->GetColumnHeading(c, strHeading));
+            EXPECT_EQ(strHeading, headings[c]);
+            EXPECT_EQ(pList->GetColumnWidth(c), metrics.horizontalAdvance(headings[c] + spaces)) << strHeading.toStdString();
+        }
+    }
+}
+
+// Catches a window that can be resized, controls outside it or outside their group, and
+// captions clipped because the controls were placed in the wrong units.
+TEST_F(KestruneDlgTest, PlacesEveryControlOfTheTemplate)
+{
+    EXPECT_EQ(m_Dlg.minimumSize(), m_Dlg.maximumSize());
+    EXPECT_EQ(m_Dlg.size(), m_Dlg.DialogUnitsToPixels(0, 0, 382, 301).size());
+    const QRect window(QPoint(0, 0), m_Dlg.size());
+    for (QWidget* pChild : m_Dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (pChild->isVisible()) {
+            EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
+        }
+    }
+    for (QCheckBox* pBox : {m_Dlg.m_ctlRebuildStream, m_Dlg.m_ctlRemoveCRC, m_Dlg.m_ctlRemoveDialNorm})
+        EXPECT_TRUE(m_Dlg.m_ctlProcessingGroup->geometry().contains(pBox->geometry())) << pBox->text().toStdString();
+    EXPECT_TRUE(m_Dlg.m_ctlDebugGroup->geometry().contains(m_Dlg.m_ctlEnableLog->geometry()));
+    EXPECT_EQ(m_Dlg.m_ctlProcessingGroup->title(), "Processing");
+    EXPECT_EQ(m_Dlg.m_ctlDebugGroup->title(), "Debug");
+
+    // Every caption fits its control.
+    for (QAbstractButton* pButton : m_Dlg.findChildren<QAbstractButton*>()) {
+        if (pButton->isVisible()) {
+            EXPECT_LE(pButton->sizeHint().width(), pButton->width()) << pButton->text().toStdString();
+        }
+    }
+    for (QLabel* pLabel : m_Dlg.findChildren<QLabel*>()) {
+        if (!pLabel->text().isEmpty()) {
+            EXPECT_LE(pLabel->sizeHint().width(), pLabel->width()) << pLabel->text().toStdString();
+        }
+    }
+    // The three buttons stand in one row, in template order.
+    EXPECT_EQ(m_Dlg.m_ctlAddFile->y(), m_Dlg.m_ctlQuit->y());
+    EXPECT_LT(m_Dlg.m_ctlAddFile->geometry().right(), m_Dlg.m_ctlStartBatch->x());
+    EXPECT_LT(m_Dlg.m_ctlStartBatch->geometry().right(), m_Dlg.m_ctlQuit->x());
+    // The logo is shown whole, beside the buttons and above the batch list.
+    ASSERT_FALSE(m_Dlg.m_ctlLogo->pixmap().isNull());
+    EXPECT_EQ(m_Dlg.m_ctlLogo->pixmap().size(), QSize(180, 137));
+    EXPECT_LT(m_Dlg.m_ctlLogo->geometry().right(), m_Dlg.m_ctlAddFile->x());
+    EXPECT_LT(m_Dlg.m_ctlLogo->geometry().bottom(), m_Dlg.m_ctlBatchList->y());
+}
+
+// Catches the removal options following the wrong box, losing their ticks when disabled,
+// or "Enable Log" taking part in the rule.
+TEST_F(KestruneDlgTest, RebuildStreamEnablesTheRemovalOptions)
+{
+    m_Dlg.m_ctlRebuildStream->click();
+    EXPECT_TRUE(m_Dlg.m_ctlRemoveCRC->isEnabled());
+    EXPECT_TRUE(m_Dlg.m_ctlRemoveDialNorm->isEnabled());
+    m_Dlg.m_ctlRemoveCRC->click();
+    m_Dlg.m_ctlRemoveDialNorm->click();
+    m_Dlg.m_ctlRebuildStream->click();
+    EXPECT_FALSE(m_Dlg.m_ctlRemoveCRC->isEnabled());
+    EXPECT_FALSE(m_Dlg.m_ctlRemoveDialNorm->isEnabled());
+    EXPECT_TRUE(m_Dlg.m_ctlRemoveCRC->isChecked());
+    EXPECT_TRUE(m_Dlg.m_ctlRemoveDialNorm->isChecked());
+    m_Dlg.m_ctlEnableLog->click();
+    EXPECT_FALSE(m_Dlg.m_ctlRemoveCRC->isEnabled());
+}
+
+// Catches rows out of picking order, wrong sizes, a cancelled picker adding rows, and a
+// file that cannot be measured passing silently or letting the files after it in.
+TEST_F(KestruneDlgTest, AddsPickedFilesInOrder)
+{
+    const std::string a = CopySample(m_Dir, "stereo_48k.dts", "a.dts");
+    const std::string b = CopySample(m_Dir, "stereo_48k_ratechange.dts", "b.dts");
+    const std::string c = CopySample(m_Dir, "mono_8k.dts", "c.dts");
+
+    m_Dlg.m_ctlAddFile->click(); // cancelled: no answer queued
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 0);
+    EXPECT_EQ(m_Tools.m_LastFilters, CKestruneDlg::FileFilters());
+
+    Add({Q(a)});
+    ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 1);
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 0), QStringList({Q(a), "queued", "12288 bytes", ""}));
+    const int nFilenameWidth = m_Dlg.m_ctlBatchList->GetColumnWidth(0);
+    EXPECT_GE(nFilenameWidth, m_Dlg.m_ctlBatchList->MeasureCellText(Q(a)));
+
+    Add({Q(b), Q(c)});
+    ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 3);
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 1), QStringList({Q(b), "queued", "7680 bytes", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 2), QStringList({Q(c), "queued", "2048 bytes", ""}));
+    EXPECT_TRUE(m_Tools.m_Messages.empty());
+
+    const std::string missing = m_Dir.Path("gone.dts");
+    Add({Q(a), Q(missing), Q(b)});
+    ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 5);
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 3), QStringList({Q(a), "queued", "12288 bytes", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 4), QStringList({Q(missing), "queued", "", ""}));
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
+    EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::Stop);
+    EXPECT_TRUE(m_Tools.m_Messages[0].strText.contains(Q(missing)));
+    EXPECT_TRUE(m_Tools.m_Messages[0].strText.contains("does not exist"));
+}
+
+// Catches sizes cut to 32 bits: a file of 3 GiB (sparse, so it costs no disk) shows its length.
+TEST_F(KestruneDlgTest, ShowsTheTrueSizeOfFilesOverTwoGiB)
+{
+    const std::string big = m_Dir.Path("big.dts");
+    WriteFileBytes(big, {});
+    std::error_code error;
+    fs::resize_file(big, 3ull << 30, error);
+    if (error)
+        GTEST_SKIP() << "cannot make a sparse file here: " << error.message();
+    EXPECT_EQ(CKestruneDlg::GetFileSizeText(Q(big)), "3221225472");
+    Add({Q(big)});
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 2), "3221225472 bytes");
+}
+
+// Catches a batch that skips or reorders files, leaves the frame list of another file,
+// writes a copy when not asked, or misses "Done"; with rebuild, an output that differs from
+// an input that needs no change, a path with non-ASCII characters, or the removal options
+// not reaching the loop.
+TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
+{
+    // An empty batch is done at once.
+    m_Dlg.m_ctlStartBatch->click();
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
+    EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::None);
+    m_Tools.m_Messages.clear();
+
+    const std::string a = CopySample(m_Dir, "stereo_48k.dts", "stéréo ü.dts");
+    const std::string b = CopySample(m_Dir, "stereo_48k_ratechange.dts", "b.dts");
+    Add({Q(a), Q(b)});
+
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 2), QStringList({"12288 bytes", "7680 bytes"}));
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 3), QStringList({"DTS 16/48", "DTS 16/48"}));
+    EXPECT_FALSE(fs::exists(fs::u8path(a + ".fixed.dts")));
+    EXPECT_FALSE(fs::exists(fs::u8path(b + ".fixed.dts")));
+    // The frame list holds the last file's rows: its bit rate and frame size change after five frames.
+    ASSERT_EQ(m_Dlg.m_ctlFrameList->GetItemCount(), 2);
+    EXPECT_EQ(Row(*m_Dlg.m_ctlFrameList, 0), kStereo48Row);
+    EXPECT_EQ(Row(*m_Dlg.m_ctlFrameList, 1),
+              QStringList({"00000A00", "00000005", "768", "DTS 16/48", "L+R (stereo)", "1024 bytes", "-0 dB", "NO"}));
+    EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "9");
+    EXPECT_EQ(m_Dlg.m_ctlProgress->value(), 100);
+    EXPECT_EQ(m_Dlg.m_ctlOutputName->text(), Q(b + ".fixed.dts"));
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
+
+    // Again, rebuilding: every row is processed anew, and the copies equal their inputs.
+    m_Dlg.m_ctlRebuildStream->click();
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
+    EXPECT_EQ(ReadFileBytes(a + ".fixed.dts"), ReadFileBytes(a));
+    EXPECT_EQ(ReadFileBytes(b + ".fixed.dts"), ReadFileBytes(b));
+    EXPECT_EQ(m_Tools.m_Messages.size(), 2u);
+
+    // Removing the header CRC takes its two bytes out of each of the 24 frames.
+    const std::string crc = CopySample(m_Dir, "stereo_48k_hcrc.dts", "crc.dts");
+    Add({Q(crc)});
+    m_Dlg.m_ctlRemoveCRC->click();
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(2, 1), "done");
+    EXPECT_EQ(fs::file_size(fs::u8path(crc + ".fixed.dts")), 12336u - 24 * 2);
+    EXPECT_EQ(m_Dlg.m_ctlFrameList->GetItemText(0, 7), "YES");
+}
+
+// Catches Quit or closing the window not reaching the frame loop, the batch going on to
+// the next files, and "Done" shown after a stop.
+TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
+{
+    const std::string a = CopySample(m_Dir, "stereo_48k.dts", "a.dts");
+    const std::string b = CopySample(m_Dir, "stereo_48k.dts", "b.dts");
+    const std::string c = CopySample(m_Dir, "stereo_48k.dts", "c.dts");
+    Add({Q(a), Q(b), Q(c)});
+
+    // The timer fires when the loop first lets events through, on the first frame of a.dts.
+    QTimer::singleShot(0, &m_Dlg, [this] { m_Dlg.m_ctlQuit->click(); });
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_TRUE(m_Dlg.m_bStop);
+    EXPECT_EQ(m_Dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(m_Dlg.isVisible());
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "queued", "queued"}));
+    EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "0") << "the loop ends within one frame";
+    EXPECT_TRUE(m_Tools.m_Messages.empty());
+
+    CKestruneDlg other(m_Tools);
+    other.show();
+    m_Tools.m_PickAnswers.push_back({Q(a), Q(b)});
+    other.m_ctlAddFile->click();
+    QTimer::singleShot(0, &other, [&other] { other.close(); });
+    other.m_ctlStartBatch->click();
+    EXPECT_TRUE(other.m_bStop);
+    EXPECT_EQ(other.result(), QDialog::Rejected);
+    EXPECT_EQ(Column(*other.m_ctlBatchList, 1), QStringList({"done", "queued"}));
+    EXPECT_TRUE(m_Tools.m_Messages.empty());
+}
+
+// Catches a second run started inside the first, which would reopen the streams under the
+// running loop: the button is disabled and the handler refuses.
+TEST_F(KestruneDlgTest, RefusesASecondStartDuringARun)
+{
+    const std::string a = CopySample(m_Dir, "stereo_48k.dts", "a.dts");
+    const std::string b = CopySample(m_Dir, "mono_8k.dts", "b.dts");
+    Add({Q(a), Q(b)});
+    bool bChecked = false;
+    QTimer::singleShot(0, &m_Dlg, [this, &bChecked] {
+        bChecked = true;
+        EXPECT_TRUE(m_Dlg.IsBatchRunning());
+        EXPECT_FALSE(m_Dlg.m_ctlStartBatch->isEnabled());
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 1), "parsing...");
+        m_Dlg.m_ctlStartBatch->click();
+        m_Dlg.RunBatch();
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 1), "parsing...");
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(1, 1), "queued");
+    });
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_TRUE(bChecked);
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
+    EXPECT_FALSE(m_Dlg.IsBatchRunning());
+}
+
+// Catches failures reported as "done", a short output left behind, and a file gone since it
+// was added not stopping the run with a message naming it.
+TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
+{
+    // A RIFF file with no WAVE data in it: it measures, but does not open as a stream.
+    const std::string badInput = m_Dir.Path("bad.wav");
+    WriteFileBytes(badInput, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'J', 'U', 'N', 'K'});
+    // A folder where the output would go.
+    const std::string blocked = CopySample(m_Dir, "stereo_48k.dts", "blocked.dts");
+    fs::create_directory(fs::u8path(blocked + ".fixed.dts"));
+    // An output that can be created but not written.
+    const std::string full = CopySample(m_Dir, "stereo_48k.dts", "full.dts");
+    const bool bHaveDevFull = fs::exists("/dev/full");
+    if (bHaveDevFull)
+        fs::create_symlink("/dev/full", fs::u8path(full + ".fixed.dts"));
+    const std::string good = CopySample(m_Dir, "stereo_48k.dts", "good.dts");
+
+    Add({Q(badInput), Q(blocked), Q(full), Q(good)});
+    m_Dlg.m_ctlRebuildStream->click();
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 1), "error: cannot open input");
+    EXPECT_FALSE(fs::exists(fs::u8path(badInput + ".fixed.dts")));
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(1, 1), "error: cannot create output");
+    EXPECT_TRUE(fs::is_directory(fs::u8path(blocked + ".fixed.dts")));
+    if (bHaveDevFull) {
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(2, 1), "error: write failed");
+    }
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done");
+    EXPECT_EQ(ReadFileBytes(good + ".fixed.dts"), ReadFileBytes(good));
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+
+    // good.dts disappears: the next run stops there with a message, before any stream opens.
+    m_Tools.m_Messages.clear();
+    const std::string last = CopySample(m_Dir, "mono_8k.dts", "last.dts");
+    Add({Q(last)});
+    fs::remove(fs::u8path(good));
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done") << "keeps its state from the run before";
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(4, 1), "queued");
+    EXPECT_EQ(m_Dlg.m_ctlOutputName->text(), Q(good + ".fixed.dts"));
+    ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
+    EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::Stop);
+    EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
+    EXPECT_TRUE(m_Tools.m_Messages[0].strText.contains(Q(good)));
+    EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
+}
