@@ -7,6 +7,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"; shift || true
 targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(FuzzWholePath FuzzRiffReader)
 build="${KESTRUNE_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+source "$root/scripts/deps.sh"
+kestrune_install_deps "${KESTRUNE_PACKAGES[@]}" "${KESTRUNE_FUZZ_PACKAGES[@]}"
 
 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTRUNE_FUZZ=ON -DKESTRUNE_BUILD_GUI=OFF -DKESTRUNE_BUILD_TESTS=OFF >/dev/null

@@ -12,9 +12,15 @@ KESTRUNE_PACKAGES=(
   xvfb xauth
 )
 
+# Only for the fuzz targets (fuzz/run_fuzz.sh).
+KESTRUNE_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# kestrune_install_deps [PACKAGE...]: the packages above by default.
 kestrune_install_deps() {
+  local wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${KESTRUNE_PACKAGES[@]}")
   local missing=()
-  for p in "${KESTRUNE_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$p")
     fi
