@@ -85,7 +85,16 @@ int CListView::GetStringWidth(const QString& strText) const
 
 int CListView::MeasureCellText(const QString& strText) const
 {
-    return GetStringWidth(strText.left(kMaxMeasuredChars) + kTenSpaces);
+    // Bounded, so a list of ever-new texts (offsets, paths) cannot grow it without end.
+    constexpr qsizetype kMaxRemembered = 4096;
+    const auto it = m_MeasuredWidths.constFind(strText);
+    if (it != m_MeasuredWidths.constEnd())
+        return it.value();
+    const int nWidth = GetStringWidth(strText.left(kMaxMeasuredChars) + kTenSpaces);
+    if (m_MeasuredWidths.size() >= kMaxRemembered)
+        m_MeasuredWidths.clear();
+    m_MeasuredWidths.insert(strText, nWidth);
+    return nWidth;
 }
 
 int CListView::GetItemCount() const
@@ -163,6 +172,7 @@ void CListView::RemoveCellWidth(int nColumn, const QString& strText)
 void CListView::RemeasureAll()
 {
     m_Metrics = QFontMetrics(font());
+    m_MeasuredWidths.clear();
     m_nEmptyCellWidth = MeasureCellText(QString());
     verticalHeader()->setDefaultSectionSize(m_Metrics.height() + 4);
     for (int c = 0; c < GetColumnCount(); ++c) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTableView>
@@ -58,6 +59,8 @@ private:
     CListModel m_Model;
     QFontMetrics m_Metrics;
     int m_nEmptyCellWidth = 0;
+    // Labels repeat from row to row; their widths are remembered rather than measured again.
+    mutable QHash<QString, int> m_MeasuredWidths;
     // Per column, how many cells measure each width: the widest is the last key, and a
     // cell whose text changes takes its old width out exactly.
     std::vector<std::map<int, int>> m_CellWidths;

@@ -150,7 +150,7 @@ TEST(ListView, HundredThousandRowsFillInSeconds)
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("100000 rows appended and sized in %.2f s\n", seconds);
-    EXPECT_LT(seconds, 15.0);
+    EXPECT_LT(seconds, 30.0); // a pass over every row per append would take hours
     EXPECT_EQ(view.GetItemCount(), 100000);
     EXPECT_EQ(ShownWidths(view), FullRuleWidths(view));
 }
