@@ -235,8 +235,14 @@ TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
     const std::string a = CopySample(m_Dir, "stereo_48k.dts", "stéréo ü.dts");
     const std::string b = CopySample(m_Dir, "stereo_48k_ratechange.dts", "b.dts");
     Add({Q(a), Q(b)});
+    std::vector<int> batchWidths;
+    for (int c = 0; c < 4; ++c)
+        batchWidths.push_back(m_Dlg.m_ctlBatchList->GetColumnWidth(c));
 
     m_Dlg.m_ctlStartBatch->click();
+    // The batch list is sized when files are added, not when the run writes "parsing...".
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetColumnWidth(c), batchWidths[c]) << c;
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 2), QStringList({"12288 bytes", "7680 bytes"}));
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 3), QStringList({"DTS 16/48", "DTS 16/48"}));
