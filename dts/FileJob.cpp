@@ -68,6 +68,23 @@ std::string CFileJob::DescribeInputProblem(const std::string& strPath)
     return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
 }
 
+std::string CFileJob::DescribeOutputProblem(const std::string& strPath)
+{
+    std::error_code ec;
+    const std::filesystem::path path = PathFromUtf8(strPath);
+    if (std::filesystem::is_directory(path, ec))
+        return "a folder of that name is in the way";
+    const std::filesystem::path dir = path.parent_path();
+    if (!dir.empty()) {
+        const std::filesystem::file_status status = std::filesystem::status(dir, ec);
+        if (status.type() == std::filesystem::file_type::not_found)
+            return "its folder does not exist";
+        if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+            return "its folder is a file";
+    }
+    return "the file cannot be created (read-only folder or no permission?)";
+}
+
 CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const std::string& strInputPath, const std::string& strOutputPath,
                                int64_t nInputSize, bool bRebuild, int nBatchRow)
@@ -80,15 +97,20 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     }
     CInputCloser inputCloser(inStream);
 
-    if (bRebuild && !outStream.Open(strOutputPath)) {
-        result.eState = EState::CannotCreateOutput;
+    if (bRebuild) {
+        // Opening the output empties it, so an output that is the input under another name
+        // (the same path, a link) would destroy the input before a byte of it is read.
         std::error_code ec;
-        const std::filesystem::path dir = PathFromUtf8(strOutputPath).parent_path();
-        if (!dir.empty() && !std::filesystem::is_directory(dir, ec))
-            result.strError = "its folder does not exist";
-        else
-            result.strError = "the file cannot be created (read-only folder or no permission?)";
-        return result;
+        if (std::filesystem::equivalent(PathFromUtf8(strInputPath), PathFromUtf8(strOutputPath), ec)) {
+            result.eState = EState::CannotCreateOutput;
+            result.strError = "it would overwrite the input";
+            return result;
+        }
+        if (!outStream.Open(strOutputPath)) {
+            result.eState = EState::CannotCreateOutput;
+            result.strError = DescribeOutputProblem(strOutputPath);
+            return result;
+        }
     }
 
     CFrameLoop loop(host, inStream, outStream);
@@ -101,10 +123,14 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
             // removed: an output path that names a device or a link is never deleted.
             std::error_code ec;
             const std::filesystem::path output = PathFromUtf8(strOutputPath);
-            if (std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
-                std::filesystem::remove(output, ec);
             result.eState = EState::WriteFailed;
-            result.strError = "writing the output failed (disk full?); the incomplete output was removed";
+            result.strError = "writing the output failed (disk full?); ";
+            if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
+                result.strError += "it is not a plain file and was left as it is";
+            else if (std::filesystem::remove(output, ec))
+                result.strError += "the incomplete output was removed";
+            else
+                result.strError += "the incomplete output could not be removed";
         } else {
             result.bOutputWritten = true;
         }

@@ -26,9 +26,12 @@ public:
     static const char* StateText(EState eState);
     // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
     static std::string DescribeInputProblem(const std::string& strPath);
+    // Why an output cannot be created, in plain English ("its folder does not exist").
+    static std::string DescribeOutputProblem(const std::string& strPath);
 
-    // Processes one file. With bRebuild the output is created before the loop reads anything;
-    // an output whose writing failed is removed, so nothing short is left looking complete.
+    // Processes one file. With bRebuild the output is created before the loop reads anything,
+    // unless it is the input itself under another name; an output whose writing failed is
+    // removed when it is a plain file, so nothing short is left looking complete.
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
                       int64_t nInputSize, bool bRebuild, int nBatchRow);

@@ -1,0 +1,574 @@
+// Hostile and failing files through the per-file job: the state and cause each gives the user,
+// that none crashes or hangs, and that the input is never modified.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "dts/FileJob.h"
+#include "dts/RecorderHost.h"
+#include "dts/SyntheticFrames.h"
+#include "stream/BitStream.h"
+#include "stream/OutBitStream.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using State = CFileJob::EState;
+
+const std::string kNotAStream = "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a "
+                                "\"fmt \" chunk and a \"data\" chunk after it)";
+
+// Bytes and modification time of an input, taken before a run and compared after it.
+struct FileSnapshot {
+    Bytes bytes;
+    std::filesystem::file_time_type mtime;
+};
+
+FileSnapshot Snapshot(const std::string& path)
+{
+    return {ReadFileBytes(path), std::filesystem::last_write_time(path)};
+}
+
+void ExpectUnchanged(const std::string& path, const FileSnapshot& before)
+{
+    EXPECT_EQ(ReadFileBytes(path), before.bytes) << path << " was modified";
+    EXPECT_EQ(std::filesystem::last_write_time(path), before.mtime) << path << " was touched";
+}
+
+// One run of the job as the batch and the command line do it; checks what every run must leave.
+CFileJob::Result RunJob(CRecorderHost& host, const std::string& in, const std::string& out, bool bRebuild)
+{
+    host.bRebuild = bRebuild;
+    CBitStream inStream;
+    COutBitStream outStream;
+    std::error_code ec;
+    const uintmax_t nSize = std::filesystem::is_regular_file(in, ec) ? std::filesystem::file_size(in, ec) : 0;
+    const CFileJob::Result r =
+        CFileJob::Run(host, inStream, outStream, in, out, ec ? 0 : static_cast<int64_t>(nSize), bRebuild, 0);
+    EXPECT_FALSE(inStream.IsOpen()) << "the input is closed";
+    EXPECT_FALSE(outStream.IsOpen()) << "the output is closed";
+    EXPECT_EQ(host.nWaitDepth, 0) << "the cursor is restored";
+    return r;
+}
+
+Bytes Repeat(const FrameSpec& spec, int n)
+{
+    Bytes s;
+    for (int i = 0; i < n; ++i)
+        Append(s, MakeFrame(spec));
+    return s;
+}
+
+void PutLe32(Bytes& bytes, size_t offset, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// WrapWave's layout with a 16-byte fmt chunk: RIFF size at 4, fmt size at 16, data size at 40,
+// the data contents from 44.
+constexpr size_t kRiffSizeAt = 4;
+constexpr size_t kFmtSizeAt = 16;
+constexpr size_t kDataSizeAt = 40;
+constexpr size_t kDataAt = 44;
+
+Bytes WaveOf(const Bytes& stream16, const WaveOptions& opts = {})
+{
+    return WrapWave(SwapWords(stream16), opts);
+}
+
+} // namespace
+
+// Chunk sizes near 0xFFFFFFFF. A data or RIFF size that does not fit the file must not bound
+// the reading (the frames after it would be lost); a fmt size that does must fail the open
+// with the cause rather than read 4 GiB, and a size that wraps to its own chunk in 32-bit
+// arithmetic must not walk in a circle (a hang).
+TEST(HostileInput, ChunkSizesNearTheTopOfTheirRange)
+{
+    CTempDir dir;
+    FrameSpec a;
+    const Bytes stream = Repeat(a, 20);
+    const std::string in = dir.Path("in.wav");
+    const std::string out = dir.Path("in.wav.fixed.dts");
+
+    for (uint32_t nSize : {0xFFFFFFFFu, 0xFFFFFFFEu, 0xFFFFFFF7u, 0u}) {
+        SCOPED_TRACE(nSize);
+        Bytes wave = WaveOf(stream);
+        PutLe32(wave, kRiffSizeAt, 0xFFFFFFFFu);
+        PutLe32(wave, kDataSizeAt, nSize);
+        WriteFileBytes(in, wave);
+        const FileSnapshot before = Snapshot(in);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.nFrames, 20);
+        ASSERT_EQ(host.rows.size(), 1u);
+        EXPECT_EQ(host.rows[0].nOffset, 0u);
+        EXPECT_EQ(ReadFileBytes(out), stream);
+        ExpectUnchanged(in, before);
+    }
+
+    struct Failing {
+        const char* name;
+        size_t at;
+        uint32_t size;
+    };
+    // The chunk after fmt starts at 36; with size 0xFFFFFFF8 the next header would be at
+    // 36 + 8 + 0xFFFFFFF8, which is 36 again in 32 bits.
+    WaveOptions withJunk;
+    withJunk.chunksBeforeData = {{"junk", {}}};
+    const Bytes junkFirst = WrapWave(SwapWords(stream), withJunk);
+    const Failing failing[] = {
+        {"fmt size FFFFFFFF (odd: the pad byte makes it 2^32)", kFmtSizeAt, 0xFFFFFFFFu},
+        {"fmt size FFFFFFFE", kFmtSizeAt, 0xFFFFFFFEu},
+        {"fmt size FFFFFFF8", kFmtSizeAt, 0xFFFFFFF8u},
+        {"junk size wrapping to itself", 40, 0xFFFFFFF8u},
+        {"junk size FFFFFFFF", 40, 0xFFFFFFFFu},
+    };
+    for (const Failing& f : failing) {
+        SCOPED_TRACE(f.name);
+        Bytes wave = f.at == 40 ? junkFirst : WaveOf(stream);
+        PutLe32(wave, kRiffSizeAt, 0xFFFFFFFFu);
+        PutLe32(wave, f.at, f.size);
+        WriteFileBytes(in, wave);
+        std::filesystem::remove(out);
+        const FileSnapshot before = Snapshot(in);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.eState, State::CannotOpenInput);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: cannot open input");
+        EXPECT_EQ(r.strError, kNotAStream);
+        EXPECT_FALSE(std::filesystem::exists(out)) << "no output for an input that does not open";
+        EXPECT_TRUE(host.rows.empty());
+        ExpectUnchanged(in, before);
+    }
+}
+
+// A "fmt " chunk of 1 MB (even and odd, 16- and 14-bit data): catches a format record read into
+// a fixed buffer without a bound (overflow) and a walk that does not step over the rest of the
+// chunk or its pad byte (the data is then not found).
+TEST(HostileInput, FormatChunkOfOneMegabyte)
+{
+    CTempDir dir;
+    FrameSpec a;
+    a.amode = 9;
+    a.lff = 1;
+    const Bytes stream = Repeat(a, 30);
+    const std::string in = dir.Path("big-fmt.wav");
+    const std::string out = dir.Path("big-fmt.out");
+    for (size_t nFmt : {size_t{1} << 20, (size_t{1} << 20) + 1}) {
+        for (bool b14 : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "fmt " << nFmt << (b14 ? " 14-bit" : " 16-bit"));
+            WaveOptions opts;
+            opts.fmtSize = nFmt;
+            WriteFileBytes(in, WrapWave(SwapWords(b14 ? Pack14(stream) : stream), opts));
+            const FileSnapshot before = Snapshot(in);
+            CRecorderHost host;
+            const CFileJob::Result r = RunJob(host, in, out, true);
+            EXPECT_EQ(r.eState, State::Done);
+            EXPECT_EQ(r.nFrames, 30);
+            ASSERT_EQ(host.rows.size(), 1u);
+            EXPECT_EQ(host.rows[0].strChannels, "C+L+R+SL+SR+LFE");
+            Bytes written = ReadFileBytes(out);
+            EXPECT_EQ(written, stream);
+            ExpectUnchanged(in, before);
+        }
+    }
+}
+
+// A RIFF file cut at every byte of its headers, down to "RIFF" alone and a header with nothing
+// after it: catches reads past a short header and a half-walked file taken as open. Before four
+// bytes it is no RIFF and reads as a plain stream without a sync; up to the whole data header
+// it fails with the cause; with the data header complete it opens and has no frames.
+TEST(HostileInput, RiffHeadersWithNothingAfterThem)
+{
+    CTempDir dir;
+    FrameSpec a;
+    const Bytes wave = WaveOf(Repeat(a, 2));
+    const std::string in = dir.Path("cut.wav");
+    const std::string out = dir.Path("cut.out");
+    for (size_t nCut = 1; nCut <= kDataAt; ++nCut) {
+        SCOPED_TRACE(testing::Message() << "cut at " << nCut);
+        WriteFileBytes(in, Bytes(wave.begin(), wave.begin() + static_cast<long>(nCut)));
+        std::filesystem::remove(out);
+        const FileSnapshot before = Snapshot(in);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.nFrames, 0);
+        EXPECT_TRUE(host.rows.empty());
+        if (nCut < 4 || nCut == kDataAt) {
+            EXPECT_EQ(r.eState, State::Done);
+            EXPECT_TRUE(r.strError.empty());
+            EXPECT_EQ(ReadFileBytes(out), Bytes()) << "an empty output";
+        } else {
+            EXPECT_EQ(r.eState, State::CannotOpenInput);
+            EXPECT_EQ(r.strError, kNotAStream);
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+        ExpectUnchanged(in, before);
+    }
+}
+
+// A data chunk of nothing but zeros, and a plain file of zeros: catches a sync scan that runs
+// past the end or never ends, and a stream without frames reported as anything but an empty
+// walk (no row, no detected format, an empty rebuilt output).
+TEST(HostileInput, AllZeroDataFindsNoFrames)
+{
+    CTempDir dir;
+    const Bytes zeros(256 * 1024, 0);
+    const std::string out = dir.Path("zeros.out");
+    for (const Bytes& file : {WrapWave(zeros), zeros}) {
+        SCOPED_TRACE(file.size());
+        const std::string in = dir.Path("zeros.in");
+        WriteFileBytes(in, file);
+        const FileSnapshot before = Snapshot(in);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.nFrames, 0);
+        EXPECT_TRUE(host.rows.empty());
+        EXPECT_TRUE(host.detectedFormats.empty());
+        EXPECT_TRUE(r.bOutputWritten);
+        EXPECT_EQ(ReadFileBytes(out), Bytes());
+        ExpectUnchanged(in, before);
+    }
+}
+
+// 10,000 frames of the smallest size that still makes a frame (an empty body): catches work or
+// memory per frame that grows with the frame count (a row per frame, a buffer grown per frame)
+// and a frame length off by one at the edge, which would lose sync at once. With a CRC the
+// smallest is FSIZE 14; removing the CRC writes FSIZE 12 frames of 13 bytes.
+TEST(HostileInput, TenThousandSmallestFrames)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("tiny.dts");
+    const std::string out = dir.Path("tiny.out");
+    struct Case {
+        const char* name;
+        FrameSpec spec;
+        size_t nFrameBytes;
+        bool bRemoveCRC;
+    };
+    FrameSpec plain;
+    plain.fsize = 12;
+    FrameSpec open = plain;
+    open.rate = 29;
+    open.fsize = 13;
+    FrameSpec crc = plain;
+    crc.cpf = true;
+    crc.hcrc = 0x1234;
+    crc.fsize = 14;
+    const Case cases[] = {{"FSIZE 12", plain, 13, false},
+                          {"open rate, FSIZE 13", open, 13, false},
+                          {"CRC, FSIZE 14, CRC removed", crc, 15, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes stream = Repeat(c.spec, 10000);
+        ASSERT_EQ(stream.size(), 10000 * c.nFrameBytes);
+        WriteFileBytes(in, stream);
+        const FileSnapshot before = Snapshot(in);
+        CRecorderHost host;
+        host.bRemoveCRC = c.bRemoveCRC;
+        const auto start = std::chrono::steady_clock::now();
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        const double nSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.nFrames, 10000);
+        EXPECT_EQ(host.nCurrentFrame, 9999);
+        ASSERT_EQ(host.rows.size(), 1u);
+        EXPECT_EQ(host.rows[0].nFrameSize, static_cast<int32_t>(c.nFrameBytes));
+        EXPECT_EQ(host.rows[0].bCRC, c.spec.cpf);
+        EXPECT_EQ(ReadFileBytes(out), c.bRemoveCRC ? RemoveHeaderCrc(stream, true) : stream);
+        // Well under a second on any machine; generous for sanitizer builds.
+        EXPECT_LT(nSeconds, 10.0);
+        ExpectUnchanged(in, before);
+    }
+}
+
+// A file cut inside every field of the first frame's header, with and without a CRC, plain,
+// 14-bit and WAVE: catches a header read that runs past the end, a partial header counted as a
+// frame, and a cut-short frame written out. A cut before the header's end gives no frame; a cut
+// after it gives one frame of the bytes present, reported but never written.
+TEST(HostileInput, FirstHeaderCutAtEveryByte)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("cut.dts");
+    const std::string out = dir.Path("cut.out");
+    for (bool bCPF : {false, true}) {
+        FrameSpec a;
+        a.cpf = bCPF;
+        a.fsize = bCPF ? 101 : 99;
+        const Bytes frame = MakeFrame(a);
+        const size_t nHeader = bCPF ? 15 : 13;
+        enum class Kind { Plain, Packed14, Wave };
+        for (Kind kind : {Kind::Plain, Kind::Packed14, Kind::Wave}) {
+            const Bytes whole = kind == Kind::Plain ? frame : kind == Kind::Packed14 ? Pack14(frame) : WaveOf(frame);
+            const size_t nFirst = kind == Kind::Wave ? kDataAt : 0;
+            const size_t nLast = nFirst + (kind == Kind::Packed14 ? 2 * nHeader : nHeader + 1);
+            for (size_t nCut = nFirst + 1; nCut <= nLast; ++nCut) {
+                SCOPED_TRACE(testing::Message() << "CPF " << bCPF << ", kind " << static_cast<int>(kind)
+                                                << ", cut at " << nCut);
+                // The stream bytes the cut file still holds: 14 bits per whole 16-bit word when packed.
+                size_t nStreamBytes = nCut - nFirst;
+                if (kind == Kind::Packed14)
+                    nStreamBytes = (nCut / 2) * 14 / 8;
+                WriteFileBytes(in, Bytes(whole.begin(), whole.begin() + static_cast<long>(nCut)));
+                const FileSnapshot before = Snapshot(in);
+                CRecorderHost host;
+                const CFileJob::Result r = RunJob(host, in, out, true);
+                EXPECT_EQ(r.eState, State::Done);
+                EXPECT_EQ(ReadFileBytes(out), Bytes()) << "nothing of a partial frame is written";
+                if (nStreamBytes < nHeader) {
+                    EXPECT_EQ(r.nFrames, 0);
+                    EXPECT_TRUE(host.rows.empty());
+                    EXPECT_TRUE(host.detectedFormats.empty());
+                } else {
+                    EXPECT_EQ(r.nFrames, 1);
+                    ASSERT_EQ(host.rows.size(), 1u);
+                    EXPECT_EQ(host.rows[0].nFrameSize, static_cast<int32_t>(nStreamBytes));
+                    EXPECT_EQ(host.rows[0].bCRC, bCPF);
+                }
+                ExpectUnchanged(in, before);
+            }
+        }
+    }
+}
+
+// The input shrinks while it is read (another program truncates it): catches a read past the
+// new end, stale buffered bytes taken for later frames, and a hang or crash on the vanished
+// data. The walk ends quietly with whatever was read; the output holds only whole frames of the
+// original. A plain file cut at a known point is read exactly up to that point.
+TEST(HostileInput, InputShrinksWhileItIsRead)
+{
+    FrameSpec a;
+    const int nTotal = 3000;
+    const Bytes stream = Repeat(a, nTotal); // 100-byte frames
+    enum class Kind { Plain, Packed14, Wave };
+    struct Case {
+        Kind kind;
+        uint64_t nNewSize;
+        int nExpectFrames; // -1: only bounded
+    };
+    const Case cases[] = {
+        {Kind::Plain, 150000, 1500},  // at a frame boundary
+        {Kind::Plain, 150050, 1501},  // inside a frame: the last one is cut short
+        {Kind::Plain, 0, -1},
+        {Kind::Packed14, 0, -1},
+        {Kind::Packed14, 100000, -1},
+        {Kind::Wave, 0, -1},
+        {Kind::Wave, 100000, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << static_cast<int>(c.kind) << ", shrunk to " << c.nNewSize);
+        CTempDir dir;
+        const std::string in = dir.Path("shrinking.dts");
+        const std::string out = dir.Path("shrinking.out");
+        WriteFileBytes(in, c.kind == Kind::Plain ? stream : c.kind == Kind::Packed14 ? Pack14(stream) : WaveOf(stream));
+        CRecorderHost host;
+        std::error_code resizeError;
+        host.onDispatch = [&](int nDispatch) {
+            if (nDispatch == 20)
+                std::filesystem::resize_file(in, c.nNewSize, resizeError);
+        };
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        if (resizeError)
+            GTEST_SKIP() << "an open file cannot be truncated here: " << resizeError.message();
+        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_GE(r.nFrames, 19);
+        EXPECT_LT(r.nFrames, nTotal);
+        if (c.nExpectFrames >= 0) {
+            EXPECT_EQ(r.nFrames, c.nExpectFrames);
+        }
+        const Bytes written = ReadFileBytes(out);
+        EXPECT_EQ(written.size() % 100, 0u) << "whole frames only";
+        const int64_t nWritten = static_cast<int64_t>(written.size() / 100);
+        EXPECT_TRUE(nWritten == r.nFrames || nWritten == r.nFrames - 1) << nWritten << " of " << r.nFrames;
+        EXPECT_TRUE(std::equal(written.begin(), written.end(), stream.begin())) << "the original's frames";
+        ASSERT_GE(host.rows.size(), 1u);
+        EXPECT_LE(host.rows.size(), 2u) << "at most the cut-short last frame adds a row";
+        EXPECT_EQ(host.rows[0].nFrameSize, 100);
+    }
+}
+
+// Outputs that cannot be created: a read-only folder (not for root, whom permissions do not
+// stop), a folder in the way of the output name, a path under a regular file, and an output
+// that is the input itself under another name. Catches an input truncated by opening its own
+// name for writing, a walk run with nowhere to write, and causes that send the user the wrong
+// way. The input is never touched and nothing is left behind.
+TEST(HostileInput, OutputsThatCannotBeCreated)
+{
+    CTempDir dir;
+    FrameSpec a;
+    const std::string in = dir.Path("in.dts");
+    WriteFileBytes(in, Repeat(a, 10));
+    const FileSnapshot before = Snapshot(in);
+
+    auto expectCannotCreate = [&](const std::string& out, const std::string& strCause) {
+        SCOPED_TRACE(out);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.eState, State::CannotCreateOutput);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: cannot create output");
+        EXPECT_EQ(r.strError, strCause);
+        EXPECT_FALSE(r.bOutputWritten);
+        EXPECT_EQ(r.nFrames, 0) << "no walk without the output";
+        EXPECT_TRUE(host.rows.empty());
+        ExpectUnchanged(in, before);
+    };
+
+    std::filesystem::create_directory(dir.Path("folder.out"));
+    expectCannotCreate(dir.Path("folder.out"), "a folder of that name is in the way");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path("folder.out")));
+
+    WriteFileBytes(dir.Path("plain"), {1, 2, 3});
+    expectCannotCreate(dir.Path("plain") + "/x.dts", "its folder is a file");
+    EXPECT_EQ(ReadFileBytes(dir.Path("plain")), Bytes({1, 2, 3}));
+
+    expectCannotCreate(in, "it would overwrite the input");
+    std::filesystem::create_hard_link(in, dir.Path("hard.dts"));
+    expectCannotCreate(dir.Path("hard.dts"), "it would overwrite the input");
+#ifndef _WIN32
+    std::filesystem::create_symlink(in, dir.Path("soft.dts"));
+    expectCannotCreate(dir.Path("soft.dts"), "it would overwrite the input");
+
+    const std::string readOnly = dir.Path("read-only");
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (geteuid() != 0) {
+        expectCannotCreate(readOnly + "/out.dts", "the file cannot be created (read-only folder or no permission?)");
+        EXPECT_FALSE(std::filesystem::exists(readOnly + "/out.dts"));
+    }
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_all);
+#endif
+}
+
+#ifndef _WIN32
+// Writes that fail: a full device (/dev/full), both for an output smaller than the file
+// library's buffer (the failure shows only when it is closed) and a larger one; and a plain
+// file that stops growing (a file-size limit stands in for a full disk, and holds for root).
+// Catches a failure reported as done, a short plain file left looking complete, a device
+// removed, and a cause that says the output was removed when it was not.
+TEST(HostileInput, WritesThatFail)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("in.dts");
+    FrameSpec big;
+    big.fsize = 999;
+    for (int nFrames : {1, 100}) {
+        SCOPED_TRACE(nFrames);
+        WriteFileBytes(in, Repeat(big, nFrames));
+        const FileSnapshot before = Snapshot(in);
+        if (std::filesystem::exists("/dev/full")) {
+            CRecorderHost host;
+            const CFileJob::Result r = RunJob(host, in, "/dev/full", true);
+            EXPECT_EQ(r.eState, State::WriteFailed);
+            EXPECT_STREQ(CFileJob::StateText(r.eState), "error: write failed");
+            EXPECT_EQ(r.strError, "writing the output failed (disk full?); it is not a plain file and was left as it is");
+            EXPECT_FALSE(r.bOutputWritten);
+            EXPECT_EQ(r.nFrames, nFrames) << "the walk still reports the whole input";
+            EXPECT_EQ(host.rows.size(), 1u);
+            EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+        }
+        // Through a link to the device: the link stays too.
+        const std::string link = dir.Path("full.out");
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink("/dev/full", link);
+        {
+            CRecorderHost host;
+            const CFileJob::Result r = RunJob(host, in, link, true);
+            EXPECT_EQ(r.eState, State::WriteFailed);
+            EXPECT_TRUE(std::filesystem::is_symlink(link));
+        }
+        ExpectUnchanged(in, before);
+    }
+
+    // A file-size limit of 4000 bytes on a 100,000-byte output: the write fails with EFBIG
+    // (the signal that would otherwise end the process is ignored for the run).
+    const std::string out = dir.Path("limited.out");
+    const FileSnapshot before = Snapshot(in);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    if (old.rlim_max != RLIM_INFINITY && old.rlim_max < 4000)
+        GTEST_SKIP() << "file-size limit already below the test's";
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 4000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    CRecorderHost host;
+    const CFileJob::Result r = RunJob(host, in, out, true);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(r.eState, State::WriteFailed);
+    EXPECT_EQ(r.strError, "writing the output failed (disk full?); the incomplete output was removed");
+    EXPECT_FALSE(std::filesystem::exists(out)) << "a short plain file is removed";
+    EXPECT_FALSE(r.bOutputWritten);
+    ExpectUnchanged(in, before);
+}
+#endif
+
+// Inputs that are not files: a directory, a fifo with no writer, endless and empty devices, an
+// unreadable file (not for root). Catches an open that blocks on a fifo (a watchdog opens the
+// writing end after ten seconds, so a blocked open ends as a failure instead of a hang), a
+// device read for ever, and a cause that does not say what is wrong. No output is created.
+TEST(HostileInput, InputsThatAreNotFiles)
+{
+    CTempDir dir;
+    const std::string out = dir.Path("never.out");
+    auto expectCannotOpen = [&](const std::string& in, const std::string& strCause) {
+        SCOPED_TRACE(in);
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, out, true);
+        EXPECT_EQ(r.eState, State::CannotOpenInput);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: cannot open input");
+        EXPECT_EQ(r.strError, strCause);
+        EXPECT_EQ(r.nFrames, 0);
+        EXPECT_FALSE(std::filesystem::exists(out));
+    };
+
+    std::filesystem::create_directory(dir.Path("folder.dts"));
+    expectCannotOpen(dir.Path("folder.dts"), "it is a directory");
+    expectCannotOpen(dir.Path("missing.dts"), "the file does not exist");
+#ifndef _WIN32
+    const std::string fifo = dir.Path("fifo.dts");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> bDone{false};
+    std::atomic<bool> bBlocked{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 1000 && !bDone; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!bDone) {
+            bBlocked = true;
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                close(fd);
+        }
+    });
+    expectCannotOpen(fifo, "it is not a regular file");
+    bDone = true;
+    watchdog.join();
+    EXPECT_FALSE(bBlocked) << "opening a fifo blocked";
+
+    for (const char* device : {"/dev/zero", "/dev/null", "/dev/urandom"}) {
+        if (std::filesystem::exists(device))
+            expectCannotOpen(device, "it is not a regular file");
+    }
+    const std::string locked = dir.Path("locked.dts");
+    WriteFileBytes(locked, Bytes(100, 0));
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (geteuid() != 0)
+        expectCannotOpen(locked, "it cannot be read (permission denied?)");
+#endif
+}
