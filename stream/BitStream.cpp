@@ -2,12 +2,41 @@
 // first eight bytes and hands out the DTS stream it carries, most significant bit first.
 #include "stream/BitStream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "stream/FileShim.h"
 
+namespace {
+
+// Wide reads load eight bytes from any byte of the buffer, so this many more are allocated.
+constexpr int kTail = 8;
+
+int EvenBufferSize(int nBufferSize)
+{
+    const int nSize = std::max(nBufferSize, 2);
+    return nSize + (nSize & 1);
+}
+
+// Eight bytes as one big-endian value; compilers turn this into a load and a byte swap.
+inline uint64_t LoadBigEndian64(const uint8_t* p)
+{
+    return (static_cast<uint64_t>(p[0]) << 56) | (static_cast<uint64_t>(p[1]) << 48)
+           | (static_cast<uint64_t>(p[2]) << 40) | (static_cast<uint64_t>(p[3]) << 32)
+           | (static_cast<uint64_t>(p[4]) << 24) | (static_cast<uint64_t>(p[5]) << 16)
+           | (static_cast<uint64_t>(p[6]) << 8) | static_cast<uint64_t>(p[7]);
+}
+
+}  // namespace
+
 CBitStream::CBitStream()
-    : m_pBuffer(new uint8_t[kBufferSize]())
+    : CBitStream(kDefaultBufferSize)
+{
+}
+
+CBitStream::CBitStream(int nBufferSize)
+    : m_nBufferSize(EvenBufferSize(nBufferSize)),
+      m_pBuffer(new uint8_t[static_cast<size_t>(m_nBufferSize) + kTail]())
 {
 }
 
@@ -21,7 +50,8 @@ bool CBitStream::Open(const std::string& fileName)
     m_bWave = false;
     Close();
     m_Unpacker.Reset();
-    m_nBytePos = 0;
+    m_nBufferBase = 0;
+    ResetPosition();
 
     m_pFile = CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
@@ -47,7 +77,7 @@ bool CBitStream::Open(const std::string& fileName)
             Close();
             return false;
         }
-        m_nBytePos = m_WaveSource.m_nSyncOffset;
+        m_nBufferBase = m_WaveSource.m_nSyncOffset;
     } else {
         m_WordSource.Attach(m_pFile);
     }
@@ -75,55 +105,116 @@ bool CBitStream::IsOpen() const
 
 void CBitStream::ResetPosition()
 {
-    m_nBitIndex = -1;
-    m_nByteIndex = m_nValidLength - 1;
+    m_nBufferBase = GetBytePos();
+    m_nValidLength = 0;
+    m_nValidBits = 0;
+    m_nBitPos = 0;
+}
+
+bool CBitStream::TryRefill()
+{
+    int nDelivered = 0;
+    if (m_bWave) {
+        nDelivered = m_WaveSource.Read(m_pBuffer.get(), m_nBufferSize);
+    } else if (m_pFile == nullptr) {
+        nDelivered = 0;
+    } else if (m_b16Bit) {
+        nDelivered = static_cast<int>(std::fread(m_pBuffer.get(), 1, static_cast<size_t>(m_nBufferSize), m_pFile));
+    } else {
+        nDelivered = m_Unpacker.Unpack(m_pBuffer.get(), m_nBufferSize, m_WordSource);
+    }
+    // A read error counts as the end of the input, like the end of the file. The buffer was
+    // wholly handed out, so emptying it leaves the counter where it is.
+    if (nDelivered <= 0) {
+        ResetPosition();
+        return false;
+    }
+    m_nBufferBase += m_nValidLength;
+    m_nValidLength = nDelivered;
+    m_nValidBits = static_cast<uint64_t>(nDelivered) * 8;
+    m_nBitPos = 0;
+    return true;
 }
 
 void CBitStream::Refill()
 {
-    int nDelivered = 0;
-    if (m_bWave) {
-        nDelivered = m_WaveSource.Read(m_pBuffer.get(), kBufferSize);
-    } else if (m_pFile == nullptr) {
-        nDelivered = 0;
-    } else if (m_b16Bit) {
-        nDelivered = static_cast<int>(std::fread(m_pBuffer.get(), 1, kBufferSize, m_pFile));
-    } else {
-        nDelivered = m_Unpacker.Unpack(m_pBuffer.get(), kBufferSize, m_WordSource);
-    }
-    // A read error counts as the end of the input, like the end of the file.
-    if (nDelivered <= 0) {
-        ResetPosition();
+    if (!TryRefill())
         throw EOFBSException();
-    }
-    m_nValidLength = nDelivered;
-    m_nByteIndex = 0;
-    m_nBitIndex = 7;
+}
+
+uint32_t CBitStream::TakeBuffered(int n)
+{
+    // The eight bytes loaded hold the n <= 32 wanted bits even at bit 7 of the first byte;
+    // bytes beyond the valid length (or in the tail) only fill bits that are shifted away.
+    const uint64_t nWindow = LoadBigEndian64(m_pBuffer.get() + (m_nBitPos >> 3)) << (m_nBitPos & 7);
+    m_nBitPos += static_cast<uint64_t>(n);
+    return static_cast<uint32_t>(nWindow >> (64 - n));
 }
 
 int CBitStream::GetBit()
 {
-    if (m_nBitIndex < 0) {
-        if (++m_nByteIndex >= m_nValidLength)
-            Refill();
-        m_nBitIndex = 7;
-    }
-    const int nBit = (m_pBuffer[m_nByteIndex] >> m_nBitIndex) & 1;
-    // The counter moves only when the last bit of a byte has been handed out.
-    if (--m_nBitIndex < 0)
-        ++m_nBytePos;
+    if (m_nBitPos >= m_nValidBits)
+        Refill();
+    const int nBit = (m_pBuffer[m_nBitPos >> 3] >> (7 - (m_nBitPos & 7))) & 1;
+    ++m_nBitPos;
     return nBit;
 }
 
 uint32_t CBitStream::GetBits(int count)
 {
-    uint32_t nValue = 0;
-    for (int i = 0; i < count; ++i)
-        nValue = (nValue << 1) | static_cast<uint32_t>(GetBit());
-    return nValue;
+    if (count <= 0)
+        return 0;
+    if (count <= 32 && m_nBitPos + static_cast<uint64_t>(count) <= m_nValidBits)
+        return TakeBuffered(count);
+    return GetBitsAcrossRefills(count);
+}
+
+uint32_t CBitStream::GetBitsAcrossRefills(int count)
+{
+    // 64 bits wide so that a shift by 32 is defined; only the last 32 bits read are returned.
+    uint64_t nValue = 0;
+    while (count > 0) {
+        // Throws with the bits of this call taken so far consumed, as a bit-by-bit read would.
+        if (m_nBitPos >= m_nValidBits)
+            Refill();
+        const int n = static_cast<int>(std::min<uint64_t>({static_cast<uint64_t>(count), 32, m_nValidBits - m_nBitPos}));
+        nValue = (nValue << n) | TakeBuffered(n);
+        count -= n;
+    }
+    return static_cast<uint32_t>(nValue);
+}
+
+int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
+{
+    int nDone = 0;
+    if ((m_nBitPos & 7) == 0) {
+        // Byte-aligned: whole bytes are copied straight out of the buffer.
+        while (nDone < nCount) {
+            if (m_nBitPos >= m_nValidBits && !TryRefill())
+                return nDone;
+            const int nAvailable = static_cast<int>((m_nValidBits - m_nBitPos) >> 3);
+            const int nTake = std::min(nAvailable, nCount - nDone);
+            std::memcpy(pBytes + nDone, m_pBuffer.get() + (m_nBitPos >> 3), static_cast<size_t>(nTake));
+            m_nBitPos += static_cast<uint64_t>(nTake) * 8;
+            nDone += nTake;
+        }
+        return nDone;
+    }
+    for (; nDone < nCount; ++nDone) {
+        if (m_nBitPos + 8 <= m_nValidBits) {
+            pBytes[nDone] = static_cast<uint8_t>(TakeBuffered(8));
+        } else {
+            try {
+                pBytes[nDone] = static_cast<uint8_t>(GetBitsAcrossRefills(8));
+            } catch (const EOFBSException&) {
+                return nDone;
+            }
+        }
+    }
+    return nDone;
 }
 
 int64_t CBitStream::GetBytePos() const
 {
-    return m_nBytePos;
+    return m_nBufferBase + static_cast<int64_t>(m_nBitPos >> 3);
 }

@@ -14,7 +14,14 @@
 
 class CBitStream {
 public:
+    // Large enough that a refill costs little per byte, small enough to stay in the CPU cache.
+    static constexpr int kDefaultBufferSize = 64 * 1024;
+
     CBitStream();
+    // nBufferSize: bytes asked for per refill; rounded up to an even number of at least 2, so
+    // that WAVE words are never split between two refills. Tests use small sizes to cross many
+    // refills with few bytes.
+    explicit CBitStream(int nBufferSize);
     virtual ~CBitStream();
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
@@ -26,8 +33,16 @@ public:
     // 0 or 1; throws EOFBSException when no bit is left.
     int GetBit();
     // The next count bits, first bit most significant. count <= 0 reads nothing and
-    // returns 0; above 32 only the last 32 bits read are kept.
+    // returns 0; above 32 only the last 32 bits read are kept. When the input ends first,
+    // the bits already taken stay consumed and EOFBSException is thrown.
     uint32_t GetBits(int count);
+    // The next nCount bytes, exactly as nCount calls of GetBits(8) would hand them out, at any
+    // bit position. Returns how many were delivered: fewer than nCount only when the input ended,
+    // and then the stream is where GetBits(8) would have left it when it threw (the bits of a
+    // byte begun before the end are consumed, the counter counts the whole bytes delivered, and
+    // every further read throws). Never throws EOFBSException itself, so a caller can keep the
+    // bytes of a cut-short block without a handler per byte. nCount <= 0 reads nothing.
+    int ReadBytes(uint8_t* pBytes, int nCount);
     // Bytes wholly handed out since Open, plus the WAVE sync offset for WAVE inputs.
     // 64-bit: streams of several GiB are common.
     int64_t GetBytePos() const;
@@ -35,19 +50,24 @@ public:
     bool IsOpen() const;
 
 private:
-    static constexpr int kBufferSize = 2048;
-
-    // Marks the current byte used up so that the next bit read refills the buffer.
+    // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
-    // Fills the byte buffer from the input; throws EOFBSException when nothing more comes.
+    // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
+    bool TryRefill();
+    // As TryRefill, but the end of the input throws EOFBSException.
     void Refill();
+    // The next n bits (1..32), which the buffer must hold.
+    uint32_t TakeBuffered(int n);
+    // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
+    uint32_t GetBitsAcrossRefills(int count);
 
-    int64_t m_nBytePos = 0;                  // bytes wholly handed out, plus the starting offset
+    int m_nBufferSize;                       // bytes asked for per refill
+    std::unique_ptr<uint8_t[]> m_pBuffer;    // m_nBufferSize bytes and a zeroed tail, allocated once
+    int64_t m_nBufferBase = 0;               // the byte counter at the first byte of the buffer
+    int m_nValidLength = 0;                  // bytes the last refill delivered
+    uint64_t m_nValidBits = 0;               // m_nValidLength * 8
+    uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
     std::FILE* m_pFile = nullptr;
-    int m_nBitIndex = -1;                    // next bit of the current byte, 7..0; -1 when used up
-    int m_nByteIndex = kBufferSize - 1;      // position of the current byte in m_pBuffer
-    int m_nValidLength = kBufferSize;        // bytes the last refill delivered
-    std::unique_ptr<uint8_t[]> m_pBuffer;    // kBufferSize bytes, allocated once
     bool m_bWave = false;                    // the open input is a RIFF WAVE file
     CWaveSource m_WaveSource;
     bool m_b16Bit = true;                    // plain file: 16-bit stream rather than 14-bit packed

@@ -8,7 +8,8 @@
 
 class CUnpacker14 {
 public:
-    static constexpr int kWordCapacity = 2048;
+    // Words asked of the source per refill: 64 KiB of file per read.
+    static constexpr int kWordCapacity = 32 * 1024;
 
     CUnpacker14();
 
@@ -16,15 +17,16 @@ public:
     void Reset();
     // Produces nCount bytes into pBuffer, refilling words from source as needed. At the end of
     // the words: the bytes produced in this call if any, otherwise -1. Bits that do not fill a
-    // whole byte at the end are never handed out.
+    // whole byte at the end are never handed out. A word is taken from the buffer, and the
+    // buffer refilled, only when a byte still wanted needs its bits.
     int Unpack(uint8_t* pBuffer, int nCount, IWordSource& source);
 
 private:
     std::vector<uint16_t> m_Words;  // allocated once; kWordCapacity words
     int m_nWordIndex = 0;           // next word of m_Words to unpack
     int m_nWordCount = 0;           // whole words the last refill delivered
-    uint16_t m_nCurrentWord = 0;    // 14 payload bits of the word being unpacked
-    int m_nInBitIndex = -1;         // next bit of m_nCurrentWord, 13..0; -1 when used up
-    uint8_t m_nOutByte = 0;         // byte being built
-    int m_nOutBitIndex = 7;         // next bit of m_nOutByte to fill, 7..0
+    // Payload bits taken from words but not yet handed out, in the low m_nPendingBits bits
+    // (fewer than 8 between calls unless a call ended with its count reached).
+    uint64_t m_nPending = 0;
+    int m_nPendingBits = 0;
 };
