@@ -167,15 +167,12 @@ int64_t CFrameLoop::ParseFile(int nBatchRow, int64_t nInputSize)
         if (nBodyLength < 0)
             break;
 
-        body.resize(static_cast<size_t>(nBodyLength));
-        int32_t nBodyRead = 0;
-        bool bCutShort = false;
-        try {
-            for (; nBodyRead < nBodyLength; ++nBodyRead)
-                body[static_cast<size_t>(nBodyRead)] = static_cast<uint8_t>(m_InStream.GetBits(8));
-        } catch (const EOFBSException&) {
-            bCutShort = true;
-        }
+        // The body is taken as a block: a short count means the input ended inside it, and the
+        // bytes read before the end stay counted, as byte-by-byte reads would leave them.
+        if (body.size() < static_cast<size_t>(nBodyLength))
+            body.resize(static_cast<size_t>(nBodyLength));
+        const int32_t nBodyRead = m_InStream.ReadBytes(body.data(), nBodyLength);
+        const bool bCutShort = nBodyRead < nBodyLength;
 
         const int32_t nFrameLength = static_cast<int32_t>(m_InStream.GetBytePos() - nFrameStart);
 
@@ -185,8 +182,7 @@ int64_t CFrameLoop::ParseFile(int nBatchRow, int64_t nInputSize)
             // decoders lose the frames that follow.
             const bool bCRCDropped = nCPFRead == 1 && h.CPF == 0;
             WriteHeader(m_OutStream, h, bCRCDropped ? h.FSIZE - 2 : h.FSIZE);
-            for (int32_t i = 0; i < nBodyLength; ++i)
-                m_OutStream.PutBits(body[static_cast<size_t>(i)], 8);
+            m_OutStream.PutBytes(body.data(), nBodyLength);
         }
 
         const WatchedValues current{h.SFREQ, h.RATE, h.AMODE, nFrameLength, h.DIALNORM, h.HCRC};

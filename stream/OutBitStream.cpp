@@ -1,6 +1,9 @@
 // Output bit stream: collects bits most significant first and writes whole bytes to a file.
 #include "stream/OutBitStream.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "stream/FileShim.h"
 
 COutBitStream::COutBitStream()
@@ -20,56 +23,93 @@ bool COutBitStream::Open(const std::string& fileName)
     m_pFile = CFileShim::OpenForWriting(fileName);
     if (m_pFile == nullptr)
         return false;
+    // The stream collects whole blocks itself; a second buffer in the file library would only
+    // copy them again and hide a failed write until later.
+    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
     Clear();
     return true;
 }
 
 void COutBitStream::PutBit(int bit)
 {
-    if (bit == 1)
-        m_pBuffer[m_nByteCount] = static_cast<uint8_t>(m_pBuffer[m_nByteCount] | (1 << m_nBitIndex));
-    if (--m_nBitIndex < 0) {
-        ++m_nByteCount;
-        m_nBitIndex = 7;
-        if (m_nByteCount >= kCapacity)
-            Flush();
-    }
+    PutBits(bit == 1 ? 1u : 0u, 1);
 }
 
 void COutBitStream::PutBits(uint32_t value, int count)
 {
+    if (count <= 0)
+        return;
     // Positions above bit 31 are zeros of value: they are written as such, never shifted out of range.
-    for (int i = count - 1; i >= 0; --i)
-        PutBit(i < 32 ? static_cast<int>((value >> i) & 1) : 0);
+    while (count > 32) {
+        const int nZeros = std::min(count - 32, 32);
+        PutBits(0, nZeros);
+        count -= nZeros;
+    }
+    const uint64_t nMask = (uint64_t{1} << count) - 1;
+    // At most 7 + 32 bits are pending here, so nothing above them is lost from the 64.
+    m_nPending = (m_nPending << count) | (value & nMask);
+    m_nPendingBits += count;
+    while (m_nPendingBits >= 8) {
+        m_nPendingBits -= 8;
+        m_pBuffer[m_nByteCount++] = static_cast<uint8_t>(m_nPending >> m_nPendingBits);
+        if (m_nByteCount >= kCapacity)
+            WriteCompleted();
+    }
+}
+
+void COutBitStream::PutBytes(const uint8_t* pBytes, int nCount)
+{
+    if (m_nPendingBits != 0) {
+        for (int i = 0; i < nCount; ++i)
+            PutBits(pBytes[i], 8);
+        return;
+    }
+    while (nCount > 0) {
+        const int nTake = std::min(nCount, kCapacity - m_nByteCount);
+        std::memcpy(m_pBuffer.get() + m_nByteCount, pBytes, static_cast<size_t>(nTake));
+        m_nByteCount += nTake;
+        pBytes += nTake;
+        nCount -= nTake;
+        if (m_nByteCount >= kCapacity)
+            WriteCompleted();
+    }
+}
+
+void COutBitStream::WriteCompleted()
+{
+    // Without a file the bytes are discarded: the frame loop may write after a late tick of
+    // "Rebuild Stream" while no output was opened.
+    if (m_pFile != nullptr && m_nByteCount > 0) {
+        const size_t nBytes = static_cast<size_t>(m_nByteCount);
+        if (std::fwrite(m_pBuffer.get(), 1, nBytes, m_pFile) != nBytes)
+            m_bWriteError = true;
+    }
+    m_nByteCount = 0;
 }
 
 void COutBitStream::Flush()
 {
-    if (m_pFile != nullptr) {
-        const size_t nBytes = static_cast<size_t>(m_nByteCount) + (m_nBitIndex != 7 ? 1 : 0);
-        if (nBytes > 0 && std::fwrite(m_pBuffer.get(), 1, nBytes, m_pFile) != nBytes)
-            m_bWriteError = true;
+    if (m_nPendingBits > 0) {
+        // The partial byte goes out with its unfilled low bits zero.
+        m_pBuffer[m_nByteCount++] = static_cast<uint8_t>(m_nPending << (8 - m_nPendingBits));
+        m_nPendingBits = 0;
     }
-    // Without a file the bits are discarded: the frame loop may write after a late tick of
-    // "Rebuild Stream" while no output was opened.
+    WriteCompleted();
     Clear();
 }
 
 void COutBitStream::Clear()
 {
-    m_nBitIndex = 7;
     m_nByteCount = 0;
-    for (int i = 0; i < kCapacity; ++i)
-        m_pBuffer[i] = 0;
+    m_nPending = 0;
+    m_nPendingBits = 0;
 }
 
 void COutBitStream::Close()
 {
-    if (m_nBitIndex != 7)
+    if (m_nByteCount > 0 || m_nPendingBits > 0)
         Flush();
     if (m_pFile != nullptr) {
-        // With a buffered file a full disk often shows only here, when the library's buffer
-        // is written out.
         if (std::ferror(m_pFile) != 0)
             m_bWriteError = true;
         if (std::fclose(m_pFile) != 0)
