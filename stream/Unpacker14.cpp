@@ -1,12 +1,20 @@
 // Turns 16-bit words carrying 14 payload bits each (bits 13..0) into stream bytes, most significant bit first.
 #include "stream/Unpacker14.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
 
 // Bits 14 and 15 are padding in the 14-bit packing and are never looked at.
 constexpr uint64_t kPayloadMask = 0x3FFF;
+
+// One store of eight bytes, most significant first; compilers merge it into a swap and a store.
+inline void StoreBigEndian64(uint8_t* p, uint64_t nValue)
+{
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<uint8_t>(nValue >> (56 - 8 * i));
+}
 
 }  // namespace
 
@@ -36,22 +44,11 @@ int CUnpacker14::Unpack(uint8_t* pBuffer, int nCount, IWordSource& source)
                     return nProduced > 0 ? nProduced : -1;
             }
             // Four words make exactly seven bytes, leaving the pending bits (fewer than 8) as
-            // they were; taken in blocks while the words and the room for them are there.
-            const uint16_t* pWords = m_Words.data();
-            while (m_nWordCount - m_nWordIndex >= 4 && nCount - nProduced >= 7) {
-                const uint16_t* w = pWords + m_nWordIndex;
-                const uint64_t nBlock = ((w[0] & kPayloadMask) << 42) | ((w[1] & kPayloadMask) << 28)
-                                        | ((w[2] & kPayloadMask) << 14) | (w[3] & kPayloadMask);
-                // The pending bits lead; whatever lies above them has been handed out already.
-                const uint64_t nLead = m_nPendingBits > 0 ? m_nPending << (64 - m_nPendingBits) : 0;
-                const uint64_t nBits = nLead | (nBlock << (8 - m_nPendingBits));
-                // nBits now holds 56 + m_nPendingBits bits at its top; the first 56 are the bytes.
-                uint8_t* pOut = pBuffer + nProduced;
-                for (int i = 0; i < 7; ++i)
-                    pOut[i] = static_cast<uint8_t>(nBits >> (56 - 8 * i));
-                m_nPending = (nBits >> (8 - m_nPendingBits)) & ((uint64_t{1} << m_nPendingBits) - 1);
-                m_nWordIndex += 4;
-                nProduced += 7;
+            // they were; taken in blocks while the words, and room for an eight-byte store, are there.
+            const int nBlocks = std::min((m_nWordCount - m_nWordIndex) / 4, (nCount - nProduced - 1) / 7);
+            if (nBlocks > 0) {
+                nProduced += UnpackBlocks(m_Words.data() + m_nWordIndex, nBlocks, pBuffer + nProduced);
+                m_nWordIndex += 4 * nBlocks;
             }
             if (nProduced >= nCount)
                 break;
@@ -66,4 +63,24 @@ int CUnpacker14::Unpack(uint8_t* pBuffer, int nCount, IWordSource& source)
         }
     }
     return nProduced;
+}
+
+int CUnpacker14::UnpackBlocks(const uint16_t* pWords, int nBlocks, uint8_t* pOut)
+{
+    // Locals, not members: stores through the byte pointer would otherwise make the compiler
+    // reload every member after each block.
+    const int nLeft = m_nPendingBits;
+    // The pending bits sit at the top of the first 64-bit value written.
+    uint64_t nLead = (m_nPending << (63 - nLeft)) << 1;
+    uint64_t nBlock = 0;
+    for (int i = 0; i < nBlocks; ++i, pWords += 4, pOut += 7) {
+        nBlock = ((pWords[0] & kPayloadMask) << 42) | ((pWords[1] & kPayloadMask) << 28)
+                 | ((pWords[2] & kPayloadMask) << 14) | (pWords[3] & kPayloadMask);
+        // nLeft pending bits, then the 56 bits of the block: the first 56 are seven whole bytes.
+        StoreBigEndian64(pOut, nLead | (nBlock << (8 - nLeft)));
+        // The block's last nLeft bits are the new pending bits.
+        nLead = (nBlock << (63 - nLeft)) << 1;
+    }
+    m_nPending = nBlock;
+    return 7 * nBlocks;
 }

@@ -22,6 +22,10 @@ public:
     int Unpack(uint8_t* pBuffer, int nCount, IWordSource& source);
 
 private:
+    // Unpacks nBlocks groups of four words into seven bytes each; pOut must have room for
+    // 7 * nBlocks + 1 bytes (each group is stored as eight). Returns the bytes produced.
+    int UnpackBlocks(const uint16_t* pWords, int nBlocks, uint8_t* pOut);
+
     std::vector<uint16_t> m_Words;  // allocated once; kWordCapacity words
     int m_nWordIndex = 0;           // next word of m_Words to unpack
     int m_nWordCount = 0;           // whole words the last refill delivered
