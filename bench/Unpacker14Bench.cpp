@@ -1,0 +1,79 @@
+// Microbenchmark of CUnpacker14 over words already in memory, against memcpy of the bytes
+// produced as the baseline, for several request sizes.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "stream/Unpacker14.h"
+
+namespace {
+
+constexpr size_t kWords = 8 * 1024 * 1024;      // 16 MiB of packed words
+constexpr size_t kBytes = kWords * 14 / 8;      // what they unpack to
+
+// Hands out the same words again and again, kWords in all, then the end.
+class CMemoryWordSource : public IWordSource {
+public:
+    explicit CMemoryWordSource(const std::vector<uint16_t>& words) : m_Words(words) {}
+    void Rewind() { m_nNext = 0; }
+    int ReadWords(uint16_t* pWords, int nMaxWords) override
+    {
+        const size_t n = std::min(static_cast<size_t>(nMaxWords), m_Words.size() - m_nNext);
+        std::memcpy(pWords, m_Words.data() + m_nNext, n * 2);
+        m_nNext += n;
+        return static_cast<int>(n);
+    }
+
+private:
+    const std::vector<uint16_t>& m_Words;
+    size_t m_nNext = 0;
+};
+
+const std::vector<uint16_t>& Words()
+{
+    static const std::vector<uint16_t> words = [] {
+        std::vector<uint16_t> w(kWords);
+        uint32_t n = 1;
+        for (uint16_t& word : w) {
+            n = n * 1664525u + 1013904223u;
+            word = static_cast<uint16_t>(n >> 16);
+        }
+        return w;
+    }();
+    return words;
+}
+
+void BM_Baseline_Memcpy(benchmark::State& state)
+{
+    const std::vector<uint16_t>& words = Words();
+    std::vector<uint8_t> out(65536);
+    for (auto _ : state) {
+        const auto* pBytes = reinterpret_cast<const uint8_t*>(words.data());
+        for (size_t n = 0; n < kBytes; n += out.size())
+            std::memcpy(out.data(), pBytes + n % (kWords * 2 - out.size()), out.size());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+}
+BENCHMARK(BM_Baseline_Memcpy)->Unit(benchmark::kMillisecond);
+
+void BM_Unpack14(benchmark::State& state)
+{
+    const int nCount = static_cast<int>(state.range(0));
+    std::vector<uint8_t> out(static_cast<size_t>(nCount));
+    CMemoryWordSource source(Words());
+    CUnpacker14 unpacker;
+    for (auto _ : state) {
+        source.Rewind();
+        unpacker.Reset();
+        while (unpacker.Unpack(out.data(), nCount, source) > 0) {
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+}
+BENCHMARK(BM_Unpack14)->Arg(7)->Arg(2048)->Arg(65536)->Unit(benchmark::kMillisecond);
+
+}  // namespace
