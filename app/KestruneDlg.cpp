@@ -245,6 +245,9 @@ QString CKestruneDlg::GetFileSizeText(const QString& strPath)
         throw CFileException(strPath, QStringLiteral("the file does not exist (it may have been moved or deleted)"));
     if (info.isDir())
         throw CFileException(strPath, QStringLiteral("it is a folder, not a file"));
+    // Opening a pipe with no writer would block the window for good; devices have no length.
+    if (!info.isFile())
+        throw CFileException(strPath, QStringLiteral("it is not a regular file (a device or a pipe)"));
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
@@ -311,6 +314,11 @@ void CKestruneDlg::RunBatch()
                           m_nInputSize, IsRebuildStreamTicked(), i);
         ShowCurrentFrame();
         m_ctlBatchList->SetItemText(i, kBatchColumnState, QString::fromLatin1(CFileJob::StateText(result.eState)));
+        // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip.
+        const QString strFailed = result.eState == CFileJob::EState::CannotOpenInput ? m_strInputPath : m_strOutputPath;
+        m_ctlBatchList->GetModel().SetItemToolTip(
+            i, kBatchColumnState,
+            result.strError.empty() ? QString() : strFailed + QStringLiteral(": ") + QString::fromStdString(result.strError));
     }
     if (m_bStop)
         return;

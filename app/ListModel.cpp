@@ -48,6 +48,11 @@ int CListModel::InsertItem(int nIndex, const QString& strText)
         texts.append(QString());
     beginInsertRows(QModelIndex(), nIndex, nIndex);
     m_Rows.insert(m_Rows.begin() + nIndex, texts);
+    // Tool tips of the rows below move down with them.
+    std::map<std::pair<int, int>, QString> moved;
+    for (auto& [cell, strTip] : m_ToolTips)
+        moved[{cell.first >= nIndex ? cell.first + 1 : cell.first, cell.second}] = std::move(strTip);
+    m_ToolTips = std::move(moved);
     endInsertRows();
     return nIndex;
 }
@@ -90,6 +95,7 @@ void CListModel::DeleteAllItems()
         return;
     beginResetModel();
     m_Rows.clear();
+    m_ToolTips.clear();
     endResetModel();
 }
 
@@ -111,7 +117,22 @@ QVariant CListModel::data(const QModelIndex& index, int role) const
         return m_Rows[index.row()][index.column()];
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
+    if (role == Qt::ToolTipRole) {
+        const auto it = m_ToolTips.find({index.row(), index.column()});
+        return it == m_ToolTips.end() ? QVariant() : QVariant(it->second);
+    }
     return QVariant();
+}
+
+bool CListModel::SetItemToolTip(int nRow, int nColumn, const QString& strText)
+{
+    if (nRow < 0 || nRow >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
+        return false;
+    if (strText.isEmpty())
+        m_ToolTips.erase({nRow, nColumn});
+    else
+        m_ToolTips[{nRow, nColumn}] = strText;
+    return true;
 }
 
 QVariant CListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
+#include <utility>
 #include <vector>
 
 class CListModel : public QAbstractTableModel {
@@ -30,6 +32,8 @@ public:
     bool SetItemText(int nRow, int nColumn, const QString& strText);
     // Empty for a cell that does not exist.
     QString GetItemText(int nRow, int nColumn) const;
+    // A longer explanation shown when the pointer rests on the cell (empty: none).
+    bool SetItemToolTip(int nRow, int nColumn, const QString& strText);
     void DeleteAllItems();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -41,4 +45,5 @@ public:
 private:
     QStringList m_Headings;
     std::vector<QStringList> m_Rows; // every row holds one text per column
+    std::map<std::pair<int, int>, QString> m_ToolTips; // few cells carry one: kept aside
 };

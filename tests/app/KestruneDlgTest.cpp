@@ -10,10 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <system_error>
 
 #include "FakePlatformTools.h"
+#include "app/FileException.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 #include "support/TestFiles.h"
@@ -365,6 +370,16 @@ TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
     }
     EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done");
     EXPECT_EQ(ReadFileBytes(good + ".fixed.dts"), ReadFileBytes(good));
+    // The cause rests on the state cell, naming the file that failed.
+    const auto tip = [this](int nRow) {
+        return m_Dlg.m_ctlBatchList->GetModel()
+            .data(m_Dlg.m_ctlBatchList->GetModel().index(nRow, 1), Qt::ToolTipRole)
+            .toString();
+    };
+    EXPECT_TRUE(tip(0).startsWith(Q(badInput) + ": ")) << tip(0).toStdString();
+    EXPECT_TRUE(tip(1).startsWith(Q(blocked + ".fixed.dts") + ": ")) << tip(1).toStdString();
+    EXPECT_TRUE(tip(1).contains("folder")) << tip(1).toStdString();
+    EXPECT_TRUE(tip(3).isEmpty());
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
     EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
 
@@ -383,3 +398,14 @@ TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
     EXPECT_TRUE(m_Tools.m_Messages[0].strText.contains(Q(good)));
     EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
 }
+
+#ifndef _WIN32
+// Catches the window freezing: opening a pipe with no writer blocks, so a pipe is refused with a
+// message before it is opened.
+TEST_F(KestruneDlgTest, RefusesAPipeInsteadOfBlocking)
+{
+    const std::string pipe = m_Dir.Path("pipe.dts");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_THROW(CKestruneDlg::GetFileSizeText(Q(pipe)), CFileException);
+}
+#endif
