@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -18,13 +19,15 @@ class CMemoryWordSource : public IWordSource {
 public:
     explicit CMemoryWordSource(const std::vector<uint16_t>& words) : m_Words(words) {}
     void Rewind() { m_nNext = 0; }
-    int ReadWords(uint16_t* pWords, int nMaxWords) override
+    int ReadWords(uint8_t* pBytes, int nMaxWords) override
     {
         const size_t n = std::min(static_cast<size_t>(nMaxWords), m_Words.size() - m_nNext);
-        std::memcpy(pWords, m_Words.data() + m_nNext, n * 2);
+        std::memcpy(pBytes, m_Words.data() + m_nNext, n * 2);
         m_nNext += n;
         return static_cast<int>(n);
     }
+    // The words are copied as the machine stores them; either order costs the same.
+    bool IsBigEndian() const override { return std::endian::native == std::endian::big; }
 
 private:
     const std::vector<uint16_t>& m_Words;

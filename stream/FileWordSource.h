@@ -13,7 +13,8 @@ public:
     // The file stays owned by the caller; null detaches.
     void Attach(std::FILE* pFile);
 
-    int ReadWords(uint16_t* pWords, int nMaxWords) override;
+    int ReadWords(uint8_t* pBytes, int nMaxWords) override;
+    bool IsBigEndian() const override { return m_bBigEndian; }
 
 private:
     std::FILE* m_pFile = nullptr;

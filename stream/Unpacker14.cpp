@@ -9,17 +9,64 @@ namespace {
 // Bits 14 and 15 are padding in the 14-bit packing and are never looked at.
 constexpr uint64_t kPayloadMask = 0x3FFF;
 
-// One store of eight bytes, most significant first; compilers merge it into a swap and a store.
+// Compilers turn these byte-wise forms into single loads and stores (with a byte swap).
+inline uint64_t LoadBigEndian64(const uint8_t* p)
+{
+    uint64_t nValue = 0;
+    for (int i = 0; i < 8; ++i)
+        nValue = (nValue << 8) | p[i];
+    return nValue;
+}
+
+inline uint64_t LoadLittleEndian64(const uint8_t* p)
+{
+    uint64_t nValue = 0;
+    for (int i = 7; i >= 0; --i)
+        nValue = (nValue << 8) | p[i];
+    return nValue;
+}
+
 inline void StoreBigEndian64(uint8_t* p, uint64_t nValue)
 {
     for (int i = 0; i < 8; ++i)
         p[i] = static_cast<uint8_t>(nValue >> (56 - 8 * i));
 }
 
+// The 56 payload bits of four stored words, the first word's highest, from one 8-byte load.
+template <bool bBigEndian>
+inline uint64_t FourWords(const uint8_t* p)
+{
+    if constexpr (bBigEndian) {
+        const uint64_t x = LoadBigEndian64(p);  // words 0..3 from the top
+        return ((x >> 6) & (kPayloadMask << 42)) | ((x >> 4) & (kPayloadMask << 28))
+               | ((x >> 2) & (kPayloadMask << 14)) | (x & kPayloadMask);
+    } else {
+        const uint64_t x = LoadLittleEndian64(p);  // words 0..3 from the bottom
+        return ((x & kPayloadMask) << 42) | (((x >> 16) & kPayloadMask) << 28)
+               | (((x >> 32) & kPayloadMask) << 14) | ((x >> 48) & kPayloadMask);
+    }
+}
+
+// Four words make exactly seven bytes, so the nLeft (< 8) pending bits stay as many: they lead
+// each 8-byte store, and the last nLeft bits of each group lead the next. Runs on locals only:
+// stores through a byte pointer would make the compiler reload members after each one.
+template <bool bBigEndian>
+uint64_t UnpackGroups(const uint8_t* pIn, int nBlocks, uint8_t* pOut, uint64_t nPending, int nLeft)
+{
+    uint64_t nLead = (nPending << (63 - nLeft)) << 1;
+    uint64_t nGroup = nPending;
+    for (int i = 0; i < nBlocks; ++i, pIn += 8, pOut += 7) {
+        nGroup = FourWords<bBigEndian>(pIn);
+        StoreBigEndian64(pOut, nLead | (nGroup << (8 - nLeft)));
+        nLead = (nGroup << (63 - nLeft)) << 1;
+    }
+    return nGroup;
+}
+
 }  // namespace
 
 CUnpacker14::CUnpacker14()
-    : m_Words(kWordCapacity)
+    : m_Words(static_cast<std::size_t>(kWordCapacity) * 2)
 {
 }
 
@@ -31,6 +78,15 @@ void CUnpacker14::Reset()
     m_nPendingBits = 0;
 }
 
+int CUnpacker14::UnpackBlocks(int nBlocks, uint8_t* pOut)
+{
+    const uint8_t* pIn = m_Words.data() + 2 * static_cast<std::size_t>(m_nWordIndex);
+    m_nPending = m_bBigEndian ? UnpackGroups<true>(pIn, nBlocks, pOut, m_nPending, m_nPendingBits)
+                              : UnpackGroups<false>(pIn, nBlocks, pOut, m_nPending, m_nPendingBits);
+    m_nWordIndex += 4 * nBlocks;
+    return 7 * nBlocks;
+}
+
 int CUnpacker14::Unpack(uint8_t* pBuffer, int nCount, IWordSource& source)
 {
     int nProduced = 0;
@@ -40,21 +96,21 @@ int CUnpacker14::Unpack(uint8_t* pBuffer, int nCount, IWordSource& source)
                 const int nWords = source.ReadWords(m_Words.data(), kWordCapacity);
                 m_nWordCount = nWords > 0 ? nWords : 0;
                 m_nWordIndex = 0;
+                m_bBigEndian = source.IsBigEndian();
                 if (m_nWordCount == 0)
                     return nProduced > 0 ? nProduced : -1;
             }
-            // Four words make exactly seven bytes, leaving the pending bits (fewer than 8) as
-            // they were; taken in blocks while the words, and room for an eight-byte store, are there.
+            // Whole groups while the words, and room for an eight-byte store, are there.
             const int nBlocks = std::min((m_nWordCount - m_nWordIndex) / 4, (nCount - nProduced - 1) / 7);
-            if (nBlocks > 0) {
-                nProduced += UnpackBlocks(m_Words.data() + m_nWordIndex, nBlocks, pBuffer + nProduced);
-                m_nWordIndex += 4 * nBlocks;
-            }
+            if (nBlocks > 0)
+                nProduced += UnpackBlocks(nBlocks, pBuffer + nProduced);
             if (nProduced >= nCount)
                 break;
             if (m_nWordIndex >= m_nWordCount)
                 continue;
-            m_nPending = (m_nPending << 14) | (m_Words[static_cast<std::size_t>(m_nWordIndex++)] & kPayloadMask);
+            const uint8_t* p = m_Words.data() + 2 * static_cast<std::size_t>(m_nWordIndex++);
+            const uint64_t nWord = m_bBigEndian ? (p[0] << 8) | p[1] : (p[1] << 8) | p[0];
+            m_nPending = (m_nPending << 14) | (nWord & kPayloadMask);
             m_nPendingBits += 14;
         }
         while (m_nPendingBits >= 8 && nProduced < nCount) {
@@ -63,24 +119,4 @@ int CUnpacker14::Unpack(uint8_t* pBuffer, int nCount, IWordSource& source)
         }
     }
     return nProduced;
-}
-
-int CUnpacker14::UnpackBlocks(const uint16_t* pWords, int nBlocks, uint8_t* pOut)
-{
-    // Locals, not members: stores through the byte pointer would otherwise make the compiler
-    // reload every member after each block.
-    const int nLeft = m_nPendingBits;
-    // The pending bits sit at the top of the first 64-bit value written.
-    uint64_t nLead = (m_nPending << (63 - nLeft)) << 1;
-    uint64_t nBlock = 0;
-    for (int i = 0; i < nBlocks; ++i, pWords += 4, pOut += 7) {
-        nBlock = ((pWords[0] & kPayloadMask) << 42) | ((pWords[1] & kPayloadMask) << 28)
-                 | ((pWords[2] & kPayloadMask) << 14) | (pWords[3] & kPayloadMask);
-        // nLeft pending bits, then the 56 bits of the block: the first 56 are seven whole bytes.
-        StoreBigEndian64(pOut, nLead | (nBlock << (8 - nLeft)));
-        // The block's last nLeft bits are the new pending bits.
-        nLead = (nBlock << (63 - nLeft)) << 1;
-    }
-    m_nPending = nBlock;
-    return 7 * nBlocks;
 }

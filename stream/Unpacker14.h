@@ -22,11 +22,12 @@ public:
     int Unpack(uint8_t* pBuffer, int nCount, IWordSource& source);
 
 private:
-    // Unpacks nBlocks groups of four words into seven bytes each; pOut must have room for
-    // 7 * nBlocks + 1 bytes (each group is stored as eight). Returns the bytes produced.
-    int UnpackBlocks(const uint16_t* pWords, int nBlocks, uint8_t* pOut);
+    // Unpacks nBlocks groups of four buffered words into seven bytes each; pOut must have room
+    // for 7 * nBlocks + 1 bytes (each group is stored as eight). Returns the bytes produced.
+    int UnpackBlocks(int nBlocks, uint8_t* pOut);
 
-    std::vector<uint16_t> m_Words;  // allocated once; kWordCapacity words
+    std::vector<uint8_t> m_Words;   // allocated once; kWordCapacity words as stored
+    bool m_bBigEndian = true;       // byte order of the buffered words
     int m_nWordIndex = 0;           // next word of m_Words to unpack
     int m_nWordCount = 0;           // whole words the last refill delivered
     // Payload bits taken from words but not yet handed out, in the low m_nPendingBits bits

@@ -12,28 +12,34 @@
 
 namespace {
 
-// Hands out its words in portions of the given sizes (cycled), then 0 for ever; counts its calls.
+// Hands out its words in portions of the given sizes (cycled), stored in the given byte order,
+// then 0 for ever; counts its calls.
 class CPortionSource : public IWordSource {
 public:
-    CPortionSource(std::vector<uint16_t> words, std::vector<int> portions)
-        : m_Words(std::move(words)), m_Portions(std::move(portions))
+    CPortionSource(std::vector<uint16_t> words, std::vector<int> portions, bool bBigEndian = true)
+        : m_Words(std::move(words)), m_Portions(std::move(portions)), m_bBigEndian(bBigEndian)
     {
     }
-    int ReadWords(uint16_t* pWords, int nMaxWords) override
+    int ReadWords(uint8_t* pBytes, int nMaxWords) override
     {
         ++nCalls;
         const int nLeft = static_cast<int>(m_Words.size() - m_nNext);
         const int nPortion = m_Portions.empty() ? nMaxWords : m_Portions[nCalls % m_Portions.size()];
         const int n = std::min({nLeft, nMaxWords, nPortion});
-        std::copy_n(m_Words.begin() + static_cast<long>(m_nNext), n, pWords);
-        m_nNext += static_cast<size_t>(n);
+        for (int i = 0; i < n; ++i) {
+            const uint16_t nWord = m_Words[m_nNext++];
+            pBytes[2 * i] = static_cast<uint8_t>(m_bBigEndian ? nWord >> 8 : nWord);
+            pBytes[2 * i + 1] = static_cast<uint8_t>(m_bBigEndian ? nWord : nWord >> 8);
+        }
         return n;
     }
+    bool IsBigEndian() const override { return m_bBigEndian; }
     int nCalls = 0;
 
 private:
     std::vector<uint16_t> m_Words;
     std::vector<int> m_Portions;
+    bool m_bBigEndian;
     size_t m_nNext = 0;
 };
 
@@ -66,7 +72,7 @@ std::vector<uint32_t> Seeds()
 
 }  // namespace
 
-// Random words (padding bits set at random) in random portions, unpacked by calls of random sizes
+// Random words (padding bits set at random) in random portions and both byte orders, unpacked by calls of random sizes
 // from 1 byte to more than a word buffer. Catches a block path that differs from the bit-by-bit
 // packing (shifts, the pending bits between blocks and calls, padding bits taken as payload), a
 // call that returns short before the end, and a wrong end: a partial byte handed out, or a
@@ -86,7 +92,8 @@ TEST(Unpacker14, BlocksMatchBitByBitUnpacking)
                 portions.push_back(nRound % 3 == 0 ? CUnpacker14::kWordCapacity : 1 + static_cast<int>(random() % 9));
             const std::vector<uint8_t> expected = UnpackBitByBit(words);
 
-            CPortionSource source(words, portions);
+            // Both byte orders: plain files store big-endian words, WAVE files little-endian ones.
+            CPortionSource source(words, portions, nRound % 2 == 0);
             CUnpacker14 unpacker;
             unpacker.Reset();
             std::vector<uint8_t> got;
