@@ -67,6 +67,7 @@ run_cat() { cat "$1" >/dev/null; }
 run_inspect() { "$cli" "$1" >/dev/null; }
 run_rebuild() { "$cli" --rebuild "$1" >/dev/null; }
 run_cp() { cp "$1" "$2"; }
+run_cat_copy() { cat "$1" >"$2"; }
 run_ffprobe() { ffprobe -v error -count_packets -show_entries stream=nb_read_packets "$1" >/dev/null; }
 
 clean_outputs
@@ -75,6 +76,7 @@ for ((i = 1; i <= runs; i++)); do
   time_case cat run_cat "$big"
   time_case inspect run_inspect "$big"
   time_case cp run_cp "$big" "$copy"; clean_outputs
+  time_case cat_copy run_cat_copy "$big" "$copy"; clean_outputs
   time_case rebuild run_rebuild "$big"; clean_outputs
   time_case cat_cpt run_cat "$cpt"
   time_case inspect_cpt run_inspect "$cpt"
@@ -89,10 +91,13 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 verdict() { awk -v r="$1" -v t="$2" -v op="$3" 'BEGIN { ok = (op == "<=") ? r <= t : r >= t; print ok ? "met" : "MISSED" }'; }
 
 echo
-printf '%-34s %9s   %s\n' "case" "median s" "all runs"
-for name in cat inspect cp rebuild cat_cpt inspect_cpt cat_wav inspect_wav ffprobe; do
+declare -A sizes=([cat]="$big" [inspect]="$big" [cp]="$big" [cat_copy]="$big" [rebuild]="$big" [ffprobe]="$big"
+                  [cat_cpt]="$cpt" [inspect_cpt]="$cpt" [cat_wav]="$wav" [inspect_wav]="$wav")
+printf '%-14s %9s %8s   %s\n' "case" "median s" "GB/s" "all runs"
+for name in cat inspect cp cat_copy rebuild cat_cpt inspect_cpt cat_wav inspect_wav ffprobe; do
   [ -n "${times[$name]:-}" ] || continue
-  printf '%-34s %9s   %s\n' "$name" "$(median "$name")" "${times[$name]}"
+  m=$(median "$name")
+  printf '%-14s %9s %8s   %s\n' "$name" "$m" "$(awk -v b="$(stat -c %s "${sizes[$name]}")" -v t="$m" 'BEGIN { printf "%.2f", b / t / 1e9 }')" "${times[$name]}"
 done
 
 echo
@@ -107,6 +112,10 @@ fi
 r=$(ratio "$(median rebuild)" "$(median cp)"); report "rebuild / cp" "$r" 1.25 "<="
 r=$(ratio "$(median inspect_cpt)" "$(median cat_cpt)"); report "14-bit inspect / cat of the 14-bit file" "$r" 3 "<="
 r=$(ratio "$(median inspect_wav)" "$(median cat_wav)"); report "WAVE inspect / cat of the WAVE file" "$r" 3 "<="
+echo "for information:"
+printf '  %-50s %7s\n' "rebuild / cat FILE >COPY" "$(ratio "$(median rebuild)" "$(median cat_copy)")"
+printf '  %-50s %7s\n' "14-bit inspect / cat of the 16-bit stream" "$(ratio "$(median inspect_cpt)" "$(median cat)")"
+printf '  %-50s %7s\n' "WAVE inspect / cat of the 16-bit stream" "$(ratio "$(median inspect_wav)" "$(median cat)")"
 
 # Peak resident memory of one kestrune-cli run, in KiB.
 peak_kib() {

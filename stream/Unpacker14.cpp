@@ -37,9 +37,10 @@ template <bool bBigEndian>
 inline uint64_t FourWords(const uint8_t* p)
 {
     if constexpr (bBigEndian) {
-        const uint64_t x = LoadBigEndian64(p);  // words 0..3 from the top
-        return ((x >> 6) & (kPayloadMask << 42)) | ((x >> 4) & (kPayloadMask << 28))
-               | ((x >> 2) & (kPayloadMask << 14)) | (x & kPayloadMask);
+        uint64_t x = LoadBigEndian64(p);  // words 0..3 from the top
+        // Close the two-bit gaps within each half, then the four-bit gap between the halves.
+        x = (x & 0x00003FFF00003FFF) | ((x & 0x3FFF00003FFF0000) >> 2);
+        return (x & 0x0FFFFFFF) | ((x >> 4) & 0x00FFFFFFF0000000);
     } else {
         const uint64_t x = LoadLittleEndian64(p);  // words 0..3 from the bottom
         return ((x & kPayloadMask) << 42) | (((x >> 16) & kPayloadMask) << 28)
