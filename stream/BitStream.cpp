@@ -18,15 +18,6 @@ int EvenBufferSize(int nBufferSize)
     return nSize + (nSize & 1);
 }
 
-// Eight bytes as one big-endian value; compilers turn this into a load and a byte swap.
-inline uint64_t LoadBigEndian64(const uint8_t* p)
-{
-    return (static_cast<uint64_t>(p[0]) << 56) | (static_cast<uint64_t>(p[1]) << 48)
-           | (static_cast<uint64_t>(p[2]) << 40) | (static_cast<uint64_t>(p[3]) << 32)
-           | (static_cast<uint64_t>(p[4]) << 24) | (static_cast<uint64_t>(p[5]) << 16)
-           | (static_cast<uint64_t>(p[6]) << 8) | static_cast<uint64_t>(p[7]);
-}
-
 }  // namespace
 
 CBitStream::CBitStream()
@@ -142,31 +133,10 @@ void CBitStream::Refill()
         throw EOFBSException();
 }
 
-uint32_t CBitStream::TakeBuffered(int n)
+int CBitStream::GetBitAfterRefill()
 {
-    // The eight bytes loaded hold the n <= 32 wanted bits even at bit 7 of the first byte;
-    // bytes beyond the valid length (or in the tail) only fill bits that are shifted away.
-    const uint64_t nWindow = LoadBigEndian64(m_pBuffer.get() + (m_nBitPos >> 3)) << (m_nBitPos & 7);
-    m_nBitPos += static_cast<uint64_t>(n);
-    return static_cast<uint32_t>(nWindow >> (64 - n));
-}
-
-int CBitStream::GetBit()
-{
-    if (m_nBitPos >= m_nValidBits)
-        Refill();
-    const int nBit = (m_pBuffer[m_nBitPos >> 3] >> (7 - (m_nBitPos & 7))) & 1;
-    ++m_nBitPos;
-    return nBit;
-}
-
-uint32_t CBitStream::GetBits(int count)
-{
-    if (count <= 0)
-        return 0;
-    if (count <= 32 && m_nBitPos + static_cast<uint64_t>(count) <= m_nValidBits)
-        return TakeBuffered(count);
-    return GetBitsAcrossRefills(count);
+    Refill();
+    return GetBit();
 }
 
 uint32_t CBitStream::GetBitsAcrossRefills(int count)

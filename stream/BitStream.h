@@ -2,8 +2,10 @@
 // first eight bytes and hands out the DTS stream it carries, most significant bit first.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -60,6 +62,8 @@ private:
     uint32_t TakeBuffered(int n);
     // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
     uint32_t GetBitsAcrossRefills(int count);
+    // GetBit when the buffer is used up: refills (or throws) first.
+    int GetBitAfterRefill();
 
     int m_nBufferSize;                       // bytes asked for per refill
     std::unique_ptr<uint8_t[]> m_pBuffer;    // m_nBufferSize bytes and a zeroed tail, allocated once
@@ -74,3 +78,39 @@ private:
     CUnpacker14 m_Unpacker;                  // plain 14-bit files
     CFileWordSource m_WordSource{true};      // plain 14-bit files store big-endian words
 };
+
+// The header fields of every frame are read with these, so their common case is inline.
+
+inline uint32_t CBitStream::TakeBuffered(int n)
+{
+    // The eight bytes loaded hold the n <= 32 wanted bits even at bit 7 of the first byte;
+    // bytes beyond the valid length (or in the tail) only fill bits that are shifted away.
+    uint64_t nWindow = 0;
+    std::memcpy(&nWindow, m_pBuffer.get() + (m_nBitPos >> 3), sizeof nWindow);
+    if constexpr (std::endian::native == std::endian::little) {
+        // A byte swap in the form compilers turn into one instruction.
+        nWindow = ((nWindow & 0x00000000000000FFull) << 56) | ((nWindow & 0x000000000000FF00ull) << 40)
+                  | ((nWindow & 0x0000000000FF0000ull) << 24) | ((nWindow & 0x00000000FF000000ull) << 8)
+                  | ((nWindow & 0x000000FF00000000ull) >> 8) | ((nWindow & 0x0000FF0000000000ull) >> 24)
+                  | ((nWindow & 0x00FF000000000000ull) >> 40) | ((nWindow & 0xFF00000000000000ull) >> 56);
+    }
+    nWindow <<= (m_nBitPos & 7);
+    m_nBitPos += static_cast<uint64_t>(n);
+    return static_cast<uint32_t>(nWindow >> (64 - n));
+}
+
+inline int CBitStream::GetBit()
+{
+    if (m_nBitPos >= m_nValidBits)
+        return GetBitAfterRefill();
+    const int nBit = (m_pBuffer[m_nBitPos >> 3] >> (7 - (m_nBitPos & 7))) & 1;
+    ++m_nBitPos;
+    return nBit;
+}
+
+inline uint32_t CBitStream::GetBits(int count)
+{
+    if (count > 0 && count <= 32 && m_nBitPos + static_cast<uint64_t>(count) <= m_nValidBits)
+        return TakeBuffered(count);
+    return count > 0 ? GetBitsAcrossRefills(count) : 0;
+}
