@@ -23,7 +23,7 @@ for t in "${targets[@]}"; do
   # Scratch files on a memory file system where there is one: the target writes every input to a file.
   [ -d /dev/shm ] && export TMPDIR=/dev/shm
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      "$build/fuzz/$t" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+      "$build/fuzz/$t" -max_total_time="$seconds" -max_len=8192 -timeout=30 -rss_limit_mb=2048 \
       -artifact_prefix="$work/" -print_final_stats=1 "$work/corpus" "$root/fuzz/corpus/$seeds" \
       2>"$work/log.txt"; then
     status=1
