@@ -5,27 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/CliApp.h"
+#include "cli/CliRun.h"
 #include "dts/SyntheticFrames.h"
 #include "support/TestFiles.h"
 
 namespace {
-
-struct CliRun {
-    int nExit = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    CliRun run;
-    run.nExit = CCliApp::Run(args, out, err, nullptr);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
 
 std::vector<uint8_t> TwoFormats()
 {
