@@ -11,6 +11,7 @@
 #include "cli/CliHost.h"
 #include "dts/FileJob.h"
 #include "stream/BitStream.h"
+#include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 
 namespace {
@@ -30,7 +31,7 @@ struct FileReport {
 std::optional<uint64_t> FileSize(const std::string& strPath)
 {
     std::error_code ec;
-    const std::filesystem::path path(std::u8string(strPath.begin(), strPath.end()));
+    const std::filesystem::path path = CFileShim::ToPath(strPath);
     if (!std::filesystem::is_regular_file(path, ec))
         return std::nullopt;
     const uintmax_t nSize = std::filesystem::file_size(path, ec);

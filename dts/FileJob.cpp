@@ -7,15 +7,10 @@
 
 #include "dts/FrameLoop.h"
 #include "stream/BitStream.h"
+#include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 
 namespace {
-
-// Paths travel through the core as UTF-8; std::filesystem needs to be told so on Windows.
-std::filesystem::path PathFromUtf8(const std::string& strPath)
-{
-    return std::filesystem::path(std::u8string(strPath.begin(), strPath.end()));
-}
 
 // Closes the input on every way out, exceptions included.
 class CInputCloser {
@@ -52,7 +47,7 @@ const char* CFileJob::StateText(EState eState)
 std::string CFileJob::DescribeInputProblem(const std::string& strPath)
 {
     std::error_code ec;
-    const std::filesystem::path path = PathFromUtf8(strPath);
+    const std::filesystem::path path = CFileShim::ToPath(strPath);
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (status.type() == std::filesystem::file_type::not_found)
         return "the file does not exist";
@@ -71,7 +66,7 @@ std::string CFileJob::DescribeInputProblem(const std::string& strPath)
 std::string CFileJob::DescribeOutputProblem(const std::string& strPath)
 {
     std::error_code ec;
-    const std::filesystem::path path = PathFromUtf8(strPath);
+    const std::filesystem::path path = CFileShim::ToPath(strPath);
     if (std::filesystem::is_directory(path, ec))
         return "a folder of that name is in the way";
     const std::filesystem::path dir = path.parent_path();
@@ -101,7 +96,7 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
         // Opening the output empties it, so an output that is the input under another name
         // (the same path, a link) would destroy the input before a byte of it is read.
         std::error_code ec;
-        if (std::filesystem::equivalent(PathFromUtf8(strInputPath), PathFromUtf8(strOutputPath), ec)) {
+        if (std::filesystem::equivalent(CFileShim::ToPath(strInputPath), CFileShim::ToPath(strOutputPath), ec)) {
             result.eState = EState::CannotCreateOutput;
             result.strError = "it would overwrite the input";
             return result;
@@ -122,7 +117,7 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
             // A short output must not be left behind looking complete. Only a plain file is
             // removed: an output path that names a device or a link is never deleted.
             std::error_code ec;
-            const std::filesystem::path output = PathFromUtf8(strOutputPath);
+            const std::filesystem::path output = CFileShim::ToPath(strOutputPath);
             result.eState = EState::WriteFailed;
             result.strError = "writing the output failed (disk full?); ";
             if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))

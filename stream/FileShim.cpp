@@ -13,18 +13,6 @@
 
 namespace {
 
-// Windows takes the path as UTF-16; POSIX takes the bytes as they are, since a file name there
-// need not be valid UTF-8 at all.
-std::filesystem::path ToPath(const std::string& fileName)
-{
-#ifdef _WIN32
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
-#else
-    return std::filesystem::path(fileName);
-#endif
-}
-
 std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 {
 #ifdef _WIN32
@@ -35,6 +23,18 @@ std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 }
 
 }  // namespace
+
+// Windows takes the path as UTF-16; POSIX takes the bytes as they are, since a file name there
+// need not be valid UTF-8 at all.
+std::filesystem::path CFileShim::ToPath(const std::string& fileName)
+{
+#ifdef _WIN32
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
+#else
+    return std::filesystem::path(fileName);
+#endif
+}
 
 std::FILE* CFileShim::OpenForReading(const std::string& fileName)
 {

@@ -3,10 +3,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 class CFileShim {
 public:
+    // A UTF-8 path as the file system takes it on this platform.
+    static std::filesystem::path ToPath(const std::string& fileName);
     // fileName is UTF-8. Only a regular file is opened (mode "rb"): a directory opens on some
     // systems and fails only at its first read, and a fifo or a device could block the open or
     // never end, so all of them give null like a missing or unreadable file.
