@@ -69,8 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     CFuzzHost host;
-    CBitStream inStream;
-    COutBitStream outStream;
+    // One pair of streams for every input, as the dialog keeps its pair for every file: state
+    // left over from one file must not leak into the next.
+    static CBitStream inStream;
+    static COutBitStream outStream;
     CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), true, 0);
     host.bRemoveCRC = false;
     host.bRemoveDialNorm = false;
