@@ -18,7 +18,8 @@
 #include "app/IPlatformTools.h"
 #include "app/ListView.h"
 #include "dts/FileJob.h"
-#include "dts/FrameLoop.h"
+#include "stream/FileShim.h"
+#include "stream/ScopeExit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -240,21 +241,13 @@ void CKestruneDlg::AutoSizeColumns(CListView& list)
 
 QString CKestruneDlg::GetFileSizeText(const QString& strPath)
 {
-    const QFileInfo info(strPath);
-    if (!info.exists())
-        throw CFileException(strPath, QStringLiteral("the file does not exist (it may have been moved or deleted)"));
-    if (info.isDir())
-        throw CFileException(strPath, QStringLiteral("it is a folder, not a file"));
-    // Opening a pipe with no writer would block the window for good; devices have no length.
-    if (!info.isFile())
-        throw CFileException(strPath, QStringLiteral("it is not a regular file (a device or a pipe)"));
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
-            throw CFileException(strPath, QStringLiteral("access to it is denied"));
-        throw CFileException(strPath, file.errorString());
-    }
-    return QString::number(file.size());
+    // Opening a pipe with no writer would block the window for good, so the core looks at what
+    // the path names before anything opens it.
+    uint64_t nSize = 0;
+    std::string strCause;
+    if (!CFileShim::GetRegularFileSize(strPath.toStdString(), nSize, strCause))
+        throw CFileException(strPath, QString::fromStdString(strCause));
+    return QString::number(nSize);
 }
 
 void CKestruneDlg::AddFiles()
@@ -285,14 +278,11 @@ void CKestruneDlg::RunBatch()
         return;
     m_bBatchRunning = true;
     m_ctlStartBatch->setEnabled(false);
-    struct SRunningGuard {
-        CKestruneDlg& dlg;
-        ~SRunningGuard()
-        {
-            dlg.m_bBatchRunning = false;
-            dlg.m_ctlStartBatch->setEnabled(true);
-        }
-    } guard{*this};
+    CScopeExit running([this] {
+        m_bBatchRunning = false;
+        m_nRunningRow = -1;
+        m_ctlStartBatch->setEnabled(true);
+    });
 
     m_bStop = false;
     int nCount = m_ctlBatchList->GetItemCount();
@@ -309,25 +299,18 @@ void CKestruneDlg::RunBatch()
             return;
         }
         m_ctlBatchList->SetItemText(i, kBatchColumnState, QStringLiteral("parsing..."));
+        m_nRunningRow = i;
         const CFileJob::Result result =
             CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                          m_nInputSize, IsRebuildStreamTicked(), i);
+                          m_nInputSize, IsRebuildStreamTicked());
         ShowCurrentFrame();
         m_ctlBatchList->SetItemText(i, kBatchColumnState, QString::fromLatin1(CFileJob::StateText(result.eState)));
         // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip.
-        const QString strFailed = result.eState == CFileJob::EState::CannotOpenInput ? m_strInputPath : m_strOutputPath;
-        m_ctlBatchList->GetModel().SetItemToolTip(
-            i, kBatchColumnState,
-            result.strError.empty() ? QString() : strFailed + QStringLiteral(": ") + QString::fromStdString(result.strError));
+        m_ctlBatchList->GetModel().SetItemToolTip(i, kBatchColumnState, QString::fromStdString(result.Message()));
     }
     if (m_bStop)
         return;
     m_Tools.ShowMessage(this, QStringLiteral("Done"), QStringLiteral("Kestrune"), IPlatformTools::EIcon::None);
-}
-
-void CKestruneDlg::ParseFile(int nBatchRow)
-{
-    CFrameLoop(*this, m_InStream, m_OutStream).ParseFile(nBatchRow, m_nInputSize);
 }
 
 void CKestruneDlg::BeginWaitCursor()
@@ -380,7 +363,7 @@ void CKestruneDlg::DispatchPendingMessage()
     m_DispatchClock.start();
 }
 
-bool CKestruneDlg::IsRebuildStreamTicked()
+bool CKestruneDlg::IsRebuildStreamTicked() const
 {
     return m_ctlRebuildStream->isChecked();
 }
@@ -395,9 +378,9 @@ bool CKestruneDlg::IsRemoveCRCTicked()
     return m_ctlRemoveCRC->isChecked();
 }
 
-void CKestruneDlg::SetDetectedFormat(int nBatchRow, const std::string& strFormat)
+void CKestruneDlg::SetDetectedFormat(const std::string& strFormat)
 {
-    m_ctlBatchList->SetItemText(nBatchRow, kBatchColumnDetectedFormat, QString::fromStdString(strFormat));
+    m_ctlBatchList->SetItemText(m_nRunningRow, kBatchColumnDetectedFormat, QString::fromStdString(strFormat));
 }
 
 void CKestruneDlg::SetCurrentFrame(int64_t nFrame)

@@ -38,13 +38,13 @@ public:
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
 
-    // The frame loop on the file open in m_InStream, reporting into batch row nBatchRow.
-    void ParseFile(int nBatchRow);
-
     void InitListViews();
     void AutoSizeColumns(CListView& list);
 
     bool IsBatchRunning() const { return m_bBatchRunning; }
+
+    // Read once per file, when the batch starts it.
+    bool IsRebuildStreamTicked() const;
 
     // IFrameLoopHost
     void BeginWaitCursor() override;
@@ -55,10 +55,9 @@ public:
     bool IsStopSet() const override;
     void ClearFrameList() override;
     void DispatchPendingMessage() override;
-    bool IsRebuildStreamTicked() override;
     bool IsRemoveDialNormTicked() override;
     bool IsRemoveCRCTicked() override;
-    void SetDetectedFormat(int nBatchRow, const std::string& strFormat) override;
+    void SetDetectedFormat(const std::string& strFormat) override;
     void SetCurrentFrame(int64_t nFrame) override;
     void AddFrameRow(const FrameRow& row) override;
 
@@ -110,6 +109,7 @@ private:
     double m_dBaseUnitX = 0;
     double m_dBaseUnitY = 0;
     bool m_bBatchRunning = false;
+    int m_nRunningRow = -1;   // the batch row whose file the loop is walking
     // The loop asks to dispatch events on every frame; doing so only every few
     // milliseconds keeps the window live without slowing the loop.
     QElapsedTimer m_DispatchClock;

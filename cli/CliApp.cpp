@@ -1,14 +1,14 @@
-// kestrune-cli: argument parsing, the walk over the files, and the text and JSON reports.
+// kestrune-cli: reads the arguments, walks the files into a text or JSON report, and tells
+// by its exit status how it went.
 #include "cli/CliApp.h"
 
-#include <algorithm>
-#include <filesystem>
+#include <memory>
 #include <optional>
-#include <system_error>
 
-#include <nlohmann/json.hpp>
-
+#include "cli/CliArguments.h"
 #include "cli/CliHost.h"
+#include "cli/JsonReport.h"
+#include "cli/TextReport.h"
 #include "dts/FileJob.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
@@ -16,207 +16,65 @@
 
 namespace {
 
-const char* const kVersionText = "Kestrune V2.0 (kestrune-cli 2.0.0.0)";
-
-struct FileReport {
-    std::string strPath;
-    std::string strState;
-    std::optional<uint64_t> nSize;
-    std::optional<std::string> strDetectedFormat;
-    int64_t nFrames = 0;
-    std::optional<std::string> strOutput;
-    std::vector<FrameRow> rows;
-};
-
-std::optional<uint64_t> FileSize(const std::string& strPath)
+// Walks one file into the report; false when it failed (the cause went to err).
+bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
+             CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
-    std::error_code ec;
-    const std::filesystem::path path = CFileShim::ToPath(strPath);
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    const uintmax_t nSize = std::filesystem::file_size(path, ec);
-    if (ec)
-        return std::nullopt;
-    return static_cast<uint64_t>(nSize);
-}
+    uint64_t nSize = 0;
+    std::string strCause;
+    const bool bSized = CFileShim::GetRegularFileSize(strPath, nSize, strCause);
+    report.BeginFile(strPath, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
 
-// The frame list as an aligned table under the dialog's eight headings.
-void PrintTable(std::ostream& out, const std::vector<FrameRow>& rows)
-{
-    size_t widths[FrameRow::kColumns];
-    for (int c = 0; c < FrameRow::kColumns; ++c)
-        widths[c] = std::string(kFrameListHeadings[c]).size();
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(rows.size());
-    for (const FrameRow& row : rows) {
-        std::vector<std::string> line;
-        for (int c = 0; c < FrameRow::kColumns; ++c) {
-            line.push_back(row.CellText(c));
-            widths[c] = std::max(widths[c], line.back().size());
-        }
-        cells.push_back(std::move(line));
-    }
-    auto printLine = [&](auto textOf) {
-        std::string line;
-        for (int c = 0; c < FrameRow::kColumns; ++c) {
-            const std::string text = textOf(c);
-            line += text;
-            if (c + 1 < FrameRow::kColumns)
-                line.append(widths[c] - text.size() + 2, ' ');
-        }
-        out << line << '\n';
-    };
-    printLine([](int c) { return std::string(kFrameListHeadings[c]); });
-    for (const auto& line : cells)
-        printLine([&](int c) { return line[static_cast<size_t>(c)]; });
-}
+    const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
+    host.BeginFile(strPath);
+    const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
+                                                  static_cast<int64_t>(nSize), args.bRebuild);
+    host.EndFile();
 
-void PrintText(std::ostream& out, const FileReport& report)
-{
-    out << report.strPath << ": " << report.strState << ", Detected Format: "
-        << report.strDetectedFormat.value_or("none") << ", " << report.nFrames << " frames";
-    if (report.strOutput)
-        out << ", output: " << *report.strOutput;
-    out << '\n';
-    if (!report.rows.empty())
-        PrintTable(out, report.rows);
-    out << '\n';
-}
+    CCliReport::FileSummary summary;
+    summary.strState = CFileJob::StateText(result.eState);
+    // A file whose walk a signal cut off was not walked to its end.
+    if (result.eState == CFileJob::EState::Done && CCliHost::StopRequested())
+        summary.strState = "stopped";
+    summary.strError = result.strError;
+    summary.nFrames = result.nFrames;
+    if (host.HasDetectedFormat())
+        summary.strDetectedFormat = host.DetectedFormat();
+    if (result.bOutputWritten)
+        summary.strOutput = strOutputPath;
+    report.EndFile(summary);
 
-nlohmann::ordered_json ToJson(const FileReport& report)
-{
-    nlohmann::ordered_json file;
-    file["file"] = report.strPath;
-    file["state"] = report.strState;
-    file["size"] = report.nSize ? nlohmann::ordered_json(*report.nSize) : nlohmann::ordered_json(nullptr);
-    file["detected_format"] = report.strDetectedFormat ? nlohmann::ordered_json(*report.strDetectedFormat)
-                                                        : nlohmann::ordered_json(nullptr);
-    file["frames"] = report.nFrames;
-    file["output"] = report.strOutput ? nlohmann::ordered_json(*report.strOutput) : nlohmann::ordered_json(nullptr);
-    static const char* const kKeys[FrameRow::kColumns] = {"offset", "frame", "bitrate", "format",
-                                                          "channels", "frame_size", "dialnorm", "crc"};
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const FrameRow& row : report.rows) {
-        nlohmann::ordered_json jsonRow;
-        for (int c = 0; c < FrameRow::kColumns; ++c)
-            jsonRow[kKeys[c]] = row.CellText(c);
-        rows.push_back(std::move(jsonRow));
-    }
-    file["rows"] = std::move(rows);
-    return file;
+    if (result.eState == CFileJob::EState::Done)
+        return true;
+    err << "kestrune-cli: " << result.Message() << '\n';
+    return false;
 }
 
 } // namespace
 
-std::string CCliApp::UsageText()
-{
-    return "Usage: kestrune-cli [--rebuild] [--remove-crc] [--remove-dialnorm] [--json] FILE...\n"
-           "\n"
-           "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
-           "WAVE file carrying one) and lists every point where the stream's format changes.\n"
-           "\n"
-           "  --rebuild          write a clean 16-bit big-endian copy beside each input,\n"
-           "                     named FILE.fixed.dts (an existing one is replaced)\n"
-           "  --remove-crc       drop the header CRC of every frame\n"
-           "  --remove-dialnorm  neutralise the dialog normalisation (0 dB)\n"
-           "  --json             print one JSON document instead of tables\n"
-           "  --help             show this help\n"
-           "  --version          show the version\n"
-           "\n"
-           "The removal options change the listed rows even without --rebuild.\n"
-           "Exit status: 0 when every file is done, 1 when any file failed, 2 for a usage\n"
-           "error, 130 when interrupted (the output so far is closed).\n";
-}
-
-int CCliApp::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,
                  std::FILE* progressOut)
 {
-    CCliHost::Options options;
-    bool bJson = false;
-    bool bOptionsEnded = false;
-    std::vector<std::string> files;
-    for (const std::string& arg : args) {
-        if (!bOptionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
-                bOptionsEnded = true;
-            } else if (arg == "--help" || arg == "-h") {
-                out << UsageText();
-                return kExitOk;
-            } else if (arg == "--version") {
-                out << kVersionText << '\n';
-                return kExitOk;
-            } else if (arg == "--rebuild") {
-                options.bRebuild = true;
-            } else if (arg == "--remove-crc") {
-                options.bRemoveCRC = true;
-            } else if (arg == "--remove-dialnorm") {
-                options.bRemoveDialNorm = true;
-            } else if (arg == "--json") {
-                bJson = true;
-            } else {
-                err << "kestrune-cli: unknown option '" << arg << "'\n" << "Try 'kestrune-cli --help'.\n";
-                return kExitUsage;
-            }
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.empty()) {
-        err << "kestrune-cli: no input file given\n" << "Try 'kestrune-cli --help'.\n";
-        return kExitUsage;
-    }
+    CCliArguments args;
+    const int nParsed = args.Parse(argv, out, err);
+    if (nParsed >= 0)
+        return nParsed;
 
-    CCliHost host(options, progressOut);
+    std::unique_ptr<CCliReport> report;
+    if (args.bJson)
+        report = std::make_unique<CJsonReport>(out);
+    else
+        report = std::make_unique<CTextReport>(out);
+    CCliHost host(args.bRemoveCRC, args.bRemoveDialNorm, *report, progressOut);
     CBitStream inStream;
     COutBitStream outStream;
-    nlohmann::ordered_json jsonFiles = nlohmann::ordered_json::array();
     bool bAnyFailed = false;
-
-    for (const std::string& strPath : files) {
+    for (const std::string& strPath : args.files) {
         if (CCliHost::StopRequested())
             break;
-        FileReport report;
-        report.strPath = strPath;
-        report.nSize = FileSize(strPath);
-        const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
-
-        host.BeginFile(strPath);
-        const CFileJob::Result result =
-            CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                          static_cast<int64_t>(report.nSize.value_or(0)), options.bRebuild, 0);
-        host.EndFile();
-
-        report.strState = CFileJob::StateText(result.eState);
-        // A file whose walk Ctrl-C cut off was not walked to its end.
-        if (result.eState == CFileJob::EState::Done && CCliHost::StopRequested())
-            report.strState = "stopped";
-        report.nFrames = result.nFrames;
-        if (host.HasDetectedFormat())
-            report.strDetectedFormat = host.DetectedFormat();
-        if (result.bOutputWritten)
-            report.strOutput = strOutputPath;
-        report.rows = host.Rows();
-
-        if (result.eState != CFileJob::EState::Done) {
-            bAnyFailed = true;
-            const std::string strFailingPath =
-                result.eState == CFileJob::EState::CannotOpenInput ? strPath : strOutputPath;
-            err << "kestrune-cli: " << strFailingPath << ": " << report.strState.substr(7) << ": "
-                << result.strError << '\n';
-        }
-
-        if (bJson)
-            jsonFiles.push_back(ToJson(report));
-        else
-            PrintText(out, report);
+        bAnyFailed |= !RunFile(strPath, args, host, *report, inStream, outStream, err);
     }
-
-    if (bJson) {
-        nlohmann::ordered_json document;
-        document["files"] = std::move(jsonFiles);
-        // Paths need not be valid UTF-8 on every system; replace what is not rather than fail.
-        out << document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-    }
+    report->Finish();
     out.flush();
 
     if (CCliHost::StopRequested()) {

@@ -18,6 +18,4 @@ public:
     // progressOut, when not null, receives a progress bar (the caller passes stderr on a terminal).
     static int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    std::FILE* progressOut);
-
-    static std::string UsageText();
 };

@@ -4,13 +4,15 @@
 #include <algorithm>
 #include <csignal>
 
+#include "cli/CliReport.h"
+
 namespace {
 volatile std::sig_atomic_t g_bStopRequested = 0;
 constexpr int kBarWidth = 30;
 } // namespace
 
-CCliHost::CCliHost(const Options& options, std::FILE* progressOut)
-    : m_Options(options), m_pProgressOut(progressOut)
+CCliHost::CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, std::FILE* progressOut)
+    : m_bRemoveCRC(bRemoveCRC), m_bRemoveDialNorm(bRemoveDialNorm), m_Report(report), m_pProgressOut(progressOut)
 {
 }
 
@@ -32,7 +34,6 @@ bool CCliHost::IsStopSet() const
 void CCliHost::BeginFile(const std::string& strLabel)
 {
     m_strLabel = strLabel;
-    m_Rows.clear();
     m_bHasDetectedFormat = false;
     m_strDetectedFormat.clear();
     m_nPos = -1;
@@ -63,12 +64,7 @@ void CCliHost::SetProgressPos(int nPos)
     DrawProgress();
 }
 
-void CCliHost::ClearFrameList()
-{
-    m_Rows.clear();
-}
-
-void CCliHost::SetDetectedFormat(int, const std::string& strFormat)
+void CCliHost::SetDetectedFormat(const std::string& strFormat)
 {
     m_bHasDetectedFormat = true;
     m_strDetectedFormat = strFormat;
@@ -81,7 +77,7 @@ void CCliHost::SetCurrentFrame(int64_t nFrame)
 
 void CCliHost::AddFrameRow(const FrameRow& row)
 {
-    m_Rows.push_back(row);
+    m_Report.AddRow(row);
 }
 
 void CCliHost::DrawProgress()

@@ -2,27 +2,69 @@
 #include "dts/FileJob.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "dts/FrameLoop.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
+#include "stream/ScopeExit.h"
 
 namespace {
 
-// Closes the input on every way out, exceptions included.
-class CInputCloser {
-public:
-    explicit CInputCloser(CBitStream& in) : m_In(in) {}
-    ~CInputCloser() { m_In.Close(); }
-
-private:
-    CBitStream& m_In;
+struct StateTexts {
+    const char* pszState;
+    const char* pszFailure;
 };
 
+// By EState.
+constexpr StateTexts kStateTexts[] = {
+    {"done", ""},
+    {"error: cannot open input", "cannot open input"},
+    {"error: cannot create output", "cannot create output"},
+    {"error: write failed", "write failed"},
+};
+
+CFileJob::Result Failure(CFileJob::EState eState, CFileJob::EFailedPath ePath, const std::string& strPath,
+                         std::string strError)
+{
+    CFileJob::Result result;
+    result.eState = eState;
+    result.eFailedPath = ePath;
+    result.strFailedPath = strPath;
+    result.strError = std::move(strError);
+    return result;
+}
+
+// Opening the output empties it, so an output that is the input under another name (the same
+// path, a link) would destroy the input before a byte of it is read.
+bool IsSameFile(const std::string& strA, const std::string& strB)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(CFileShim::ToPath(strA), CFileShim::ToPath(strB), ec);
+}
+
+// A short output must not be left behind looking complete. Only a plain file is removed: an
+// output path that names a device or a link is never deleted. Returns what became of it.
+std::string RemoveFailedOutput(const std::string& strOutputPath)
+{
+    std::error_code ec;
+    const std::filesystem::path output = CFileShim::ToPath(strOutputPath);
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
+        return "it is not a plain file and was left as it is";
+    if (std::filesystem::remove(output, ec))
+        return "the incomplete output was removed";
+    return "the incomplete output could not be removed";
+}
+
 } // namespace
+
+std::string CFileJob::Result::Message() const
+{
+    if (eState == EState::Done)
+        return std::string();
+    return strFailedPath + ": " + FailureText(eState) + ": " + strError;
+}
 
 std::string CFileJob::OutputPathFor(const std::string& strInputPath)
 {
@@ -31,104 +73,43 @@ std::string CFileJob::OutputPathFor(const std::string& strInputPath)
 
 const char* CFileJob::StateText(EState eState)
 {
-    switch (eState) {
-    case EState::Done:
-        return "done";
-    case EState::CannotOpenInput:
-        return "error: cannot open input";
-    case EState::CannotCreateOutput:
-        return "error: cannot create output";
-    case EState::WriteFailed:
-        return "error: write failed";
-    }
-    return "done";
+    return kStateTexts[static_cast<int>(eState)].pszState;
 }
 
-std::string CFileJob::DescribeInputProblem(const std::string& strPath)
+const char* CFileJob::FailureText(EState eState)
 {
-    std::error_code ec;
-    const std::filesystem::path path = CFileShim::ToPath(strPath);
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return "the file does not exist";
-    if (ec)
-        return ec.message();
-    if (status.type() == std::filesystem::file_type::directory)
-        return "it is a directory";
-    if (status.type() != std::filesystem::file_type::regular)
-        return "it is not a regular file";
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe)
-        return "it cannot be read (permission denied?)";
-    return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
-}
-
-std::string CFileJob::DescribeOutputProblem(const std::string& strPath)
-{
-    std::error_code ec;
-    const std::filesystem::path path = CFileShim::ToPath(strPath);
-    if (std::filesystem::is_directory(path, ec))
-        return "a folder of that name is in the way";
-    const std::filesystem::path dir = path.parent_path();
-    if (!dir.empty()) {
-        const std::filesystem::file_status status = std::filesystem::status(dir, ec);
-        if (status.type() == std::filesystem::file_type::not_found)
-            return "its folder does not exist";
-        if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
-            return "its folder is a file";
-    }
-    return "the file cannot be created (read-only folder or no permission?)";
+    return kStateTexts[static_cast<int>(eState)].pszFailure;
 }
 
 CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const std::string& strInputPath, const std::string& strOutputPath,
-                               int64_t nInputSize, bool bRebuild, int nBatchRow)
+                               int64_t nInputSize, bool bRebuild)
 {
-    Result result;
     if (!inStream.Open(strInputPath)) {
-        result.eState = EState::CannotOpenInput;
-        result.strError = DescribeInputProblem(strInputPath);
-        return result;
+        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
+                       CFileShim::DescribeInputProblem(strInputPath));
     }
-    CInputCloser inputCloser(inStream);
+    CScopeExit closeInput([&inStream] { inStream.Close(); });
 
     if (bRebuild) {
-        // Opening the output empties it, so an output that is the input under another name
-        // (the same path, a link) would destroy the input before a byte of it is read.
-        std::error_code ec;
-        if (std::filesystem::equivalent(CFileShim::ToPath(strInputPath), CFileShim::ToPath(strOutputPath), ec)) {
-            result.eState = EState::CannotCreateOutput;
-            result.strError = "it would overwrite the input";
-            return result;
-        }
+        if (IsSameFile(strInputPath, strOutputPath))
+            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "it would overwrite the input");
         if (!outStream.Open(strOutputPath)) {
-            result.eState = EState::CannotCreateOutput;
-            result.strError = DescribeOutputProblem(strOutputPath);
-            return result;
+            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath,
+                           CFileShim::DescribeOutputProblem(strOutputPath));
         }
     }
+    CScopeExit closeOutput([&outStream] { outStream.Close(); });
 
-    CFrameLoop loop(host, inStream, outStream);
-    result.nFrames = loop.ParseFile(nBatchRow, nInputSize);
+    const int64_t nFrames = CFrameLoop(host, inStream, bRebuild ? &outStream : nullptr).ParseFile(nInputSize);
     outStream.Close();
-
-    if (bRebuild) {
-        if (outStream.HasWriteError()) {
-            // A short output must not be left behind looking complete. Only a plain file is
-            // removed: an output path that names a device or a link is never deleted.
-            std::error_code ec;
-            const std::filesystem::path output = CFileShim::ToPath(strOutputPath);
-            result.eState = EState::WriteFailed;
-            result.strError = "writing the output failed (disk full?); ";
-            if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
-                result.strError += "it is not a plain file and was left as it is";
-            else if (std::filesystem::remove(output, ec))
-                result.strError += "the incomplete output was removed";
-            else
-                result.strError += "the incomplete output could not be removed";
-        } else {
-            result.bOutputWritten = true;
-        }
+    Result result;
+    if (bRebuild && outStream.HasWriteError()) {
+        result = Failure(EState::WriteFailed, EFailedPath::Output, strOutputPath,
+                         "writing the output failed (disk full?); " + RemoveFailedOutput(strOutputPath));
+    } else {
+        result.bOutputWritten = bRebuild;
     }
+    result.nFrames = nFrames;
     return result;
 }

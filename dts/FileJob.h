@@ -12,27 +12,33 @@ class IFrameLoopHost;
 class CFileJob {
 public:
     enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed };
+    // Which of the two paths a failure concerns.
+    enum class EFailedPath { None, Input, Output };
 
     struct Result {
         EState eState = EState::Done;
-        int64_t nFrames = 0;     // frames handled by the loop
+        EFailedPath eFailedPath = EFailedPath::None;
+        std::string strFailedPath;   // the input or the output path, for a failure
+        std::string strError;        // for a failure: the cause in plain English, naming no file
+        int64_t nFrames = 0;         // frames handled by the loop
         bool bOutputWritten = false; // an output file was created and kept
-        std::string strError;    // for a failure: the cause in plain English, naming no file
+
+        // "PATH: cannot open input: CAUSE" for a failure, empty when done.
+        std::string Message() const;
     };
 
     // The output path of an input: its full path followed by ".fixed.dts".
     static std::string OutputPathFor(const std::string& strInputPath);
-    // The state texts the batch list and the command line show.
+    // The state texts the batch list and the command line show ("done", "error: write failed").
     static const char* StateText(EState eState);
-    // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
-    static std::string DescribeInputProblem(const std::string& strPath);
-    // Why an output cannot be created, in plain English ("its folder does not exist").
-    static std::string DescribeOutputProblem(const std::string& strPath);
+    // What failed, without the "error: " of the state text ("write failed"); empty for Done.
+    static const char* FailureText(EState eState);
 
-    // Processes one file. With bRebuild the output is created before the loop reads anything,
-    // unless it is the input itself under another name; an output whose writing failed is
-    // removed when it is a plain file, so nothing short is left looking complete.
+    // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
+    // is created before the loop reads anything, unless it is the input itself under another
+    // name; an output whose writing failed is removed when it is a plain file, so nothing short
+    // is left looking complete. Both streams are closed again before it returns.
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
-                      int64_t nInputSize, bool bRebuild, int nBatchRow);
+                      int64_t nInputSize, bool bRebuild);
 };

@@ -3,14 +3,16 @@
 
 #include <vector>
 
+#include "dts/FrameHeader.h"
 #include "dts/HeaderLabels.h"
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
+#include "stream/ScopeExit.h"
+#include "stream/SyncWords.h"
 
 namespace {
 
-constexpr uint32_t kSyncWord = 0x7FFE8001;
 constexpr uint32_t kRateOpen = 29;
 
 // The six values whose change starts a new row, in the order they are compared.
@@ -23,21 +25,6 @@ struct WatchedValues {
     uint32_t nHCRC = 0;
 
     bool operator==(const WatchedValues&) const = default;
-};
-
-// Restores the cursor and closes the output on every way out of the loop, exceptions included.
-class CLoopExitGuard {
-public:
-    CLoopExitGuard(IFrameLoopHost& host, COutBitStream& out) : m_Host(host), m_Out(out) {}
-    ~CLoopExitGuard()
-    {
-        m_Out.Close();
-        m_Host.EndWaitCursor();
-    }
-
-private:
-    IFrameLoopHost& m_Host;
-    COutBitStream& m_Out;
 };
 
 // Reads the header fields after SYNC, in the standard's order. HCRC is present only with CPF 1.
@@ -74,7 +61,7 @@ void ReadHeaderAfterSync(CBitStream& in, FrameHeader& h)
 // Writes a header field by field with the widths it was read with.
 void WriteHeader(COutBitStream& out, const FrameHeader& h, uint32_t nFSIZE)
 {
-    out.PutBits(kSyncWord, 32);
+    out.PutBits(DtsSync::kCore, 32);
     out.PutBit(h.FTYPE);
     out.PutBits(h.SHORT, 5);
     out.PutBit(h.CPF);
@@ -104,6 +91,43 @@ void WriteHeader(COutBitStream& out, const FrameHeader& h, uint32_t nFSIZE)
     out.PutBits(h.DIALNORM, 4);
 }
 
+// Reads a whole header; false, with nothing to report, write or count, when the 32 bits at the
+// frame start are not the sync or the input ends inside the header.
+bool ReadHeader(CBitStream& in, FrameHeader& h)
+{
+    try {
+        h.SYNC = in.GetBits(32);
+        if (h.SYNC != DtsSync::kCore)
+            return false;
+        ReadHeaderAfterSync(in, h);
+        return true;
+    } catch (const EOFBSException&) {
+        // The end of the input inside a header is how a well-formed file ends.
+        return false;
+    }
+}
+
+// The row of a frame that starts one: its labels and the values it was read with.
+FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex, int32_t nFrameLength, uint32_t nCPFRead)
+{
+    FrameRow row;
+    row.nOffset = static_cast<uint64_t>(nFrameStart);
+    row.nFrame = nFrameIndex;
+    row.strBitrate = FormatBitRateLabel(h.RATE);
+    row.strFormat = FormatStreamTypeLabel(h.EXT_AUDIO_ID, h.PCMR, h.SFREQ);
+    row.strChannels = FormatChannelLabel(static_cast<int32_t>(h.AMODE));
+    row.bLFE = h.LFF == 1 || h.LFF == 2;
+    if (row.bLFE)
+        row.strChannels += "+LFE";
+    row.nFrameSize = nFrameLength;
+    row.strDialNorm = FormatDialNormLabel(h.VERNUM, h.DIALNORM);
+    row.bCRC = nCPFRead == 1;
+    row.dBitrateKbps = BitRateKbps(h.RATE);
+    row.nSampleRateHz = SampleRateHz(h.SFREQ, h.EXT_AUDIO_ID);
+    row.nDialNormDb = DialNormDb(h.VERNUM, h.DIALNORM);
+    return row;
+}
+
 int ProgressPercent(int64_t nBytePos, int64_t nInputSize)
 {
     if (nInputSize <= 0)
@@ -111,17 +135,68 @@ int ProgressPercent(int64_t nBytePos, int64_t nInputSize)
     return static_cast<int>(static_cast<double>(nBytePos) * 100.0 / static_cast<double>(nInputSize));
 }
 
+// One frame as the loop read it.
+struct FrameRead {
+    FrameHeader h;              // as the removal options left it
+    int64_t nStart = 0;         // the byte counter at its sync
+    uint32_t nCPFRead = 0;      // CPF before "Remove CRC"
+    int32_t nBodyLength = 0;
+    int32_t nLength = 0;        // bytes read from its start to the end of its body
+    bool bCutShort = false;     // the input ended inside the body
+};
+
+// Reads the frame at the current position with its body into `body`; false where the file
+// ends (no sync, the end of the input inside the header, or an FSIZE below the header length).
+bool ReadFrame(IFrameLoopHost& host, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
+{
+    f.nStart = in.GetBytePos();
+    if (!ReadHeader(in, f.h))
+        return false;
+    f.nCPFRead = f.h.CPF;
+    if (host.IsRemoveDialNormTicked()) {
+        f.h.DIALNORM = 0;
+        f.h.VERNUM = 7;
+    }
+    if (host.IsRemoveCRCTicked())
+        f.h.CPF = 0;
+
+    const int32_t nHeaderLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
+    // Frames with the "open" rate take FSIZE bytes; all others FSIZE + 1.
+    f.nBodyLength = static_cast<int32_t>(f.h.FSIZE) - nHeaderLength + (f.h.RATE == kRateOpen ? 0 : 1);
+    // A frame whose FSIZE is below its header length cannot be walked: it ends the file
+    // as a missing sync does, with nothing reported, written or counted for it.
+    if (f.nBodyLength < 0)
+        return false;
+
+    // The body is taken as a block: a short count means the input ended inside it, and the
+    // bytes read before the end stay counted, as byte-by-byte reads would leave them.
+    if (body.size() < static_cast<size_t>(f.nBodyLength))
+        body.resize(static_cast<size_t>(f.nBodyLength));
+    f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
+    f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
+    return true;
+}
+
+void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body)
+{
+    // Dropping the two HCRC bytes shortens the frame, so FSIZE must say so too, or decoders
+    // lose the frames that follow.
+    const bool bCRCDropped = f.nCPFRead == 1 && f.h.CPF == 0;
+    WriteHeader(out, f.h, bCRCDropped ? f.h.FSIZE - 2 : f.h.FSIZE);
+    out.PutBytes(body.data(), f.nBodyLength);
+}
+
 } // namespace
 
-CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream)
-    : m_Host(host), m_InStream(inStream), m_OutStream(outStream)
+CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream* pOutStream)
+    : m_Host(host), m_InStream(inStream), m_pOutStream(pOutStream)
 {
 }
 
-int64_t CFrameLoop::ParseFile(int nBatchRow, int64_t nInputSize)
+int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 {
     m_Host.BeginWaitCursor();
-    CLoopExitGuard exitGuard(m_Host, m_OutStream);
+    CScopeExit restoreCursor([this] { m_Host.EndWaitCursor(); });
     m_Host.SetProgressRange(0, 100);
     m_Host.SetProgressPos(0);
     m_Host.ClearStop();
@@ -129,80 +204,28 @@ int64_t CFrameLoop::ParseFile(int nBatchRow, int64_t nInputSize)
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
-    bool bFirstRow = true;
     // One body buffer serves every frame of the file; a body is at most 16384 bytes.
     std::vector<uint8_t> body;
 
-    for (;;) {
-        if (m_Host.IsStopSet())
-            break;
+    while (!m_Host.IsStopSet()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
-        const int64_t nFrameStart = m_InStream.GetBytePos();
-        FrameHeader h;
-        try {
-            h.SYNC = m_InStream.GetBits(32);
-            if (h.SYNC != kSyncWord)
-                break;
-            ReadHeaderAfterSync(m_InStream, h);
-        } catch (const EOFBSException&) {
-            // The end of the input inside a header is how a well-formed file ends.
+        FrameRead f;
+        if (!ReadFrame(m_Host, m_InStream, f, body))
             break;
-        }
-        const uint32_t nCPFRead = h.CPF;
-
-        if (m_Host.IsRemoveDialNormTicked()) {
-            h.DIALNORM = 0;
-            h.VERNUM = 7;
-        }
-        if (m_Host.IsRemoveCRCTicked())
-            h.CPF = 0;
-
-        const int32_t nHeaderLength = static_cast<int32_t>(m_InStream.GetBytePos() - nFrameStart);
-        // Frames with the "open" rate take FSIZE bytes; all others FSIZE + 1.
-        const int32_t nBodyLength = static_cast<int32_t>(h.FSIZE) - nHeaderLength + (h.RATE == kRateOpen ? 0 : 1);
-        // A frame whose FSIZE is below its header length cannot be walked: it ends the file
-        // as a missing sync does, with nothing reported, written or counted for it.
-        if (nBodyLength < 0)
-            break;
-
-        // The body is taken as a block: a short count means the input ended inside it, and the
-        // bytes read before the end stay counted, as byte-by-byte reads would leave them.
-        if (body.size() < static_cast<size_t>(nBodyLength))
-            body.resize(static_cast<size_t>(nBodyLength));
-        const int32_t nBodyRead = m_InStream.ReadBytes(body.data(), nBodyLength);
-        const bool bCutShort = nBodyRead < nBodyLength;
-
-        const int32_t nFrameLength = static_cast<int32_t>(m_InStream.GetBytePos() - nFrameStart);
-
         // Once a write has failed the output is already short: stop writing to it.
-        if (!bCutShort && m_Host.IsRebuildStreamTicked() && !m_OutStream.HasWriteError()) {
-            // Dropping the two HCRC bytes shortens the frame, so FSIZE must say so too, or
-            // decoders lose the frames that follow.
-            const bool bCRCDropped = nCPFRead == 1 && h.CPF == 0;
-            WriteHeader(m_OutStream, h, bCRCDropped ? h.FSIZE - 2 : h.FSIZE);
-            m_OutStream.PutBytes(body.data(), nBodyLength);
-        }
+        if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
+            WriteFrame(*m_pOutStream, f, body);
 
-        const WatchedValues current{h.SFREQ, h.RATE, h.AMODE, nFrameLength, h.DIALNORM, h.HCRC};
+        const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC};
         if (current != lastReported) {
+            const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead);
+            // Only the first row of a file names its stream type.
+            if (lastReported == WatchedValues{})
+                m_Host.SetDetectedFormat(row.strFormat);
             lastReported = current;
-            FrameRow row;
-            row.nOffset = static_cast<uint64_t>(nFrameStart);
-            row.nFrame = nFrameIndex;
-            row.strBitrate = FormatBitRateLabel(h.RATE);
-            row.strFormat = FormatStreamTypeLabel(h.EXT_AUDIO_ID, h.PCMR, h.SFREQ);
-            row.strChannels = FormatChannelLabel(static_cast<int32_t>(h.AMODE));
-            if (h.LFF == 1 || h.LFF == 2)
-                row.strChannels += "+LFE";
-            row.nFrameSize = nFrameLength;
-            row.strDialNorm = FormatDialNormLabel(h.VERNUM, h.DIALNORM);
-            row.bCRC = nCPFRead == 1;
-            if (bFirstRow)
-                m_Host.SetDetectedFormat(nBatchRow, row.strFormat);
             m_Host.AddFrameRow(row);
-            bFirstRow = false;
         }
 
         m_Host.SetCurrentFrame(nFrameIndex);

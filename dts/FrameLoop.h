@@ -4,24 +4,23 @@
 
 #include <cstdint>
 
-#include "dts/FrameHeader.h"
-
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
 
 class CFrameLoop {
 public:
-    CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream);
+    // pOutStream: where the frames are rebuilt, or null when this file is not rebuilt. The loop
+    // neither opens nor closes a stream: whoever opened one closes it.
+    CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream* pOutStream);
 
     // Walks the input, which is open at its start, until its end, a frame start without
-    // the sync, or the host's stop flag. nInputSize is the file's length for the
-    // progress. Closes the output stream before it returns; the input stays open.
+    // the sync, or the host's stop flag. nInputSize is the file's length for the progress.
     // Returns the number of frames handled.
-    int64_t ParseFile(int nBatchRow, int64_t nInputSize);
+    int64_t ParseFile(int64_t nInputSize);
 
 private:
     IFrameLoopHost& m_Host;
     CBitStream& m_InStream;
-    COutBitStream& m_OutStream;
+    COutBitStream* m_pOutStream;
 };

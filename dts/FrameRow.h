@@ -14,6 +14,12 @@ struct FrameRow {
     std::string strDialNorm;  // FormatDialNormLabel
     bool bCRC = false;        // the frame as read carries a header CRC
 
+    // The labels' values as numbers, for typed reports.
+    double dBitrateKbps = -1; // BitRateKbps: negative where the label is not a number
+    int32_t nSampleRateHz = 0; // SampleRateHz: 0 for an invalid code
+    bool bLFE = false;        // the channel label ends in "+LFE"
+    int32_t nDialNormDb = 0;  // DialNormDb: <= 0
+
     // The cell texts exactly as the frame list shows them, in column order.
     static constexpr int kColumns = 8;
     std::string CellText(int column) const;

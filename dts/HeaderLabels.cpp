@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -85,15 +86,36 @@ std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t s
     return text;
 }
 
-std::string FormatDialNormLabel(uint32_t vernum, uint32_t dialNorm)
+int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm)
 {
     // DIALNORM is four bits; masking keeps the magnitude within the field's 0..31 dB range.
-    int magnitude = 0;
     if (vernum == 7)
-        magnitude = static_cast<int>(dialNorm & 0x0F);
-    else if (vernum == 6)
-        magnitude = 16 + static_cast<int>(dialNorm & 0x0F);
+        return -static_cast<int32_t>(dialNorm & 0x0F);
+    if (vernum == 6)
+        return -(16 + static_cast<int32_t>(dialNorm & 0x0F));
+    return 0;
+}
+
+std::string FormatDialNormLabel(uint32_t vernum, uint32_t dialNorm)
+{
     char text[32];
-    std::snprintf(text, sizeof text, "-%d dB", magnitude);
+    std::snprintf(text, sizeof text, "-%d dB", static_cast<int>(-DialNormDb(vernum, dialNorm)));
     return text;
+}
+
+double BitRateKbps(uint32_t rate)
+{
+    const char* pszLabel = kBitRateLabels[rate & 0x1F];
+    // Every numeric label starts with a digit; the three named rates do not.
+    if (pszLabel[0] < '0' || pszLabel[0] > '9')
+        return -1;
+    return std::atof(pszLabel);
+}
+
+int32_t SampleRateHz(uint32_t sfreq, uint32_t extAudioId)
+{
+    double kHz = kSampleRatesKHz[sfreq & 0x0F];
+    if (extAudioId & 2)
+        kHz *= 2;
+    return static_cast<int32_t>(std::lround(kHz * 1000));
 }

@@ -15,3 +15,14 @@ std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t s
 std::string FormatDialNormLabel(uint32_t vernum, uint32_t dialNorm);
 // Sample rate in kHz, doubled when bit 1 of EXT_AUDIO_ID is set; "%d" when whole, else "%f".
 std::string FormatSampleRateLabel(uint32_t sfreq, uint32_t extAudioId);
+
+// The same values as numbers, for typed reports.
+
+// Targeted bit rate in kbit/s, or a negative value where the label is not a number ("open",
+// "variable", "Loss-less").
+double BitRateKbps(uint32_t rate);
+// The sample rate the stream-type label shows, in Hz (doubled as the label is); 0 for a code
+// the standard calls invalid.
+int32_t SampleRateHz(uint32_t sfreq, uint32_t extAudioId);
+// The attenuation the dialog-normalisation label shows, as a number <= 0.
+int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm);

@@ -11,33 +11,33 @@ class IFrameLoopHost {
 public:
     virtual ~IFrameLoopHost() = default;
 
-    // Wait cursor on at the start of a file, off at every exit.
-    virtual void BeginWaitCursor() = 0;
-    virtual void EndWaitCursor() = 0;
+    // What every host decides.
 
-    virtual void SetProgressRange(int nLower, int nUpper) = 0;
-    // Called at the top of every frame; a host may skip repeated values.
-    virtual void SetProgressPos(int nPos) = 0;
-
-    // The stop flag m_bStop: cleared at the start of a file, tested at the top of every frame.
-    virtual void ClearStop() = 0;
+    // The stop flag: tested at the top of every frame.
     virtual bool IsStopSet() const = 0;
-
-    // Removes every row of the frame list.
-    virtual void ClearFrameList() = 0;
-    // Lets the window handle one pending event (Quit, check boxes...), or returns at once.
-    virtual void DispatchPendingMessage() = 0;
-
-    // The three check boxes, read anew for every frame.
-    virtual bool IsRebuildStreamTicked() = 0;
+    // The two removal options, read anew for every frame.
     virtual bool IsRemoveDialNormTicked() = 0;
     virtual bool IsRemoveCRCTicked() = 0;
-
-    // The "Detected Format" cell of batch-list row nBatchRow.
-    virtual void SetDetectedFormat(int nBatchRow, const std::string& strFormat) = 0;
-    // The current-frame text: the index of the frame just handled, shown in decimal ("%d").
-    // Called for every frame, so it takes the number and the host formats it when it shows it.
-    virtual void SetCurrentFrame(int64_t nFrame) = 0;
+    // Removes every row of the frame list (at the start of a file).
+    virtual void ClearFrameList() = 0;
     // Appends one row at the end of the frame list.
     virtual void AddFrameRow(const FrameRow& row) = 0;
+    // The file's stream type, from its first row.
+    virtual void SetDetectedFormat(const std::string& strFormat) = 0;
+
+    // What a host may ignore.
+
+    // Wait cursor on at the start of a file, off at every exit.
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+    virtual void SetProgressRange(int /*nLower*/, int /*nUpper*/) {}
+    // Called at the top of every frame; a host may skip repeated values.
+    virtual void SetProgressPos(int /*nPos*/) {}
+    // Clears the stop flag at the start of a file (the dialog's; the command line keeps its own).
+    virtual void ClearStop() {}
+    // Lets the window handle pending events (Quit, check boxes...), or returns at once.
+    virtual void DispatchPendingMessage() {}
+    // The index of the frame just handled. Called for every frame, so the host formats it
+    // ("%d") only when it shows it.
+    virtual void SetCurrentFrame(int64_t /*nFrame*/) {}
 };

@@ -38,9 +38,7 @@ CBitStream::~CBitStream()
 
 bool CBitStream::Open(const std::string& fileName)
 {
-    m_bWave = false;
     Close();
-    m_Unpacker.Reset();
     m_nBufferBase = 0;
     ResetPosition();
 
@@ -50,48 +48,58 @@ bool CBitStream::Open(const std::string& fileName)
 
     uint8_t sniff[8] = {};
     const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
-    // Bytes that a short file lacks match nothing, so each test first asks for its length.
-    const bool bRiff = nSniffed >= 4 && std::memcmp(sniff, "RIFF", 4) == 0;
-    // The 14-bit sync 0x1FFF 0xE800 as big-endian words, then a header with FTYPE 1 and SHORT 31.
-    const bool b14Bit = nSniffed >= 6 && sniff[0] == 0x1F && sniff[1] == 0xFF && sniff[2] == 0xE8
-                        && sniff[3] == 0x00 && sniff[4] == 0x07 && (sniff[5] & 0xF0) == 0xF0;
-    m_bWave = bRiff;
-    m_b16Bit = bRiff || !b14Bit;
-
+    m_eKind = DetectInputKind(sniff, nSniffed);
     // The sniffed bytes are stream data too.
     if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0) {
         Close();
         return false;
     }
-    if (m_bWave) {
-        if (!m_WaveSource.Open(fileName)) {
+    if (m_eKind == EInputKind::Wave) {
+        if (!m_WaveSource.Open(m_pFile)) {
             Close();
             return false;
         }
-        m_nBufferBase = m_WaveSource.m_nSyncOffset;
+        m_nBufferBase = m_WaveSource.GetSyncOffset();
+        m_pSource = &m_WaveSource;
     } else {
-        m_WordSource.Attach(m_pFile);
+        // Plain files are read as 16-bit big-endian words unless they start with a 14-bit frame;
+        // a file that starts with no frame then ends at the first sync test.
+        if (m_eKind != EInputKind::Words14BE)
+            m_eKind = EInputKind::Words16BE;
+        m_FileSource.Attach(m_pFile);
+        m_WordSource.Reset(m_eKind, &m_FileSource);
+        m_pSource = &m_WordSource;
     }
     ResetPosition();
     return true;
 }
 
+void CBitStream::Open(IByteSource& source)
+{
+    Close();
+    m_nBufferBase = 0;
+    ResetPosition();
+    m_pSource = &source;
+}
+
 void CBitStream::Close()
 {
-    m_WordSource.Attach(nullptr);
+    m_pSource = nullptr;
+    m_WordSource.Reset(EInputKind::Unknown, nullptr);
+    m_FileSource.Attach(nullptr);
+    m_WaveSource.Close();
     if (m_pFile != nullptr) {
         std::fclose(m_pFile);
         m_pFile = nullptr;
     }
-    m_WaveSource.Close();
-    m_bWave = false;
+    m_eKind = EInputKind::Unknown;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
 }
 
 bool CBitStream::IsOpen() const
 {
-    return m_pFile != nullptr;
+    return m_pSource != nullptr;
 }
 
 void CBitStream::ResetPosition()
@@ -104,18 +112,9 @@ void CBitStream::ResetPosition()
 
 bool CBitStream::TryRefill()
 {
-    int nDelivered = 0;
-    if (m_bWave) {
-        nDelivered = m_WaveSource.Read(m_pBuffer.get(), m_nBufferSize);
-    } else if (m_pFile == nullptr) {
-        nDelivered = 0;
-    } else if (m_b16Bit) {
-        nDelivered = static_cast<int>(std::fread(m_pBuffer.get(), 1, static_cast<size_t>(m_nBufferSize), m_pFile));
-    } else {
-        nDelivered = m_Unpacker.Unpack(m_pBuffer.get(), m_nBufferSize, m_WordSource);
-    }
-    // A read error counts as the end of the input, like the end of the file. The buffer was
-    // wholly handed out, so emptying it leaves the counter where it is.
+    const int nDelivered = m_pSource != nullptr ? m_pSource->Read(m_pBuffer.get(), m_nBufferSize) : 0;
+    // A read error ends the stream like the end of the file (HasReadError tells them apart).
+    // The buffer was wholly handed out, so emptying it leaves the counter where it is.
     if (nDelivered <= 0) {
         ResetPosition();
         return false;

@@ -1,5 +1,5 @@
-// Input bit stream: recognises a plain 16-bit, a 14-bit packed or a WAVE input by its
-// first eight bytes and hands out the DTS stream it carries, most significant bit first.
+// Input bit stream: recognises the kind of input by its first bytes and hands out the DTS
+// stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once
 
 #include <bit>
@@ -10,9 +10,11 @@
 #include <string>
 
 #include "stream/EOFBSException.h"
-#include "stream/FileWordSource.h"
-#include "stream/Unpacker14.h"
+#include "stream/FileByteSource.h"
+#include "stream/IByteSource.h"
+#include "stream/InputKind.h"
 #include "stream/WaveSource.h"
+#include "stream/WordLayoutSource.h"
 
 class CBitStream {
 public:
@@ -30,7 +32,16 @@ public:
 
     // fileName is UTF-8. True when the file is open and its first bit is ready.
     bool Open(const std::string& fileName);
+    // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
+    void Open(IByteSource& source);
     void Close();
+
+    // The kind the open file was recognised as: Wave, or the word layout of a plain file.
+    EInputKind GetInputKind() const { return m_eKind; }
+    // For a WAVE input, the word layout of its data (Unknown when no sync was found).
+    EInputKind GetWaveLayout() const { return m_eKind == EInputKind::Wave ? m_WaveSource.GetLayout() : EInputKind::Unknown; }
+    // True once a read of the input has failed: the end of the stream was not the end of the file.
+    bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
     // 0 or 1; throws EOFBSException when no bit is left.
     int GetBit();
@@ -72,11 +83,11 @@ private:
     uint64_t m_nValidBits = 0;               // m_nValidLength * 8
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
     std::FILE* m_pFile = nullptr;
-    bool m_bWave = false;                    // the open input is a RIFF WAVE file
-    CWaveSource m_WaveSource;
-    bool m_b16Bit = true;                    // plain file: 16-bit stream rather than 14-bit packed
-    CUnpacker14 m_Unpacker;                  // plain 14-bit files
-    CFileWordSource m_WordSource{true};      // plain 14-bit files store big-endian words
+    EInputKind m_eKind = EInputKind::Unknown;
+    IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
+    CFileByteSource m_FileSource;            // a plain file's words as stored
+    CWordLayoutSource m_WordSource;          // ...as stream bytes
+    CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace {
@@ -75,4 +76,56 @@ int64_t CFileShim::Tell(std::FILE* pFile)
 #else
     return static_cast<int64_t>(ftello(pFile));
 #endif
+}
+
+bool CFileShim::GetRegularFileSize(const std::string& fileName, uint64_t& nSize, std::string& strCause)
+{
+    std::error_code ec;
+    const std::filesystem::path path = ToPath(fileName);
+    if (std::filesystem::is_regular_file(path, ec)) {
+        const uintmax_t nBytes = std::filesystem::file_size(path, ec);
+        std::ifstream probe(path, std::ios::binary);
+        if (!ec && probe) {
+            nSize = static_cast<uint64_t>(nBytes);
+            return true;
+        }
+    }
+    strCause = DescribeInputProblem(fileName);
+    return false;
+}
+
+std::string CFileShim::DescribeInputProblem(const std::string& fileName)
+{
+    std::error_code ec;
+    const std::filesystem::path path = ToPath(fileName);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "the file does not exist";
+    if (ec)
+        return ec.message();
+    if (status.type() == std::filesystem::file_type::directory)
+        return "it is a directory";
+    if (status.type() != std::filesystem::file_type::regular)
+        return "it is not a regular file";
+    std::ifstream probe(path, std::ios::binary);
+    if (!probe)
+        return "it cannot be read (permission denied?)";
+    return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
+}
+
+std::string CFileShim::DescribeOutputProblem(const std::string& fileName)
+{
+    std::error_code ec;
+    const std::filesystem::path path = ToPath(fileName);
+    if (std::filesystem::is_directory(path, ec))
+        return "a folder of that name is in the way";
+    const std::filesystem::path dir = path.parent_path();
+    if (!dir.empty()) {
+        const std::filesystem::file_status status = std::filesystem::status(dir, ec);
+        if (status.type() == std::filesystem::file_type::not_found)
+            return "its folder does not exist";
+        if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+            return "its folder is a file";
+    }
+    return "the file cannot be created (read-only folder or no permission?)";
 }

@@ -20,4 +20,13 @@ public:
     static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
     // As ftell, with a 64-bit result: -1 on failure.
     static int64_t Tell(std::FILE* pFile);
+
+    // The size of a regular file; false, with the reason in strCause, for anything that cannot
+    // be opened as one (the wording of DescribeInputProblem).
+    static bool GetRegularFileSize(const std::string& fileName, uint64_t& nSize, std::string& strCause);
+    // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
+    // The one place that tells a missing file, a folder, a device and an unreadable file apart.
+    static std::string DescribeInputProblem(const std::string& fileName);
+    // Why an output cannot be created, in plain English ("its folder does not exist").
+    static std::string DescribeOutputProblem(const std::string& fileName);
 };

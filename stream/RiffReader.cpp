@@ -26,15 +26,23 @@ bool CRiffReader::Open(const std::string& fileName)
 {
     Close();
     m_pFile = CFileShim::OpenForReading(fileName);
+    m_bOwnsFile = true;
     return m_pFile != nullptr;
+}
+
+void CRiffReader::Attach(std::FILE* pFile)
+{
+    Close();
+    m_pFile = pFile;
+    m_bOwnsFile = false;
 }
 
 void CRiffReader::Close()
 {
-    if (m_pFile != nullptr) {
+    if (m_pFile != nullptr && m_bOwnsFile)
         std::fclose(m_pFile);
-        m_pFile = nullptr;
-    }
+    m_pFile = nullptr;
+    m_bOwnsFile = false;
 }
 
 bool CRiffReader::IsOpen() const

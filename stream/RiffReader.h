@@ -22,6 +22,8 @@ public:
 
     // fileName is UTF-8; regular files only. Closes a file still open first.
     bool Open(const std::string& fileName);
+    // Walks a file its caller opened and keeps owning; Close then only lets go of it.
+    void Attach(std::FILE* pFile);
     void Close();
     bool IsOpen() const;
 
@@ -46,4 +48,5 @@ private:
     bool ReadHeaderAt(int64_t nOffset, Chunk& chunk);
 
     std::FILE* m_pFile = nullptr;
+    bool m_bOwnsFile = false;
 };

@@ -1,12 +1,24 @@
 // WAVE container source: walks a RIFF WAVE file to the DTS sync in its data chunk and
-// hands out the stream as plain bytes, unpacking 14-bit words when the data holds them.
+// hands out the stream as plain bytes, in whichever word layout the data stores it.
 #include "stream/WaveSource.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
-CWaveSource::CWaveSource() = default;
+#include "stream/SyncWords.h"
+
+namespace {
+
+// Any "fmt " chunk will do: its record is never interpreted.
+constexpr char kFormatId[5] = "fmt ";
+constexpr char kDataId[5] = "data";
+
+// A sync as 16-bit values of little-endian words: 7FFE 8001 for 16-bit words, 1FFF E800 for 14-bit.
+uint16_t LittleEndianWord(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+} // namespace
 
 CWaveSource::~CWaveSource()
 {
@@ -15,34 +27,43 @@ CWaveSource::~CWaveSource()
 
 bool CWaveSource::Open(const std::string& fileName)
 {
-    m_nSyncOffset = 0;
-    m_Unpacker.Reset();
     Close();
     if (!m_Riff.Open(fileName))
         return false;
+    return DescendToData();
+}
 
-    bool bReached = m_Riff.DescendRiff("WAVE", m_RiffChunk)
-                    && m_Riff.DescendChunk(m_RiffChunk, "fmt ", m_SubChunk);
-    if (bReached) {
-        const int64_t nWanted = std::min<int64_t>(m_SubChunk.nSize, kFormatRecordSize);
-        bReached = m_Riff.Read(m_FormatRecord, nWanted) == nWanted
-                   && m_Riff.Ascend(m_SubChunk)
-                   // Searched from the end of "fmt ", so a "data" chunk before it is not found.
-                   && m_Riff.DescendChunk(m_RiffChunk, "data", m_SubChunk);
-    }
+bool CWaveSource::Open(std::FILE* pFile)
+{
+    Close();
+    m_Riff.Attach(pFile);
+    return DescendToData();
+}
+
+bool CWaveSource::DescendToData()
+{
+    m_nSyncOffset = 0;
+    m_eLayout = EInputKind::Unknown;
+    const bool bReached = m_Riff.DescendRiff("WAVE", m_RiffChunk)
+                          && m_Riff.DescendChunk(m_RiffChunk, kFormatId, m_SubChunk)
+                          && m_Riff.Ascend(m_SubChunk)
+                          // Searched from the end of "fmt ", so a "data" chunk before it is not found.
+                          && m_Riff.DescendChunk(m_RiffChunk, kDataId, m_SubChunk);
     if (!bReached) {
         Close();
         return false;
     }
-    m_WordSource.Attach(m_Riff.GetFile());
     // Without a sync the file is left at its end: the first read then delivers nothing.
     FindSync();
+    m_Data.Attach(m_Riff.GetFile());
+    m_Words.Reset(m_eLayout, &m_Data);
     return true;
 }
 
 void CWaveSource::Close()
 {
-    m_WordSource.Attach(nullptr);
+    m_Data.Attach(nullptr);
+    m_Words.Reset(EInputKind::Unknown, nullptr);
     m_Riff.Close();
 }
 
@@ -52,36 +73,32 @@ bool CWaveSource::FindSync()
     if (nStart < 0)
         return false;
 
-    enum class Match { None, After1FFF, After7FFE };
-    Match match = Match::None;
+    // The little-endian words of the two syncs a WAVE file carries, first word then second.
+    const uint16_t n16First = LittleEndianWord(DtsSync::k16BitLE.bytes);
+    const uint16_t n16Second = LittleEndianWord(DtsSync::k16BitLE.bytes + 2);
+    const uint16_t n14First = LittleEndianWord(DtsSync::k14BitLE.bytes);
+    const uint16_t n14Second = LittleEndianWord(DtsSync::k14BitLE.bytes + 2);
+
+    // The first word of a partial match; a word that breaks it is not taken again as a first word.
+    uint16_t nPending = 0;
     uint8_t pair[2];
     while (m_Riff.Read(pair, 2) == 2) {
-        const uint16_t nWord = static_cast<uint16_t>(pair[0] | (pair[1] << 8));
-        int nPacking = -1;
-        // A word that breaks a partial match is not taken again as a first word.
-        switch (match) {
-        case Match::None:
-            if (nWord == 0x1FFF)
-                match = Match::After1FFF;
-            else if (nWord == 0x7FFE)
-                match = Match::After7FFE;
-            break;
-        case Match::After1FFF:
-            if (nWord == 0xE800)
-                nPacking = 0;
-            match = Match::None;
-            break;
-        case Match::After7FFE:
-            if (nWord == 0x8001)
-                nPacking = 1;
-            match = Match::None;
-            break;
+        const uint16_t nWord = LittleEndianWord(pair);
+        EInputKind eFound = EInputKind::Unknown;
+        if (nPending == 0) {
+            nPending = (nWord == n16First || nWord == n14First) ? nWord : 0;
+            continue;
         }
-        if (nPacking >= 0) {
-            m_nPacking = static_cast<uint8_t>(nPacking);
+        if (nPending == n16First && nWord == n16Second)
+            eFound = EInputKind::Words16LE;
+        else if (nPending == n14First && nWord == n14Second)
+            eFound = EInputKind::Words14LE;
+        nPending = 0;
+        if (eFound != EInputKind::Unknown) {
             const int64_t nSync = m_Riff.Seek(-4, SEEK_CUR);
             if (nSync < 0)
                 return false;
+            m_eLayout = eFound;
             m_nSyncOffset = nSync - nStart;
             return true;
         }
@@ -93,18 +110,5 @@ int CWaveSource::Read(uint8_t* buffer, int count)
 {
     if (!m_Riff.IsOpen() || count <= 0)
         return m_Riff.IsOpen() ? 0 : -1;
-    if (m_nPacking == 0)
-        return m_Unpacker.Unpack(buffer, count, m_WordSource);
-
-    const int nRead = static_cast<int>(m_Riff.Read(buffer, count));
-    // Each little-endian word is handed out high byte first; a final odd byte stays as it is.
-    // Whole words are swapped as 16-bit values, which compilers turn into vector code.
-    const int nWords = nRead / 2;
-    for (int i = 0; i < nWords; ++i) {
-        uint16_t nWord;
-        std::memcpy(&nWord, buffer + 2 * i, 2);
-        nWord = static_cast<uint16_t>((nWord << 8) | (nWord >> 8));
-        std::memcpy(buffer + 2 * i, &nWord, 2);
-    }
-    return nRead;
+    return m_Words.Read(buffer, count);
 }

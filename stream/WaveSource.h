@@ -1,44 +1,51 @@
-// WAVE container source: walks a RIFF WAVE file to the DTS sync in its data chunk and
-// hands out the stream as plain bytes, unpacking 14-bit words when the data holds them.
+// WAVE container source: walks a RIFF WAVE file to the DTS sync in its data chunk and hands
+// out the stream as plain bytes, in whichever word layout the data stores it.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-#include "stream/FileWordSource.h"
+#include "stream/FileByteSource.h"
+#include "stream/IByteSource.h"
+#include "stream/InputKind.h"
 #include "stream/RiffReader.h"
-#include "stream/Unpacker14.h"
+#include "stream/WordLayoutSource.h"
 
-class CWaveSource {
+class CWaveSource : public IByteSource {
 public:
-    CWaveSource();
-    virtual ~CWaveSource();
+    CWaveSource() = default;
+    ~CWaveSource() override;
     CWaveSource(const CWaveSource&) = delete;
     CWaveSource& operator=(const CWaveSource&) = delete;
 
-    // Up to count stream bytes into buffer; the number placed, or <= 0 at the end.
-    virtual int Read(uint8_t* buffer, int count);
     // fileName is UTF-8. True when the data chunk was reached, sync found or not.
-    virtual bool Open(const std::string& fileName);
-    virtual void Close();
+    bool Open(const std::string& fileName);
+    // The same over a file the caller opened and keeps owning, read from its start.
+    bool Open(std::FILE* pFile);
+    void Close();
+
+    // Up to count stream bytes into buffer; the number placed, or <= 0 at the end.
+    int Read(uint8_t* buffer, int count) override;
+    bool HasReadError() const override { return m_Data.HasReadError(); }
 
     // Offset of the first sync from the start of the data chunk's contents, in bytes as stored.
-    int64_t m_nSyncOffset = 0;
+    int64_t GetSyncOffset() const { return m_nSyncOffset; }
+    // The word layout the data chunk stores the stream in (Unknown before a sync is found).
+    EInputKind GetLayout() const { return m_eLayout; }
 
 private:
-    // Room for the usual 16- or 18-byte fmt chunk; the record is never interpreted, and the
-    // bytes of a larger chunk beyond it are stepped over.
-    static constexpr int kFormatRecordSize = 18;
-
+    // Walks the open file to the contents of the data chunk.
+    bool DescendToData();
     // Looks for the first 16- or 14-bit sync at even offsets from the current position; on a
-    // match leaves the file at the sync and sets m_nSyncOffset and m_nPacking.
+    // match leaves the file at the sync and sets m_nSyncOffset and m_eLayout.
     bool FindSync();
 
     CRiffReader m_Riff;
-    CRiffReader::Chunk m_RiffChunk;                 // the RIFF chunk of form type "WAVE"
-    CRiffReader::Chunk m_SubChunk;                  // "fmt ", then "data"
-    uint8_t m_FormatRecord[kFormatRecordSize] = {};
-    CUnpacker14 m_Unpacker;
-    CFileWordSource m_WordSource{false};            // WAVE words are little-endian
-    uint8_t m_nPacking = 1;                         // 1: 16-bit words; 0: 14-bit packed words
+    CRiffReader::Chunk m_RiffChunk;     // the RIFF chunk of form type "WAVE"
+    CRiffReader::Chunk m_SubChunk;      // "fmt ", then "data"
+    CFileByteSource m_Data;             // the stored words from the sync on
+    CWordLayoutSource m_Words;          // ...as stream bytes
+    int64_t m_nSyncOffset = 0;
+    EInputKind m_eLayout = EInputKind::Unknown;
 };

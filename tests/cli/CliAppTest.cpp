@@ -46,8 +46,9 @@ TEST(CliApp, UsageErrorsHelpAndVersion)
     EXPECT_NE(version.out.find("Kestrune V2.0"), std::string::npos);
 }
 
-// The JSON document carries the cell texts as the dialog shows them; a missing file fails with
-// its state and a message naming it, exit 1, while the other files are still processed.
+// The JSON document is typed (numbers, booleans, the label texts beside them) and carries every
+// documented key; a missing file fails with its state, cause and a message naming it, exit 1,
+// while the other files are still processed.
 TEST(CliApp, JsonReportStatesAndExitCodes)
 {
     CTempDir dir;
@@ -61,30 +62,44 @@ TEST(CliApp, JsonReportStatesAndExitCodes)
     EXPECT_NE(run.err.find(missing), std::string::npos);
     EXPECT_NE(run.err.find("does not exist"), std::string::npos);
     const nlohmann::json doc = nlohmann::json::parse(run.out);
+    EXPECT_EQ(doc["schema"], 2);
     ASSERT_EQ(doc["files"].size(), 2u);
     const auto& f0 = doc["files"][0];
     EXPECT_EQ(f0["file"], missing);
     EXPECT_EQ(f0["state"], "error: cannot open input");
+    EXPECT_EQ(f0["error"], "the file does not exist");
+    EXPECT_EQ(f0["frames"], 0);
+    EXPECT_TRUE(f0["rows"].empty());
     EXPECT_TRUE(f0["size"].is_null());
     EXPECT_TRUE(f0["detected_format"].is_null());
     EXPECT_TRUE(f0["output"].is_null());
     const auto& f1 = doc["files"][1];
     EXPECT_EQ(f1["state"], "done");
+    EXPECT_TRUE(f1["error"].is_null());
     EXPECT_EQ(f1["size"], stream.size());
     EXPECT_EQ(f1["detected_format"], "DTS 16/48");
     EXPECT_EQ(f1["frames"], 4);
     EXPECT_TRUE(f1["output"].is_null());
     ASSERT_EQ(f1["rows"].size(), 2u);
-    const nlohmann::json expectedRow = {{"offset", "00000000"}, {"frame", "00000000"},
-                                        {"bitrate", "1536"}, {"format", "DTS 16/48"},
-                                        {"channels", "C+L+R+SL+SR+LFE"}, {"frame_size", "300 bytes"},
-                                        {"dialnorm", "-0 dB"}, {"crc", "NO"}};
+    const nlohmann::json expectedRow = {{"offset", 0},       {"frame", 0},
+                                        {"bitrate", "1536"}, {"bitrate_kbps", 1536},
+                                        {"format", "DTS 16/48"}, {"sample_rate_hz", 48000},
+                                        {"channels", "C+L+R+SL+SR+LFE"}, {"lfe", true},
+                                        {"frame_size", 300}, {"dialnorm", "-0 dB"},
+                                        {"dialnorm_db", 0},  {"crc", false}};
     EXPECT_EQ(f1["rows"][0], expectedRow);
-    EXPECT_EQ(f1["rows"][1]["offset"], "00000384");
-    EXPECT_EQ(f1["rows"][1]["frame"], "00000003");
+    EXPECT_EQ(f1["rows"][1]["offset"], 0x384);
+    EXPECT_EQ(f1["rows"][1]["frame"], 3);
     EXPECT_EQ(f1["rows"][1]["dialnorm"], "-12 dB");
-    // Keys come in the documented order.
-    EXPECT_EQ(run.out.find("{\"files\":[{\"file\":"), 0u);
+    EXPECT_EQ(f1["rows"][1]["dialnorm_db"], -12);
+    // Keys come in the documented order: the schema, then each file's name first.
+    EXPECT_EQ(run.out.find("{\"schema\":2,\"files\":[{\"file\":"), 0u);
+    const std::vector<std::string> fileKeys = {"file", "size", "rows", "state", "error", "detected_format", "frames", "output"};
+    std::vector<std::string> keys;
+    const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
+    for (const auto& item : ordered["files"][1].items())
+        keys.push_back(item.key());
+    EXPECT_EQ(keys, fileKeys);
 }
 
 // --rebuild writes FILE.fixed.dts beside the input, replacing an old one; the removal options

@@ -110,3 +110,25 @@ TEST(HeaderLabels, DialNormByVersion)
     EXPECT_EQ(FormatDialNormLabel(6, 15), "-31 dB");
     EXPECT_EQ(FormatDialNormLabel(0, 9), "-0 dB");
 }
+
+// The typed values a script reads must say what the labels say: a named rate is not a number,
+// a doubled rate is doubled, an invalid code is 0, and the attenuation is never positive.
+TEST(HeaderLabels, TypedValuesAgreeWithTheLabels)
+{
+    for (uint32_t rate = 0; rate < 32; ++rate) {
+        const std::string label = FormatBitRateLabel(rate);
+        if (rate >= 29)
+            EXPECT_LT(BitRateKbps(rate), 0) << label;
+        else
+            EXPECT_DOUBLE_EQ(BitRateKbps(rate), std::stod(label)) << label;
+    }
+    EXPECT_EQ(SampleRateHz(13, 0), 48000);
+    EXPECT_EQ(SampleRateHz(13, 2), 96000);
+    EXPECT_EQ(SampleRateHz(6, 0), 11025);
+    EXPECT_EQ(SampleRateHz(7, 2), 44100);
+    EXPECT_EQ(SampleRateHz(4, 0), 0);
+    for (uint32_t vernum = 0; vernum < 16; ++vernum) {
+        for (uint32_t dialNorm = 0; dialNorm < 16; ++dialNorm)
+            EXPECT_EQ(FormatDialNormLabel(vernum, dialNorm), MinusDb(static_cast<uint32_t>(-DialNormDb(vernum, dialNorm))));
+    }
+}

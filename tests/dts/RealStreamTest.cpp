@@ -32,8 +32,9 @@ Walked WalkFile(const std::string& path, bool bRebuild, bool bRemoveCRC = false,
     if (bRebuild) {
         EXPECT_TRUE(out.Open(dir.Path("out.dts")));
     }
-    w.nFrames = CFrameLoop(w.host, in, out).ParseFile(0, static_cast<int64_t>(std::filesystem::file_size(path)));
+    w.nFrames = CFrameLoop(w.host, in, bRebuild ? &out : nullptr).ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
     in.Close();
+    out.Close();
     if (bRebuild)
         w.output = ReadFileBytes(dir.Path("out.dts"));
     return w;
@@ -103,8 +104,8 @@ TEST(RealStreams, SteadySamplesGiveOneRowAndRebuildIdentically)
         EXPECT_EQ(row.nFrameSize, static_cast<int32_t>(GetHeaderField(bytes, DtsBits::kFSIZE, 14) + 1));
         EXPECT_EQ(row.strDialNorm, "-0 dB");
         EXPECT_EQ(row.CellText(7), "NO");
-        ASSERT_EQ(w.host.detectedFormats[0].size(), 1u);
-        EXPECT_EQ(w.host.detectedFormats[0][0], s.format);
+        ASSERT_EQ(w.host.detectedFormats.size(), 1u);
+        EXPECT_EQ(w.host.detectedFormats[0], s.format);
         EXPECT_EQ(w.output, bytes);
         EXPECT_EQ(w.host.progress.back(), 100);
     }

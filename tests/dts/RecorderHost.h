@@ -1,9 +1,9 @@
-// A frame-loop host for tests: records what the loop tells the window and answers with set options.
+// A frame-loop host for tests: records what the loop tells the window and answers with set
+// options. bRebuild is the test's own switch: the loop is handed an output stream or none.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -24,7 +24,7 @@ public:
     int nDispatches = 0;
     std::vector<int> progress;
     std::vector<FrameRow> rows;
-    std::map<int, std::vector<std::string>> detectedFormats;
+    std::vector<std::string> detectedFormats;
     int64_t nCurrentFrame = -1;
 
     void BeginWaitCursor() override { ++nWaitDepth; ++nWaitBegins; }
@@ -40,10 +40,9 @@ public:
         if (onDispatch)
             onDispatch(nDispatches);
     }
-    bool IsRebuildStreamTicked() override { return bRebuild; }
     bool IsRemoveDialNormTicked() override { return bRemoveDialNorm; }
     bool IsRemoveCRCTicked() override { return bRemoveCRC; }
-    void SetDetectedFormat(int nBatchRow, const std::string& s) override { detectedFormats[nBatchRow].push_back(s); }
+    void SetDetectedFormat(const std::string& s) override { detectedFormats.push_back(s); }
     void SetCurrentFrame(int64_t nFrame) override { nCurrentFrame = nFrame; }
     void AddFrameRow(const FrameRow& row) override { rows.push_back(row); }
 };

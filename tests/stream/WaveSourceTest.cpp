@@ -39,17 +39,17 @@ TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
     const Bytes oddEnd = Riff("WAVE", Concat({Chunk("fmt ", PcmFormat()),
                                               RawChunk("data", 7, Concat({kSync16Le, Bytes{0x34, 0x12, 0xAB}}))}));
     ASSERT_TRUE(source.Open(dir.Write("a.wav", oddEnd)));
-    EXPECT_EQ(source.m_nSyncOffset, 0);
+    EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x12, 0x34, 0xAB}));
 
     // FF 1F 00 E8 F0 07 FF 3F: little-endian 14-bit words 1FFF E800 07F0 3FFF.
     ASSERT_TRUE(source.Open(dir.Write("b.wav", Wave({0xFF, 0x1F, 0x00, 0xE8, 0xF0, 0x07, 0xFF, 0x3F}))));
-    EXPECT_EQ(source.m_nSyncOffset, 0);
+    EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF}));
 
     // Six bytes of other data first: the offset is 6 and the first bytes out are the sync.
     ASSERT_TRUE(source.Open(dir.Write("c.wav", Wave(Concat({Bytes{1, 2, 3, 4, 5, 6}, kSync16Le})))));
-    EXPECT_EQ(source.m_nSyncOffset, 6);
+    EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 }
 
@@ -62,19 +62,19 @@ TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 
     // 00 | FE 7F 01 80 | 00: the sync starts at offset 1 and is not found.
     ASSERT_TRUE(source.Open(dir.Write("odd.wav", Wave({0x00, 0xFE, 0x7F, 0x01, 0x80, 0x00}))));
-    EXPECT_EQ(source.m_nSyncOffset, 0);
+    EXPECT_EQ(source.GetSyncOffset(), 0);
     uint8_t buffer[16];
     EXPECT_LE(source.Read(buffer, 16), 0);
 
     // Words 1FFF 1FFF E800: the second 1FFF breaks the first match and is not a first word,
     // so the scan goes on to the 16-bit sync at offset 6.
     ASSERT_TRUE(source.Open(dir.Write("repeat.wav", Wave({0xFF, 0x1F, 0xFF, 0x1F, 0x00, 0xE8, 0xFE, 0x7F, 0x01, 0x80}))));
-    EXPECT_EQ(source.m_nSyncOffset, 6);
+    EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 
     // Words 7FFE 7FFE 8001, and a 7FFE then E800: no sync at all.
     ASSERT_TRUE(source.Open(dir.Write("none.wav", Wave({0xFE, 0x7F, 0xFE, 0x7F, 0x01, 0x80, 0xFE, 0x7F, 0x00, 0xE8}))));
-    EXPECT_EQ(source.m_nSyncOffset, 0);
+    EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_LE(source.Read(buffer, 16), 0);
 }
 
@@ -132,7 +132,7 @@ TEST(WaveSource, WalksTheChunksToTheData)
     const Bytes extensible = Riff("WAVE", Concat({Chunk("fmt ", Concat({PcmFormat(), Bytes(24, 0xEE)})),
                                                   Chunk("junk", {1, 2, 3}), Chunk("data", kSync16Le)}));
     ASSERT_TRUE(source.Open(dir.Write("ext.wav", extensible)));
-    EXPECT_EQ(source.m_nSyncOffset, 0);
+    EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_EQ(ReadAll(source), kSync);
 
     // An odd-sized fmt chunk with its pad byte.
@@ -219,6 +219,6 @@ TEST(WaveSource, FindsDataBeyondTwoGiB)
     }
     CWaveSource source;
     ASSERT_TRUE(source.Open(path));
-    EXPECT_EQ(source.m_nSyncOffset, 6);
+    EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 }

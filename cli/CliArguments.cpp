@@ -1,0 +1,72 @@
+// kestrune-cli's command line.
+#include "cli/CliArguments.h"
+
+namespace {
+
+constexpr int kProceed = -1;
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 2;
+
+int UsageError(std::ostream& err, const std::string& strWhat)
+{
+    err << "kestrune-cli: " << strWhat << '\n' << "Try 'kestrune-cli --help'.\n";
+    return kExitUsage;
+}
+
+} // namespace
+
+const char* CCliArguments::VersionText()
+{
+    return "Kestrune V2.0 (kestrune-cli 2.0.0.0)";
+}
+
+std::string CCliArguments::UsageText()
+{
+    return "Usage: kestrune-cli [--rebuild] [--remove-crc] [--remove-dialnorm] [--json] FILE...\n"
+           "\n"
+           "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
+           "WAVE file carrying one) and lists every point where the stream's format changes.\n"
+           "\n"
+           "  --rebuild          write a clean 16-bit big-endian copy beside each input,\n"
+           "                     named FILE.fixed.dts (an existing one is replaced)\n"
+           "  --remove-crc       drop the header CRC of every frame\n"
+           "  --remove-dialnorm  neutralise the dialog normalisation (0 dB)\n"
+           "  --json             print one JSON document instead of tables\n"
+           "  --help             show this help\n"
+           "  --version          show the version\n"
+           "\n"
+           "The removal options change the listed rows even without --rebuild.\n"
+           "Exit status: 0 when every file is done, 1 when any file failed, 2 for a usage\n"
+           "error, 130 when interrupted (the output so far is closed).\n";
+}
+
+int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    bool bOptionsEnded = false;
+    for (const std::string& arg : args) {
+        if (bOptionsEnded || arg.size() < 2 || arg[0] != '-') {
+            files.push_back(arg);
+        } else if (arg == "--") {
+            bOptionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << UsageText();
+            return kExitOk;
+        } else if (arg == "--version") {
+            out << VersionText() << '\n';
+            return kExitOk;
+        } else if (arg == "--rebuild") {
+            bRebuild = true;
+        } else if (arg == "--remove-crc") {
+            bRemoveCRC = true;
+        } else if (arg == "--remove-dialnorm") {
+            bRemoveDialNorm = true;
+        } else if (arg == "--json") {
+            bJson = true;
+        } else {
+            return UsageError(err, "unknown option '" + arg + "'");
+        }
+    }
+    if (files.empty())
+        return UsageError(err, "no input file given");
+    return kProceed;
+}

@@ -1,0 +1,22 @@
+// kestrune-cli's command line: the options and files it names, and the help and version texts.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+class CCliArguments {
+public:
+    bool bRebuild = false;
+    bool bRemoveCRC = false;
+    bool bRemoveDialNorm = false;
+    bool bJson = false;
+    std::vector<std::string> files;
+
+    // Reads args. Returns -1 when the files are to be processed, otherwise the exit status:
+    // 0 after --help or --version (printed to out), 2 for a usage error (explained on err).
+    int Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+    static std::string UsageText();
+    static const char* VersionText();
+};

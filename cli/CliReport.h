@@ -1,0 +1,37 @@
+// The report kestrune-cli prints: rows are written as the walk finds them, so memory does not
+// grow with their number; what is known only at a file's end follows them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "dts/FrameRow.h"
+
+class CCliReport {
+public:
+    // What is known of a file once its walk has ended.
+    struct FileSummary {
+        std::string strState;                       // "done", "error: cannot open input"...
+        std::string strError;                       // the cause of a failure, empty when done
+        std::optional<std::string> strDetectedFormat;
+        int64_t nFrames = 0;
+        std::optional<std::string> strOutput;       // the output written and kept
+    };
+
+    explicit CCliReport(std::ostream& out) : m_Out(out) {}
+    virtual ~CCliReport() = default;
+
+    virtual void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) = 0;
+    virtual void AddRow(const FrameRow& row) = 0;
+    virtual void EndFile(const FileSummary& summary) = 0;
+    // After the last file.
+    virtual void Finish() {}
+
+    // False once a write to the report's stream has failed (a closed pipe, a full disk).
+    bool IsGood() const { return static_cast<bool>(m_Out); }
+
+protected:
+    std::ostream& m_Out;
+};

@@ -1,0 +1,89 @@
+// kestrune-cli's JSON report.
+#include "cli/JsonReport.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// The bytes of a name as hex, so a name that is not valid UTF-8 can still be recovered.
+std::string HexBytes(const std::string& str)
+{
+    std::string hex;
+    char digits[3];
+    for (unsigned char c : str) {
+        std::snprintf(digits, sizeof digits, "%02x", c);
+        hex += digits;
+    }
+    return hex;
+}
+
+bool IsValidUtf8(const std::string& str)
+{
+    try {
+        (void)nlohmann::json(str).dump();
+        return true;
+    } catch (const nlohmann::json::type_error&) {
+        return false;
+    }
+}
+
+std::string Optional(const std::optional<std::string>& str)
+{
+    return str ? CJsonReport::Quote(*str) : "null";
+}
+
+std::string Number(double d)
+{
+    return nlohmann::json(d).dump();
+}
+
+} // namespace
+
+CJsonReport::CJsonReport(std::ostream& out)
+    : CCliReport(out)
+{
+    m_Out << "{\"schema\":" << kSchema << ",\"files\":[";
+}
+
+std::string CJsonReport::Quote(const std::string& str)
+{
+    return nlohmann::json(str).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void CJsonReport::BeginFile(const std::string& strPath, std::optional<uint64_t> nSize)
+{
+    m_Out << (m_bFirstFile ? "" : ",") << "{\"file\":" << Quote(strPath);
+    if (!IsValidUtf8(strPath))
+        m_Out << ",\"file_bytes\":\"" << HexBytes(strPath) << '"';
+    m_Out << ",\"size\":" << (nSize ? std::to_string(*nSize) : "null") << ",\"rows\":[";
+    m_bFirstFile = false;
+    m_bFirstRow = true;
+}
+
+void CJsonReport::AddRow(const FrameRow& row)
+{
+    m_Out << (m_bFirstRow ? "" : ",") << "{\"offset\":" << row.nOffset << ",\"frame\":" << row.nFrame
+          << ",\"bitrate\":" << Quote(row.strBitrate)
+          << ",\"bitrate_kbps\":" << (row.dBitrateKbps < 0 ? "null" : Number(row.dBitrateKbps))
+          << ",\"format\":" << Quote(row.strFormat) << ",\"sample_rate_hz\":" << row.nSampleRateHz
+          << ",\"channels\":" << Quote(row.strChannels) << ",\"lfe\":" << (row.bLFE ? "true" : "false")
+          << ",\"frame_size\":" << row.nFrameSize << ",\"dialnorm\":" << Quote(row.strDialNorm)
+          << ",\"dialnorm_db\":" << row.nDialNormDb << ",\"crc\":" << (row.bCRC ? "true" : "false") << '}';
+    m_bFirstRow = false;
+}
+
+void CJsonReport::EndFile(const FileSummary& summary)
+{
+    m_Out << "],\"state\":" << Quote(summary.strState)
+          << ",\"error\":" << (summary.strError.empty() ? "null" : Quote(summary.strError))
+          << ",\"detected_format\":" << Optional(summary.strDetectedFormat) << ",\"frames\":" << summary.nFrames
+          << ",\"output\":" << Optional(summary.strOutput) << '}';
+}
+
+void CJsonReport::Finish()
+{
+    m_Out << "]}\n";
+}

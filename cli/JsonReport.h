@@ -1,0 +1,24 @@
+// kestrune-cli's JSON report, one typed document for scripts, written as the walk goes:
+// {"schema":2,"files":[{"file":..,"size":..,"rows":[..],"state":..,"error":..,...}]}.
+#pragma once
+
+#include "cli/CliReport.h"
+
+class CJsonReport : public CCliReport {
+public:
+    static constexpr int kSchema = 2;
+
+    explicit CJsonReport(std::ostream& out);
+
+    void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) override;
+    void AddRow(const FrameRow& row) override;
+    void EndFile(const FileSummary& summary) override;
+    void Finish() override;
+
+    // A string as a JSON value; bytes that are not UTF-8 are replaced.
+    static std::string Quote(const std::string& str);
+
+private:
+    bool m_bFirstFile = true;
+    bool m_bFirstRow = true;
+};

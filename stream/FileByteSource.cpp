@@ -1,0 +1,28 @@
+// Byte source over an open standard file.
+#include "stream/FileByteSource.h"
+
+#include <algorithm>
+
+void CFileByteSource::Attach(std::FILE* pFile, int64_t nLimit)
+{
+    m_pFile = pFile;
+    m_nLeft = nLimit;
+    m_bReadError = false;
+}
+
+int CFileByteSource::Read(uint8_t* pBytes, int nCount)
+{
+    if (m_pFile == nullptr || nCount <= 0)
+        return 0;
+    if (m_nLeft >= 0)
+        nCount = static_cast<int>(std::min<int64_t>(nCount, m_nLeft));
+    if (nCount == 0)
+        return 0;
+    const size_t nRead = std::fread(pBytes, 1, static_cast<size_t>(nCount), m_pFile);
+    // A short read of a regular file is its end or a failure; only the latter sets the error flag.
+    if (nRead < static_cast<size_t>(nCount) && std::ferror(m_pFile) != 0)
+        m_bReadError = true;
+    if (m_nLeft >= 0)
+        m_nLeft -= static_cast<int64_t>(nRead);
+    return static_cast<int>(nRead);
+}

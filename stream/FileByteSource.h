@@ -1,0 +1,22 @@
+// Byte source over an open standard file, optionally ending after a given number of bytes.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "stream/IByteSource.h"
+
+class CFileByteSource : public IByteSource {
+public:
+    // The file stays owned by the caller and is read from its current position; null detaches.
+    // nLimit >= 0 ends the source after that many bytes.
+    void Attach(std::FILE* pFile, int64_t nLimit = -1);
+
+    int Read(uint8_t* pBytes, int nCount) override;
+    bool HasReadError() const override { return m_bReadError; }
+
+private:
+    std::FILE* m_pFile = nullptr;
+    int64_t m_nLeft = -1;   // bytes still to hand out, or -1 for the whole file
+    bool m_bReadError = false;
+};

@@ -1,0 +1,30 @@
+// Turns words stored in any of the four layouts into stream bytes, most significant bit first:
+// 16-bit big-endian words pass as they are, little-endian ones are swapped, 14-bit words are
+// unpacked.
+#pragma once
+
+#include <cstdint>
+
+#include "stream/IByteSource.h"
+#include "stream/IWordSource.h"
+#include "stream/InputKind.h"
+#include "stream/Unpacker14.h"
+
+class CWordLayoutSource : public IByteSource, private IWordSource {
+public:
+    // Starts over on pRaw (the words as stored; not owned; null detaches) in layout eKind,
+    // forgetting every partly used word.
+    void Reset(EInputKind eKind, IByteSource* pRaw);
+
+    int Read(uint8_t* pBytes, int nCount) override;
+    bool HasReadError() const override { return m_pRaw != nullptr && m_pRaw->HasReadError(); }
+
+private:
+    // IWordSource, for the unpacker.
+    int ReadWords(uint8_t* pBytes, int nMaxWords) override;
+    bool IsBigEndian() const override { return m_pLayout->bBigEndian; }
+
+    IByteSource* m_pRaw = nullptr;
+    const WordLayout* m_pLayout = &kWordLayouts[0];
+    CUnpacker14 m_Unpacker;
+};
