@@ -302,7 +302,7 @@ void CKestruneDlg::RunBatch()
         m_nRunningRow = i;
         const CFileJob::Result result =
             CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                          m_nInputSize, IsRebuildStreamTicked());
+                          m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), false});
         ShowCurrentFrame();
         m_ctlBatchList->SetItemText(i, kBatchColumnState, QString::fromLatin1(CFileJob::StateText(result.eState)));
         // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip.

@@ -28,7 +28,7 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
     host.BeginFile(strPath);
     const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                                                  static_cast<int64_t>(nSize), args.bRebuild);
+                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, false});
     host.EndFile();
 
     CCliReport::FileSummary summary;

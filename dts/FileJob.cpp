@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "dts/FrameLoop.h"
+#include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
@@ -83,8 +84,15 @@ const char* CFileJob::FailureText(EState eState)
 
 CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const std::string& strInputPath, const std::string& strOutputPath,
-                               int64_t nInputSize, bool bRebuild)
+                               int64_t nInputSize, const Options& options)
 {
+    const bool bRebuild = options.bRebuild;
+    // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
+    // for a stop as the loop does.
+    inStream.SetStopProbe([&host] {
+        host.DispatchPendingMessage();
+        return host.IsStopSet();
+    });
     if (!inStream.Open(strInputPath)) {
         return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
                        CFileShim::DescribeInputProblem(strInputPath));
@@ -101,7 +109,9 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     }
     CScopeExit closeOutput([&outStream] { outStream.Close(); });
 
-    const int64_t nFrames = CFrameLoop(host, inStream, bRebuild ? &outStream : nullptr).ParseFile(nInputSize);
+    CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
+    loop.SetCoreOnly(options.bCoreOnly);
+    const int64_t nFrames = loop.ParseFile(nInputSize);
     outStream.Close();
     Result result;
     if (bRebuild && outStream.HasWriteError()) {

@@ -34,11 +34,17 @@ public:
     // What failed, without the "error: " of the state text ("write failed"); empty for Done.
     static const char* FailureText(EState eState);
 
+    // What is done to a file, decided once when it starts.
+    struct Options {
+        bool bRebuild = false;   // write the clean copy to the output path
+        bool bCoreOnly = false;  // with bRebuild: leave the extension substreams out
+    };
+
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
     // is created before the loop reads anything, unless it is the input itself under another
     // name; an output whose writing failed is removed when it is a plain file, so nothing short
     // is left looking complete. Both streams are closed again before it returns.
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
-                      int64_t nInputSize, bool bRebuild);
+                      int64_t nInputSize, const Options& options);
 };

@@ -19,8 +19,12 @@ public:
     // Returns the number of frames handled.
     int64_t ParseFile(int64_t nInputSize);
 
+    // When rebuilding: leave the extension substreams out of the output.
+    void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
+
 private:
     IFrameLoopHost& m_Host;
     CBitStream& m_InStream;
     COutBitStream* m_pOutStream;
+    bool m_bCoreOnly = false;
 };

@@ -65,14 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // left over from one file must not leak into the next.
     static CBitStream inStream;
     static COutBitStream outStream;
-    CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), true);
+    CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), CFileJob::Options{true, false});
     host.bRemoveCRC = false;
     host.bRemoveDialNorm = false;
-    CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), true);
+    CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), CFileJob::Options{true, false});
 
     // A rebuild is a plain stream of whole frames: rebuilding it again must change nothing.
     const std::string again = ScratchPath(".again");
-    CFileJob::Run(host, inStream, outStream, out, again, static_cast<int64_t>(size), true);
+    CFileJob::Run(host, inStream, outStream, out, again, static_cast<int64_t>(size), CFileJob::Options{true, false});
     if (ReadAll(out) != ReadAll(again))
         std::abort();
     return 0;

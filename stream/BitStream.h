@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,11 @@ public:
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
     void Close();
+
+    // Asked now and then during long steps that read ahead of the frames (walking a WAVE file's
+    // chunks, searching for a frame); true stops them as if the input ended. Kept across files.
+    void SetStopProbe(std::function<bool()> stopProbe) { m_StopProbe = std::move(stopProbe); }
+    bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
     // The kind the open file was recognised as: Wave, or the word layout of a plain file.
     EInputKind GetInputKind() const { return m_eKind; }
@@ -88,6 +94,7 @@ private:
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    std::function<bool()> m_StopProbe;
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

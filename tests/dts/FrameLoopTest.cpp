@@ -358,7 +358,7 @@ TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
     CBitStream inStream;
     COutBitStream outStream;
     if (std::filesystem::exists("/dev/full")) {
-        const CFileJob::Result r = CFileJob::Run(host, inStream, outStream, in, "/dev/full", 5000, true);
+        const CFileJob::Result r = CFileJob::Run(host, inStream, outStream, in, "/dev/full", 5000, CFileJob::Options{true, false});
         EXPECT_EQ(r.eState, CFileJob::EState::WriteFailed);
         EXPECT_STREQ(CFileJob::StateText(r.eState), "error: write failed");
         EXPECT_FALSE(r.bOutputWritten);
@@ -366,17 +366,17 @@ TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
         EXPECT_EQ(host.rows.size(), 1u) << "the walk still reports the stream";
     }
     const CFileJob::Result missing =
-        CFileJob::Run(host, inStream, outStream, dir.Path("nope.dts"), dir.Path("nope.out"), 0, true);
+        CFileJob::Run(host, inStream, outStream, dir.Path("nope.dts"), dir.Path("nope.out"), 0, CFileJob::Options{true, false});
     EXPECT_EQ(missing.eState, CFileJob::EState::CannotOpenInput);
     EXPECT_EQ(missing.strError, "the file does not exist");
     EXPECT_FALSE(std::filesystem::exists(dir.Path("nope.out"))) << "no output for an input that does not open";
 
     const CFileJob::Result noDir =
-        CFileJob::Run(host, inStream, outStream, in, dir.Path("no/such/dir/out.dts"), 0, true);
+        CFileJob::Run(host, inStream, outStream, in, dir.Path("no/such/dir/out.dts"), 0, CFileJob::Options{true, false});
     EXPECT_EQ(noDir.eState, CFileJob::EState::CannotCreateOutput);
     EXPECT_STREQ(CFileJob::StateText(noDir.eState), "error: cannot create output");
 
-    const CFileJob::Result ok = CFileJob::Run(host, inStream, outStream, in, CFileJob::OutputPathFor(in), 5000, true);
+    const CFileJob::Result ok = CFileJob::Run(host, inStream, outStream, in, CFileJob::OutputPathFor(in), 5000, CFileJob::Options{true, false});
     EXPECT_EQ(ok.eState, CFileJob::EState::Done);
     EXPECT_TRUE(ok.bOutputWritten);
     EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), ReadFileBytes(in));

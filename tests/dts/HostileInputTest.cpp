@@ -57,7 +57,7 @@ CFileJob::Result RunJob(CRecorderHost& host, const std::string& in, const std::s
     std::error_code ec;
     const uintmax_t nSize = std::filesystem::is_regular_file(in, ec) ? std::filesystem::file_size(in, ec) : 0;
     const CFileJob::Result r =
-        CFileJob::Run(host, inStream, outStream, in, out, ec ? 0 : static_cast<int64_t>(nSize), bRebuild);
+        CFileJob::Run(host, inStream, outStream, in, out, ec ? 0 : static_cast<int64_t>(nSize), CFileJob::Options{bRebuild, false});
     EXPECT_FALSE(inStream.IsOpen()) << "the input is closed";
     EXPECT_FALSE(outStream.IsOpen()) << "the output is closed";
     EXPECT_EQ(host.nWaitDepth, 0) << "the cursor is restored";
