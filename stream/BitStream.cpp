@@ -41,6 +41,7 @@ bool CBitStream::Open(const std::string& fileName)
     Close();
     m_nBufferBase = 0;
     ResetPosition();
+    m_strOpenProblem.clear();
 
     m_pFile = CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
@@ -55,16 +56,17 @@ bool CBitStream::Open(const std::string& fileName)
         return false;
     }
     if (m_eKind == EInputKind::Wave) {
-        if (!m_WaveSource.Open(m_pFile)) {
+        if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
+            m_strOpenProblem = m_WaveSource.GetProblem();
             Close();
             return false;
         }
         m_nBufferBase = m_WaveSource.GetSyncOffset();
         m_pSource = &m_WaveSource;
     } else {
-        // Plain files are read as 16-bit big-endian words unless they start with a 14-bit frame;
-        // a file that starts with no frame then ends at the first sync test.
-        if (m_eKind != EInputKind::Words14BE)
+        // A file that starts with no frame is looked at as 16-bit big-endian words until the
+        // search for a frame tells its layout.
+        if (m_eKind == EInputKind::Unknown)
             m_eKind = EInputKind::Words16BE;
         m_FileSource.Attach(m_pFile);
         m_WordSource.Reset(m_eKind, &m_FileSource);

@@ -42,6 +42,9 @@ public:
     void SetStopProbe(std::function<bool()> stopProbe) { m_StopProbe = std::move(stopProbe); }
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
+    // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
+    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+
     // The kind the open file was recognised as: Wave, or the word layout of a plain file.
     EInputKind GetInputKind() const { return m_eKind; }
     // For a WAVE input, the word layout of its data (Unknown when no sync was found).
@@ -95,6 +98,7 @@ private:
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
     std::function<bool()> m_StopProbe;
+    std::string m_strOpenProblem;
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

@@ -1,6 +1,8 @@
 // Walks the chunks of a RIFF file over a standard file: descend, read, ascend and seek.
 #include "stream/RiffReader.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "stream/FileShim.h"
@@ -8,6 +10,10 @@
 namespace {
 
 constexpr int64_t kHeaderSize = 8;
+// Gaps up to this size are read through rather than sought over.
+constexpr int64_t kReadThrough = 64 * 1024;
+// Chunks walked between two questions to the stop probe.
+constexpr int kStepsPerProbe = 4096;
 
 // RIFF chunks are word-aligned: an odd-sized chunk is followed by one pad byte.
 int64_t ChunkEnd(const CRiffReader::Chunk& chunk)
@@ -27,6 +33,8 @@ bool CRiffReader::Open(const std::string& fileName)
     Close();
     m_pFile = CFileShim::OpenForReading(fileName);
     m_bOwnsFile = true;
+    m_nPos = -1;
+    m_bStopped = false;
     return m_pFile != nullptr;
 }
 
@@ -35,6 +43,8 @@ void CRiffReader::Attach(std::FILE* pFile)
     Close();
     m_pFile = pFile;
     m_bOwnsFile = false;
+    m_nPos = -1;
+    m_bStopped = false;
 }
 
 void CRiffReader::Close()
@@ -55,13 +65,62 @@ std::FILE* CRiffReader::GetFile() const
     return m_pFile;
 }
 
+int64_t CRiffReader::FileSize() const
+{
+    if (m_pFile == nullptr)
+        return -1;
+    const int64_t nHere = CFileShim::Tell(m_pFile);
+    if (nHere < 0 || CFileShim::Seek(m_pFile, 0, SEEK_END) != 0)
+        return -1;
+    const int64_t nSize = CFileShim::Tell(m_pFile);
+    return CFileShim::Seek(m_pFile, nHere, SEEK_SET) == 0 ? nSize : -1;
+}
+
+bool CRiffReader::StopRequested()
+{
+    if (++m_nStepsSinceProbe < kStepsPerProbe)
+        return false;
+    m_nStepsSinceProbe = 0;
+    if (m_StopProbe && m_StopProbe())
+        m_bStopped = true;
+    return m_bStopped;
+}
+
+bool CRiffReader::MoveTo(int64_t nOffset)
+{
+    if (m_nPos >= 0 && nOffset >= m_nPos && nOffset - m_nPos <= kReadThrough) {
+        uint8_t scratch[4096];
+        while (m_nPos < nOffset) {
+            const size_t nStep = static_cast<size_t>(std::min<int64_t>(nOffset - m_nPos, sizeof scratch));
+            const size_t nRead = std::fread(scratch, 1, nStep, m_pFile);
+            m_nPos += static_cast<int64_t>(nRead);
+            if (nRead < nStep)
+                return false;
+        }
+        return true;
+    }
+    m_nPos = CFileShim::Seek(m_pFile, nOffset, SEEK_SET) == 0 ? nOffset : -1;
+    return m_nPos >= 0;
+}
+
+int64_t CRiffReader::ContentEnd(const Chunk& parent) const
+{
+    const int64_t nEnd = parent.nDataOffset + parent.nSize;
+    if (parent.nSize == 0 || parent.nSize == 0xFFFFFFFF)
+        return INT64_MAX;
+    const int64_t nFileSize = FileSize();
+    return nFileSize >= 0 && nEnd > nFileSize ? INT64_MAX : nEnd;
+}
+
 bool CRiffReader::ReadHeaderAt(int64_t nOffset, Chunk& chunk)
 {
-    if (m_pFile == nullptr || CFileShim::Seek(m_pFile, nOffset, SEEK_SET) != 0)
+    if (m_pFile == nullptr || StopRequested() || !MoveTo(nOffset))
         return false;
     uint8_t header[kHeaderSize];
     // A truncated header is the end of the chunks.
-    if (std::fread(header, 1, sizeof header, m_pFile) != sizeof header)
+    const size_t nRead = std::fread(header, 1, sizeof header, m_pFile);
+    m_nPos += static_cast<int64_t>(nRead);
+    if (nRead != sizeof header)
         return false;
     std::memcpy(chunk.id, header, 4);
     std::memset(chunk.formType, 0, 4);
@@ -79,9 +138,8 @@ bool CRiffReader::DescendRiff(const char (&formType)[5], Chunk& riff)
     // Every step moves forward by at least a header, and a header past the end of the file
     // cannot be read, so the walk ends on any file.
     while (ReadHeaderAt(nOffset, chunk)) {
-        if (std::memcmp(chunk.id, "RIFF", 4) == 0 && chunk.nSize >= 4
-            && std::fread(chunk.formType, 1, 4, m_pFile) == 4
-            && std::memcmp(chunk.formType, formType, 4) == 0) {
+        if (std::memcmp(chunk.id, "RIFF", 4) == 0 && (chunk.nSize >= 4 || chunk.nSize == 0)
+            && Read(chunk.formType, 4) == 4 && std::memcmp(chunk.formType, formType, 4) == 0) {
             riff = chunk;
             return true;
         }
@@ -94,10 +152,10 @@ bool CRiffReader::DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& 
 {
     if (m_pFile == nullptr)
         return false;
-    int64_t nOffset = CFileShim::Tell(m_pFile);
+    int64_t nOffset = m_nPos >= 0 ? m_nPos : CFileShim::Tell(m_pFile);
     if (nOffset < 0)
         return false;
-    const int64_t nParentEnd = parent.nDataOffset + parent.nSize;
+    const int64_t nParentEnd = ContentEnd(parent);
     Chunk found;
     while (nOffset + kHeaderSize <= nParentEnd && ReadHeaderAt(nOffset, found)) {
         if (std::memcmp(found.id, id, 4) == 0) {
@@ -111,7 +169,7 @@ bool CRiffReader::DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& 
 
 bool CRiffReader::Ascend(const Chunk& chunk)
 {
-    return m_pFile != nullptr && CFileShim::Seek(m_pFile, ChunkEnd(chunk), SEEK_SET) == 0;
+    return m_pFile != nullptr && MoveTo(ChunkEnd(chunk));
 }
 
 int64_t CRiffReader::Read(void* pBuffer, int64_t nCount)
@@ -119,6 +177,8 @@ int64_t CRiffReader::Read(void* pBuffer, int64_t nCount)
     if (m_pFile == nullptr || nCount <= 0)
         return m_pFile == nullptr ? -1 : 0;
     const size_t nRead = std::fread(pBuffer, 1, static_cast<size_t>(nCount), m_pFile);
+    if (m_nPos >= 0)
+        m_nPos += static_cast<int64_t>(nRead);
     if (nRead == 0 && std::ferror(m_pFile))
         return -1;
     return static_cast<int64_t>(nRead);
@@ -127,6 +187,6 @@ int64_t CRiffReader::Read(void* pBuffer, int64_t nCount)
 int64_t CRiffReader::Seek(int64_t nOffset, int nOrigin)
 {
     if (m_pFile == nullptr || CFileShim::Seek(m_pFile, nOffset, nOrigin) != 0)
-        return -1;
-    return CFileShim::Tell(m_pFile);
+        return m_nPos = -1;
+    return m_nPos = CFileShim::Tell(m_pFile);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 class CRiffReader {
@@ -43,10 +44,28 @@ public:
 
     // For readers that take their data straight from the file at its current position.
     std::FILE* GetFile() const;
+    // The file's length, or -1 when it cannot be told.
+    int64_t FileSize() const;
+
+    // Asked every few thousand chunks of a walk; true ends the walk as if nothing were found.
+    void SetStopProbe(std::function<bool()> stopProbe) { m_StopProbe = std::move(stopProbe); }
+    bool WasStopped() const { return m_bStopped; }
 
 private:
     bool ReadHeaderAt(int64_t nOffset, Chunk& chunk);
+    // Moves to nOffset: by reading when it is a little ahead (a seek would throw away the file
+    // library's buffer, and walks over many small chunks would then read the file many times
+    // over), by seeking otherwise.
+    bool MoveTo(int64_t nOffset);
+    // Where a parent's sub-chunks end: its declared end, or the file's end for a size of 0,
+    // 0xFFFFFFFF or one that runs past the file (streamed and over-long files are common).
+    int64_t ContentEnd(const Chunk& parent) const;
+    bool StopRequested();
 
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;
+    int64_t m_nPos = -1;              // where the file is, as far as this reader moved it; -1: unknown
+    std::function<bool()> m_StopProbe;
+    bool m_bStopped = false;
+    int m_nStepsSinceProbe = 0;
 };

@@ -14,7 +14,8 @@ constexpr uint8_t kRiffTag[4] = {'R', 'I', 'F', 'F'};
 
 // How the start of a frame looks as stored in one word layout: the core sync, and for the
 // 14-bit layouts the first header bits after it (FTYPE 1, SHORT 31 as the upper bits of the
-// third word), which tell a real sync from chance bytes.
+// third word), which tell a real sync from chance bytes. The third word's two padding bits
+// are not compared: only the sync words are always written sign-extended.
 struct StoredSync {
     int nLength;          // bytes compared
     uint8_t bytes[6];     // as stored
@@ -26,8 +27,8 @@ constexpr StoredSync k16BitBE = {4, {0x7F, 0xFE, 0x80, 0x01}, {0xFF, 0xFF, 0xFF,
 // 16-bit words, little-endian: each pair swapped.
 constexpr StoredSync k16BitLE = {4, {0xFE, 0x7F, 0x01, 0x80}, {0xFF, 0xFF, 0xFF, 0xFF}};
 // 14 payload bits per big-endian word: 1FFF E800 07Fx.
-constexpr StoredSync k14BitBE = {6, {0x1F, 0xFF, 0xE8, 0x00, 0x07, 0xF0}, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0}};
+constexpr StoredSync k14BitBE = {6, {0x1F, 0xFF, 0xE8, 0x00, 0x07, 0xF0}, {0xFF, 0xFF, 0xFF, 0xFF, 0x3F, 0xF0}};
 // 14 payload bits per little-endian word.
-constexpr StoredSync k14BitLE = {6, {0xFF, 0x1F, 0x00, 0xE8, 0xF0, 0x07}, {0xFF, 0xFF, 0xFF, 0xFF, 0xF0, 0xFF}};
+constexpr StoredSync k14BitLE = {6, {0xFF, 0x1F, 0x00, 0xE8, 0xF0, 0x07}, {0xFF, 0xFF, 0xFF, 0xFF, 0xF0, 0x3F}};
 
 } // namespace DtsSync

@@ -2,21 +2,19 @@
 // hands out the stream as plain bytes, in whichever word layout the data stores it.
 #include "stream/WaveSource.h"
 
+#include <algorithm>
 #include <cstdio>
-
-#include "stream/SyncWords.h"
+#include <cstring>
 
 namespace {
 
 // Any "fmt " chunk will do: its record is never interpreted.
 constexpr char kFormatId[5] = "fmt ";
 constexpr char kDataId[5] = "data";
-
-// A sync as 16-bit values of little-endian words: 7FFE 8001 for 16-bit words, 1FFF E800 for 14-bit.
-uint16_t LittleEndianWord(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+// Bytes of data looked at per read during the sync search.
+constexpr int kSearchBlock = 64 * 1024;
+// The longest stored sync pattern.
+constexpr int kPatternBytes = 6;
 
 } // namespace
 
@@ -28,36 +26,68 @@ CWaveSource::~CWaveSource()
 bool CWaveSource::Open(const std::string& fileName)
 {
     Close();
-    if (!m_Riff.Open(fileName))
+    if (!m_Riff.Open(fileName)) {
+        m_strProblem = "it cannot be opened";
         return false;
-    return DescendToData();
+    }
+    return DescendToData({});
 }
 
-bool CWaveSource::Open(std::FILE* pFile)
+bool CWaveSource::Open(std::FILE* pFile, const std::function<bool()>& stopProbe)
 {
     Close();
     m_Riff.Attach(pFile);
-    return DescendToData();
+    return DescendToData(stopProbe);
 }
 
-bool CWaveSource::DescendToData()
+bool CWaveSource::DescendToData(const std::function<bool()>& stopProbe)
 {
     m_nSyncOffset = 0;
     m_eLayout = EInputKind::Unknown;
-    const bool bReached = m_Riff.DescendRiff("WAVE", m_RiffChunk)
-                          && m_Riff.DescendChunk(m_RiffChunk, kFormatId, m_SubChunk)
-                          && m_Riff.Ascend(m_SubChunk)
-                          // Searched from the end of "fmt ", so a "data" chunk before it is not found.
-                          && m_Riff.DescendChunk(m_RiffChunk, kDataId, m_SubChunk);
-    if (!bReached) {
+    m_strProblem.clear();
+    m_RiffChunk = CRiffReader::Chunk();
+    m_Riff.SetStopProbe(stopProbe);
+    const char* pszProblem = nullptr;
+    if (!m_Riff.DescendRiff("WAVE", m_RiffChunk))
+        pszProblem = "it is a RIFF file but not a WAVE file";
+    else if (!m_Riff.DescendChunk(m_RiffChunk, kFormatId, m_SubChunk))
+        pszProblem = "its WAVE header has no \"fmt \" chunk";
+    // Searched from the end of "fmt ", so a "data" chunk before it is not found.
+    else if (!m_Riff.Ascend(m_SubChunk) || !m_Riff.DescendChunk(m_RiffChunk, kDataId, m_SubChunk))
+        pszProblem = "its WAVE header has no \"data\" chunk after the \"fmt \" chunk";
+    if (pszProblem != nullptr) {
+        m_strProblem = m_Riff.WasStopped() ? "the walk through its chunks was stopped" : pszProblem;
+        // A RIFF size too small for the chunks that follow it is what is really wrong then.
+        const int64_t nFileSize = m_Riff.FileSize();
+        if (!m_Riff.WasStopped() && m_RiffChunk.nSize > 0 && m_RiffChunk.nDataOffset + m_RiffChunk.nSize < nFileSize) {
+            m_strProblem += " within the " + std::to_string(m_RiffChunk.nSize)
+                            + " bytes its RIFF header gives it (the file has more after them)";
+        }
         Close();
         return false;
     }
+    m_nDataOffset = m_SubChunk.nDataOffset;
+    m_nDataSize = UsableDataSize();
     // Without a sync the file is left at its end: the first read then delivers nothing.
-    FindSync();
-    m_Data.Attach(m_Riff.GetFile());
+    FindSync(stopProbe);
+    const int64_t nLeft = m_nDataSize < 0 ? -1 : std::max<int64_t>(0, m_nDataSize - m_nSyncOffset);
+    m_Data.Attach(m_Riff.GetFile(), m_eLayout == EInputKind::Unknown ? 0 : nLeft);
     m_Words.Reset(m_eLayout, &m_Data);
     return true;
+}
+
+int64_t CWaveSource::UsableDataSize() const
+{
+    // Streamed files leave the size 0 or 0xFFFFFFFF, and over-long ones cannot say theirs: there
+    // the end of the file ends the stream. Elsewhere the chunk's end does, so a chunk after it
+    // (a LIST, say) is never read as audio.
+    const int64_t nSize = m_SubChunk.nSize;
+    if (nSize == 0 || nSize == 0xFFFFFFFF)
+        return -1;
+    const int64_t nFileSize = m_Riff.FileSize();
+    if (nFileSize < 0 || m_SubChunk.nDataOffset + nSize > nFileSize)
+        return -1;
+    return nSize;
 }
 
 void CWaveSource::Close()
@@ -67,43 +97,38 @@ void CWaveSource::Close()
     m_Riff.Close();
 }
 
-bool CWaveSource::FindSync()
+bool CWaveSource::FindSync(const std::function<bool()>& stopProbe)
 {
     const int64_t nStart = m_Riff.Seek(0, SEEK_CUR);
     if (nStart < 0)
         return false;
-
-    // The little-endian words of the two syncs a WAVE file carries, first word then second.
-    const uint16_t n16First = LittleEndianWord(DtsSync::k16BitLE.bytes);
-    const uint16_t n16Second = LittleEndianWord(DtsSync::k16BitLE.bytes + 2);
-    const uint16_t n14First = LittleEndianWord(DtsSync::k14BitLE.bytes);
-    const uint16_t n14Second = LittleEndianWord(DtsSync::k14BitLE.bytes + 2);
-
-    // The first word of a partial match; a word that breaks it is not taken again as a first word.
-    uint16_t nPending = 0;
-    uint8_t pair[2];
-    while (m_Riff.Read(pair, 2) == 2) {
-        const uint16_t nWord = LittleEndianWord(pair);
-        EInputKind eFound = EInputKind::Unknown;
-        if (nPending == 0) {
-            nPending = (nWord == n16First || nWord == n14First) ? nWord : 0;
-            continue;
+    // Blocks overlap by a pattern's length, so a sync across two blocks is seen whole.
+    uint8_t block[kSearchBlock + kPatternBytes];
+    int64_t nBlockStart = 0;
+    int nKept = 0;
+    for (;;) {
+        if (stopProbe && stopProbe())
+            return false;
+        const int64_t nWanted = m_nDataSize < 0 ? kSearchBlock : std::min<int64_t>(kSearchBlock, m_nDataSize - nBlockStart - nKept);
+        const int64_t nRead = nWanted > 0 ? m_Riff.Read(block + nKept, nWanted) : 0;
+        const int nValid = nKept + static_cast<int>(std::max<int64_t>(nRead, 0));
+        // Words are whole at even offsets of the data.
+        const int nLast = nRead > 0 ? nValid - kPatternBytes : nValid - 4;
+        for (int i = 0; i <= nLast; i += 2) {
+            const EInputKind eKind = DetectWordLayout(block + i, static_cast<size_t>(nValid - i));
+            if (eKind != EInputKind::Unknown) {
+                m_eLayout = eKind;
+                m_nSyncOffset = nBlockStart + i;
+                return m_Riff.Seek(nStart + m_nSyncOffset, SEEK_SET) >= 0;
+            }
         }
-        if (nPending == n16First && nWord == n16Second)
-            eFound = EInputKind::Words16LE;
-        else if (nPending == n14First && nWord == n14Second)
-            eFound = EInputKind::Words14LE;
-        nPending = 0;
-        if (eFound != EInputKind::Unknown) {
-            const int64_t nSync = m_Riff.Seek(-4, SEEK_CUR);
-            if (nSync < 0)
-                return false;
-            m_eLayout = eFound;
-            m_nSyncOffset = nSync - nStart;
-            return true;
-        }
+        if (nRead <= 0)
+            return false;
+        const int nNext = std::max(0, nLast + 1 + ((nLast + 1) & 1));
+        nKept = nValid - nNext;
+        std::memmove(block, block + nNext, static_cast<size_t>(nKept));
+        nBlockStart += nNext;
     }
-    return false;
 }
 
 int CWaveSource::Read(uint8_t* buffer, int count)

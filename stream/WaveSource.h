@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "stream/FileByteSource.h"
@@ -21,9 +22,12 @@ public:
 
     // fileName is UTF-8. True when the data chunk was reached, sync found or not.
     bool Open(const std::string& fileName);
-    // The same over a file the caller opened and keeps owning, read from its start.
-    bool Open(std::FILE* pFile);
+    // The same over a file the caller opened and keeps owning, read from its start. stopProbe,
+    // when given, is asked now and then during the walk and the sync search; true ends them.
+    bool Open(std::FILE* pFile, const std::function<bool()>& stopProbe = {});
     void Close();
+    // Why the last Open failed, in plain English ("there is no \"data\" chunk after \"fmt \"").
+    const std::string& GetProblem() const { return m_strProblem; }
 
     // Up to count stream bytes into buffer; the number placed, or <= 0 at the end.
     int Read(uint8_t* buffer, int count) override;
@@ -31,15 +35,21 @@ public:
 
     // Offset of the first sync from the start of the data chunk's contents, in bytes as stored.
     int64_t GetSyncOffset() const { return m_nSyncOffset; }
+    // Where the data chunk's contents start in the file, and how many bytes of them there are
+    // (-1: to the end of the file, for a size of 0, 0xFFFFFFFF or one that runs past the end).
+    int64_t GetDataOffset() const { return m_nDataOffset; }
+    int64_t GetDataSize() const { return m_nDataSize; }
     // The word layout the data chunk stores the stream in (Unknown before a sync is found).
     EInputKind GetLayout() const { return m_eLayout; }
 
 private:
     // Walks the open file to the contents of the data chunk.
-    bool DescendToData();
-    // Looks for the first 16- or 14-bit sync at even offsets from the current position; on a
-    // match leaves the file at the sync and sets m_nSyncOffset and m_eLayout.
-    bool FindSync();
+    bool DescendToData(const std::function<bool()>& stopProbe);
+    // The data chunk's size as the stream is to be read: -1 where the file's end must end it.
+    int64_t UsableDataSize() const;
+    // Looks for the first sync of any word layout at even offsets of the data; on a match
+    // leaves the file at the sync and sets m_nSyncOffset and m_eLayout.
+    bool FindSync(const std::function<bool()>& stopProbe);
 
     CRiffReader m_Riff;
     CRiffReader::Chunk m_RiffChunk;     // the RIFF chunk of form type "WAVE"
@@ -47,5 +57,8 @@ private:
     CFileByteSource m_Data;             // the stored words from the sync on
     CWordLayoutSource m_Words;          // ...as stream bytes
     int64_t m_nSyncOffset = 0;
+    int64_t m_nDataOffset = 0;
+    int64_t m_nDataSize = -1;
     EInputKind m_eLayout = EInputKind::Unknown;
+    std::string m_strProblem;
 };

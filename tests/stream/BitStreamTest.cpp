@@ -137,20 +137,24 @@ TEST(BitStream, UnpacksFourteenBitFilesRecognisedByTheirFirstBytes)
     EXPECT_EQ(stream.GetBytePos(), static_cast<int64_t>(7 + payload.size()));
 }
 
-// Catches content being rejected or reordered: anything that is neither RIFF nor 14-bit is
-// read exactly as stored, including near misses of "RIFF" and a little-endian stream.
+// Catches content being rejected or reordered: anything that is neither RIFF nor the start of
+// a frame in another word layout is read exactly as stored, including near misses of "RIFF".
 TEST(BitStream, ReadsOtherContentAsStored)
 {
     CStreamTempDir dir;
     CBitStream stream;
     for (const Bytes& bytes : {Bytes{'R', 'I', 'F', 'X', 0x10, 0, 0, 0, 'W', 'A', 'V', 'E'},
                                Bytes{'r', 'i', 'f', 'f', 0x10, 0, 0, 0, 'W', 'A', 'V', 'E'},
-                               Bytes{0xFE, 0x7F, 0x01, 0x80, 0xFC, 0x3F},  // little-endian DTS
                                Bytes{'R', 'I', 'F'}}) {
         ASSERT_TRUE(stream.Open(dir.Write("other.bin", bytes)));
         EXPECT_EQ(ReadBytes(stream, bytes.size()), bytes);
         EXPECT_THROW(stream.GetBit(), EOFBSException);
     }
+
+    // A frame start in little-endian words is read in that layout.
+    ASSERT_TRUE(stream.Open(dir.Write("le.dts", {0xFE, 0x7F, 0x01, 0x80, 0xFC, 0x3F})));
+    EXPECT_EQ(stream.GetInputKind(), EInputKind::Words16LE);
+    EXPECT_EQ(ReadBytes(stream, 6), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x3F, 0xFC}));
 }
 
 // Catches a WAVE counter that does not start at the sync offset, bytes handed out from before

@@ -53,8 +53,8 @@ TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
     EXPECT_EQ(ReadAll(source), kSync);
 }
 
-// Catches a scan that looks at odd offsets, re-examines the word that broke a partial match,
-// or matches without both words.
+// Catches a scan that looks at odd offsets, misses a sync right after a word that looked like
+// its start, or matches without both words.
 TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 {
     CStreamTempDir dir;
@@ -72,10 +72,21 @@ TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
     EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 
-    // Words 7FFE 7FFE 8001, and a 7FFE then E800: no sync at all.
-    ASSERT_TRUE(source.Open(dir.Write("none.wav", Wave({0xFE, 0x7F, 0xFE, 0x7F, 0x01, 0x80, 0xFE, 0x7F, 0x00, 0xE8}))));
+    // Words 7FFE 7FFE 8001: the second 7FFE starts the sync, though the first broke off.
+    ASSERT_TRUE(source.Open(dir.Write("repeat16.wav", Wave({0xFE, 0x7F, 0xFE, 0x7F, 0x01, 0x80, 0xFE, 0x7F, 0x00, 0xE8}))));
+    EXPECT_EQ(source.GetSyncOffset(), 2);
+    EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x7F, 0xFE, 0xE8, 0x00}));
+
+    // A 7FFE then E800, and 1FFF then 8001: no sync at all.
+    ASSERT_TRUE(source.Open(dir.Write("none.wav", Wave({0xFE, 0x7F, 0x00, 0xE8, 0xFF, 0x1F, 0x01, 0x80}))));
     EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_LE(source.Read(buffer, 16), 0);
+
+    // Big-endian words in a WAVE file are found as well.
+    ASSERT_TRUE(source.Open(dir.Write("be.wav", Wave(Concat({Bytes{0, 0}, kSync})))));
+    EXPECT_EQ(source.GetSyncOffset(), 2);
+    EXPECT_EQ(source.GetLayout(), EInputKind::Words16BE);
+    EXPECT_EQ(ReadAll(source), kSync);
 }
 
 // Catches an unpacker that drops the whole words of a short last read, hands out a partial
@@ -109,16 +120,24 @@ TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
     EXPECT_EQ(ReadAll(source, 5), Concat({kSync, Bytes{0xFC, 0x3F, 0xFF}, payload}));
 }
 
-// Catches a source that stops at the end of the data chunk: later chunks are stream data too.
-TEST(WaveSource, ReadsOnThroughChunksAfterTheData)
+// Catches a source that reads the chunks after the data chunk as audio (a frame cut by the
+// data's end would be filled from a LIST), and one that trusts a data size of 0 or 0xFFFFFFFF
+// or one past the file's end, which streamed and over-long files carry: the file's end ends those.
+TEST(WaveSource, TheDataChunkEndsTheStream)
 {
     CStreamTempDir dir;
     CWaveSource source;
     const Bytes file = Riff("WAVE", Concat({Chunk("fmt ", PcmFormat()), Chunk("data", kSync16Le),
                                             Chunk("LIST", {0x01, 0x02})}));
     ASSERT_TRUE(source.Open(dir.Write("after.wav", file)));
-    // "LIST" 02 00 00 00 01 02, each pair swapped.
-    EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 'I', 'L', 'T', 'S', 0x00, 0x02, 0x00, 0x00, 0x02, 0x01}));
+    EXPECT_EQ(ReadAll(source), kSync);
+
+    const Bytes tail = {0x34, 0x12};
+    for (uint32_t nSize : {0u, 0xFFFFFFFFu, 1000u}) {
+        SCOPED_TRACE(nSize);
+        ASSERT_TRUE(source.Open(dir.Write("open.wav", Riff("WAVE", Concat({Chunk("fmt ", PcmFormat()), RawChunk("data", nSize, Concat({kSync16Le, tail}))})))));
+        EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x12, 0x34}));
+    }
 }
 
 // Catches a walk that misses "data" behind odd-sized chunks (pad byte), overflows the format
@@ -177,7 +196,6 @@ TEST(WaveSource, SurvivesHostileStructure)
         {"truncated chunk header", RawChunk("RIFF", 100, Concat({wave, fmt, Bytes{'d', 'a', 't', 'a', 4}}))},
         {"RIFF header only", Bytes{'R', 'I', 'F', 'F'}},
         {"RIFF without form type", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A'}},
-        {"RIFF size 0", RawChunk("RIFF", 0, Concat({wave, fmt, Chunk("data", kSync16Le)}))},
         {"RIFF ends before data", RawChunk("RIFF", 4 + static_cast<uint32_t>(fmt.size()), Concat({wave, fmt, Chunk("data", kSync16Le)}))},
     };
     for (const Case& c : failures) {
@@ -187,10 +205,11 @@ TEST(WaveSource, SurvivesHostileStructure)
         EXPECT_LE(source.Read(buffer, 8), 0);
     }
 
-    // Sizes that do not fit the file but still lead to the data: the data size is never used.
+    // Sizes that do not fit the file but still lead to the data; a RIFF size of 0 is a streamed file.
     const Case successes[] = {
         {"data size FFFFFFFF", RawChunk("RIFF", 0xFFFFFFFF, Concat({wave, fmt, RawChunk("data", 0xFFFFFFFF, kSync16Le)}))},
         {"RIFF size past the end", RawChunk("RIFF", 0x7FFFFFFF, Concat({wave, fmt, RawChunk("data", 1000, kSync16Le)}))},
+        {"RIFF size 0", RawChunk("RIFF", 0, Concat({wave, fmt, Chunk("data", kSync16Le)}))},
     };
     for (const Case& c : successes) {
         SCOPED_TRACE(c.name);
