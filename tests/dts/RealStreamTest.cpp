@@ -9,7 +9,7 @@
 #include "stream/OutBitStream.h"
 #include "support/TestFiles.h"
 #include "dts/RecorderHost.h"
-#include "dts/SyntheticFrames.h"
+#include "support/SyntheticFrames.h"
 
 namespace {
 
