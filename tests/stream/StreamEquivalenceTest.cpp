@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -12,6 +11,7 @@
 #include "stream/OutBitStream.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
+#include "support/TestSeeds.h"
 
 namespace {
 
@@ -50,19 +50,6 @@ public:
 private:
     std::vector<uint8_t> m_Bits;
 };
-
-// Seeds for the random tests: a fixed few, plus a fresh one per run; KESTRUNE_TEST_SEED replays one.
-std::vector<uint32_t> Seeds()
-{
-    if (const char* replay = std::getenv("KESTRUNE_TEST_SEED"))
-        return {static_cast<uint32_t>(std::strtoul(replay, nullptr, 10))};
-    return {1, 2, 3, 20240601, static_cast<uint32_t>(std::random_device{}())};
-}
-
-std::string SeedTrace(uint32_t nSeed)
-{
-    return "seed " + std::to_string(nSeed) + " (replay with KESTRUNE_TEST_SEED=" + std::to_string(nSeed) + ")";
-}
 
 // One operation of a random round trip: a bit, a field of 0 to 40 bits, or a block of bytes.
 struct Op {
@@ -161,7 +148,7 @@ void ReadBack(CBitStream& stream, const std::vector<Op>& ops, const CBitModel& m
 TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
 {
     CTempDir dir;
-    for (uint32_t nSeed : Seeds()) {
+    for (uint32_t nSeed : TestSeeds({1, 2, 3, 20240601})) {
         SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
         for (int nRound = 0; nRound < 12; ++nRound) {
@@ -217,7 +204,7 @@ TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
 TEST(StreamEquivalence, EveryKindOfInputReadsBackTheSameBits)
 {
     CTempDir dir;
-    for (uint32_t nSeed : Seeds()) {
+    for (uint32_t nSeed : TestSeeds({1, 2, 3, 20240601})) {
         SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
         for (int nRound = 0; nRound < 4; ++nRound) {
