@@ -64,12 +64,6 @@ CFileJob::Result RunJob(CRecorderHost& host, const std::string& in, const std::s
     return r;
 }
 
-void PutLe32(Bytes& bytes, size_t offset, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // WrapWave's layout with a 16-byte fmt chunk: RIFF size at 4, fmt size at 16, data size at 40,
 // the data contents from 44.
 constexpr size_t kRiffSizeAt = 4;

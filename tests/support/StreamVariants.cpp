@@ -1,6 +1,7 @@
 // Byte-level builders of DTS stream variants, independent of the core's bit streams.
 #include "support/StreamVariants.h"
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 
@@ -156,6 +157,12 @@ Bytes Le32(uint32_t n)
 {
     return {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
             static_cast<uint8_t>(n >> 24)};
+}
+
+void PutLe32(Bytes& bytes, size_t nOffset, uint32_t n)
+{
+    const Bytes le = Le32(n);
+    std::copy(le.begin(), le.end(), bytes.begin() + static_cast<std::ptrdiff_t>(nOffset));
 }
 
 Bytes RawChunk(const std::string& id, uint32_t nDeclaredSize, const Bytes& contents)

@@ -87,6 +87,8 @@ struct WaveOptions {
 Bytes Concat(std::initializer_list<Bytes> parts);
 // n as four little-endian bytes.
 Bytes Le32(uint32_t n);
+// Overwrites the four bytes at nOffset with n, little-endian (a size field of a RIFF header).
+void PutLe32(Bytes& bytes, size_t nOffset, uint32_t n);
 // A RIFF chunk: id (four characters), the declared size and the contents as given, with no pad byte,
 // so that hostile layouts can be written exactly.
 Bytes RawChunk(const std::string& id, uint32_t nDeclaredSize, const Bytes& contents);
