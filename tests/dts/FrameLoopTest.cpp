@@ -13,33 +13,11 @@
 
 namespace {
 
-struct LoopRun {
-    CRecorderHost host;
-    int64_t nFrames = 0;
-    std::vector<uint8_t> output;
-};
-
-// Writes `stream` to a file and walks it with the given options; the output is read back when rebuilding.
+// Writes `stream` to a file and walks it with run.host's options.
 void Walk(LoopRun& run, const std::vector<uint8_t>& stream)
 {
     CTempDir dir;
-    const std::string in = dir.Path("in.dts");
-    const std::string out = dir.Path("out.dts");
-    WriteFileBytes(in, stream);
-    CBitStream inStream;
-    COutBitStream outStream;
-    ASSERT_TRUE(inStream.Open(in));
-    if (run.host.bRebuild) {
-        ASSERT_TRUE(outStream.Open(out));
-    }
-    CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
-    run.nFrames = loop.ParseFile(static_cast<int64_t>(stream.size()));
-    EXPECT_EQ(outStream.IsOpen(), run.host.bRebuild) << "the loop leaves the output to whoever opened it";
-    outStream.Close();
-    EXPECT_EQ(run.host.nWaitDepth, 0) << "the cursor is restored";
-    inStream.Close();
-    if (run.host.bRebuild)
-        run.output = ReadFileBytes(out);
+    WalkFile(run, dir.Write("in.dts", stream));
 }
 
 } // namespace
