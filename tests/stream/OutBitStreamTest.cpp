@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "stream/OutBitStream.h"
+#include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
 
@@ -114,8 +115,8 @@ TEST(OutBitStream, OpenFailsWhereNoFileCanBeCreated)
 // at Close, where the file library's buffer is written out, and the next Open clears it.
 TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
 {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full on this system";
+    if (!HasDevFull())
+        GTEST_SKIP() << kNoDevFull;
     COutBitStream out;
 
     ASSERT_TRUE(out.Open("/dev/full"));

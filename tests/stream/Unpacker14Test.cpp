@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stream/Unpacker14.h"
+#include "support/StreamVariants.h"
 #include "support/TestSeeds.h"
 
 namespace {
@@ -120,7 +121,7 @@ TEST(Unpacker14, TakesWordsOnlyWhenNeededAndResetForgets)
     CUnpacker14 unpacker;
     uint8_t buffer[8] = {};
     ASSERT_EQ(unpacker.Unpack(buffer, 7, source), 7);
-    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 7), (std::vector<uint8_t>{0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF}));
+    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 7), kSyncAndHeader);
     EXPECT_EQ(source.nCalls, 1);
     EXPECT_EQ(unpacker.Unpack(buffer, 1, source), -1);
     EXPECT_EQ(source.nCalls, 2);

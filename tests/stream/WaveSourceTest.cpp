@@ -86,7 +86,7 @@ TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
     CTempDir dir;
     CWaveSource source;
     // 5 words = 70 payload bits: 8 whole bytes, 6 bits never handed out; then an odd byte.
-    const Bytes stream = Concat({kSync, Bytes{0xFC, 0x3F, 0xFF, 0x5A}});
+    const Bytes stream = Concat({kSyncAndHeader, Bytes{0x5A}});
     Bytes data = Pack14(Concat({stream, Bytes{0xFC}}), false, 2);
     data.resize(10);
     data[0] = 0xFF;  // the sync words must be exactly 1FFF E800
