@@ -25,12 +25,6 @@ int Usage()
     return 2;
 }
 
-void PutLE32(std::vector<uint8_t>& bytes, size_t nOffset, uint64_t nValue)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[nOffset + static_cast<size_t>(i)] = static_cast<uint8_t>(nValue >> (8 * i));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -67,8 +61,8 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "a WAVE data chunk holds at most 4 GiB\n");
                 return 1;
             }
-            PutLE32(header, 4, nData + header.size() - 8);
-            PutLE32(header, header.size() - 4, nData);
+            PutLe32(header, 4, static_cast<uint32_t>(nData + header.size() - 8));
+            PutLe32(header, header.size() - 4, static_cast<uint32_t>(nData));
         } else {
             return Usage();
         }

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRun.h"
-#include "dts/SyntheticFrames.h"
+#include "support/SyntheticFrames.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -18,9 +18,7 @@ std::vector<uint8_t> TwoFormats()
     a.lff = 1;
     a.rate = 24;
     a.fsize = 299;
-    std::vector<uint8_t> s;
-    for (int i = 0; i < 3; ++i)
-        Append(s, MakeFrame(a));
+    std::vector<uint8_t> s = RepeatFrame(a, 3);
     a.dialnorm = 12;
     Append(s, MakeFrame(a));
     return s;

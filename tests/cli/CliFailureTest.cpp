@@ -7,31 +7,20 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRun.h"
-#include "dts/SyntheticFrames.h"
+#include "support/SyntheticFrames.h"
+#include "support/MachineTraits.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
-}
-
-Bytes Frames(int n)
-{
-    FrameSpec a;
-    Bytes s;
-    for (int i = 0; i < n; ++i)
-        Append(s, MakeFrame(a));
-    return s;
 }
 
 } // namespace
@@ -48,7 +37,7 @@ TEST(CliFailure, InputsThatCannotBeOpenedNameTheFileAndTheCause)
     const std::string riffOnly = dir.Path("riff-only.wav");
     WriteFileBytes(riffOnly, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
     const std::string good = dir.Path("good.dts");
-    WriteFileBytes(good, Frames(5));
+    WriteFileBytes(good, RepeatFrame(5));
 
     struct Failing {
         std::string path;
@@ -114,7 +103,7 @@ TEST(CliFailure, InputsThatCannotBeOpenedNameTheFileAndTheCause)
 TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
 {
     CTempDir dir;
-    const Bytes stream = Frames(8);
+    const Bytes stream = RepeatFrame(8);
 
     struct Case {
         const char* name;
@@ -150,7 +139,7 @@ TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
     runCase(looped, {"output links to the input", "cannot create output: it would overwrite the input",
                      "error: cannot create output"});
 
-    if (std::filesystem::exists("/dev/full")) {
+    if (HasDevFull()) {
         const std::string full = dir.Path("full.dts");
         WriteFileBytes(full, stream);
         std::filesystem::create_symlink("/dev/full", full + ".fixed.dts");
@@ -169,13 +158,17 @@ TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
     const std::string inReadOnly = readOnly + "/in.dts";
     WriteFileBytes(inReadOnly, stream);
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (geteuid() != 0) {
+    if (PermissionsDenyAccess()) {
         runCase(inReadOnly, {"read-only folder",
                              "cannot create output: the file cannot be created (read-only folder or no permission?)",
                              "error: cannot create output"});
         EXPECT_FALSE(std::filesystem::exists(inReadOnly + ".fixed.dts"));
     }
     std::filesystem::permissions(readOnly, std::filesystem::perms::owner_all);
+    if (!HasDevFull())
+        GTEST_SKIP() << kNoDevFull;
+    if (!PermissionsDenyAccess())
+        GTEST_SKIP() << kPermissionsDoNotDeny;
 #endif
 }
 

@@ -6,47 +6,18 @@
 #include "dts/FrameLoop.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
+#include "support/MachineTraits.h"
 #include "support/TestFiles.h"
 #include "dts/RecorderHost.h"
-#include "dts/SyntheticFrames.h"
+#include "support/SyntheticFrames.h"
 
 namespace {
 
-struct LoopRun {
-    CRecorderHost host;
-    int64_t nFrames = 0;
-    std::vector<uint8_t> output;
-};
-
-// Writes `stream` to a file and walks it with the given options; the output is read back when rebuilding.
+// Writes `stream` to a file and walks it with run.host's options.
 void Walk(LoopRun& run, const std::vector<uint8_t>& stream)
 {
     CTempDir dir;
-    const std::string in = dir.Path("in.dts");
-    const std::string out = dir.Path("out.dts");
-    WriteFileBytes(in, stream);
-    CBitStream inStream;
-    COutBitStream outStream;
-    ASSERT_TRUE(inStream.Open(in));
-    if (run.host.bRebuild) {
-        ASSERT_TRUE(outStream.Open(out));
-    }
-    CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
-    run.nFrames = loop.ParseFile(static_cast<int64_t>(stream.size()));
-    EXPECT_EQ(outStream.IsOpen(), run.host.bRebuild) << "the loop leaves the output to whoever opened it";
-    outStream.Close();
-    EXPECT_EQ(run.host.nWaitDepth, 0) << "the cursor is restored";
-    inStream.Close();
-    if (run.host.bRebuild)
-        run.output = ReadFileBytes(out);
-}
-
-std::vector<uint8_t> Repeat(const FrameSpec& spec, int n)
-{
-    std::vector<uint8_t> s;
-    for (int i = 0; i < n; ++i)
-        Append(s, MakeFrame(spec));
-    return s;
+    WalkFile(run, dir.Write("in.dts", stream));
 }
 
 } // namespace
@@ -56,7 +27,7 @@ std::vector<uint8_t> Repeat(const FrameSpec& spec, int n)
 TEST(FrameLoop, ReportsOnlyChangesOfTheSixWatchedValues)
 {
     FrameSpec a;
-    std::vector<uint8_t> s = Repeat(a, 3);                         // frames 0-2
+    std::vector<uint8_t> s = RepeatFrame(a, 3);                         // frames 0-2
     FrameSpec pcmr = a;
     pcmr.pcmr = 6;                                                   // label differs, not watched
     Append(s, MakeFrame(pcmr));                                      // frame 3: no row
@@ -120,7 +91,7 @@ TEST(FrameLoop, HcrcChangeStartsARowWithUnchangedLabels)
     FrameSpec a;
     a.cpf = true;
     a.hcrc = 0x1234;
-    std::vector<uint8_t> s = Repeat(a, 2);
+    std::vector<uint8_t> s = RepeatFrame(a, 2);
     FrameSpec b = a;
     b.hcrc = 0x1235;
     Append(s, MakeFrame(b));
@@ -140,7 +111,7 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
     FrameSpec open;
     open.rate = 29;
     open.fsize = 100;
-    std::vector<uint8_t> s = Repeat(open, 2);
+    std::vector<uint8_t> s = RepeatFrame(open, 2);
     FrameSpec normal;
     normal.fsize = 100;
     const std::vector<uint8_t> whole = [&] { auto w = s; Append(w, MakeFrame(normal)); return w; }();
@@ -184,7 +155,7 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         EXPECT_EQ(run.host.progress, std::vector<int>({0, 0}));
     }
     FrameSpec a;
-    const std::vector<uint8_t> two = Repeat(a, 2);
+    const std::vector<uint8_t> two = RepeatFrame(a, 2);
     for (size_t cut = 1; cut < 13; ++cut) {
         std::vector<uint8_t> s = two;
         const std::vector<uint8_t> third = MakeFrame(a);
@@ -240,7 +211,7 @@ TEST(FrameLoop, RemoveCrcWritesConsistentFrames)
 {
     FrameSpec plain;
     plain.fsize = 200;
-    std::vector<uint8_t> original = Repeat(plain, 3);
+    std::vector<uint8_t> original = RepeatFrame(plain, 3);
     FrameSpec other = plain;
     other.dialnorm = 4;
     Append(original, MakeFrame(other));
@@ -271,7 +242,7 @@ TEST(FrameLoop, RemoveDialNormNeutralisesFramesAndRows)
     FrameSpec a;
     a.vernum = 6;
     a.dialnorm = 9;
-    std::vector<uint8_t> s = Repeat(a, 2);
+    std::vector<uint8_t> s = RepeatFrame(a, 2);
     FrameSpec b = a;
     b.dialnorm = 2;
     Append(s, MakeFrame(b));
@@ -310,7 +281,7 @@ TEST(FrameLoop, RemoveDialNormNeutralisesFramesAndRows)
 TEST(FrameLoop, StopCompletesTheCurrentFrameAndOptionsApplyPerFrame)
 {
     FrameSpec a;
-    const std::vector<uint8_t> s = Repeat(a, 5);
+    const std::vector<uint8_t> s = RepeatFrame(a, 5);
     LoopRun run;
     run.host.bRebuild = true;
     run.host.onDispatch = [&](int n) {
@@ -320,12 +291,12 @@ TEST(FrameLoop, StopCompletesTheCurrentFrameAndOptionsApplyPerFrame)
     run.host.bStop = true;         // a stale flag is cleared at the start of the file
     Walk(run, s);
     EXPECT_EQ(run.nFrames, 2);
-    EXPECT_EQ(run.output, Repeat(a, 2));
+    EXPECT_EQ(run.output, RepeatFrame(a, 2));
 
     // "Remove CRC" ticked while frame 2 starts: frames 2, 3 and 4 lose their two HCRC bytes.
     FrameSpec crc;
     crc.cpf = true;
-    const std::vector<uint8_t> withCrc = Repeat(crc, 5);
+    const std::vector<uint8_t> withCrc = RepeatFrame(crc, 5);
     LoopRun late;
     late.host.bRebuild = true;
     late.host.onDispatch = [&](int n) { late.host.bRemoveCRC = n >= 3; };
@@ -339,7 +310,7 @@ TEST(FrameLoop, ProgressAndStartOfFile)
     FrameSpec a;
     LoopRun run;
     run.host.rows.push_back(FrameRow{});
-    Walk(run, Repeat(a, 4));
+    Walk(run, RepeatFrame(a, 4));
     EXPECT_EQ(run.host.nClears, 1);
     EXPECT_EQ(run.host.nWaitBegins, 1);
     EXPECT_EQ(run.host.rows.size(), 1u);
@@ -352,12 +323,12 @@ TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
     FrameSpec a;
     CTempDir dir;
     const std::string in = dir.Path("in.dts");
-    WriteFileBytes(in, Repeat(a, 50));
+    WriteFileBytes(in, RepeatFrame(a, 50));
     CRecorderHost host;
     host.bRebuild = true;
     CBitStream inStream;
     COutBitStream outStream;
-    if (std::filesystem::exists("/dev/full")) {
+    if (HasDevFull()) {
         const CFileJob::Result r = CFileJob::Run(host, inStream, outStream, in, "/dev/full", 5000, CFileJob::Options{true, false});
         EXPECT_EQ(r.eState, CFileJob::EState::WriteFailed);
         EXPECT_STREQ(CFileJob::StateText(r.eState), "error: write failed");
@@ -380,6 +351,8 @@ TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
     EXPECT_EQ(ok.eState, CFileJob::EState::Done);
     EXPECT_TRUE(ok.bOutputWritten);
     EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), ReadFileBytes(in));
+    if (!HasDevFull())
+        GTEST_SKIP() << kNoDevFull;
 }
 
 // A stream several input buffers long, with frames of changing sizes (so every frame gives a

@@ -9,35 +9,18 @@
 #include "stream/OutBitStream.h"
 #include "support/TestFiles.h"
 #include "dts/RecorderHost.h"
-#include "dts/SyntheticFrames.h"
+#include "support/SyntheticFrames.h"
 
 namespace {
 
-struct Walked {
-    CRecorderHost host;
-    int64_t nFrames = 0;
-    std::vector<uint8_t> output;
-};
-
-Walked WalkFile(const std::string& path, bool bRebuild, bool bRemoveCRC = false, bool bRemoveDialNorm = false)
+LoopRun WalkSample(const std::string& path, bool bRebuild, bool bRemoveCRC = false, bool bRemoveDialNorm = false)
 {
-    Walked w;
-    w.host.bRebuild = bRebuild;
-    w.host.bRemoveCRC = bRemoveCRC;
-    w.host.bRemoveDialNorm = bRemoveDialNorm;
-    CTempDir dir;
-    CBitStream in;
-    COutBitStream out;
-    EXPECT_TRUE(in.Open(path)) << path;
-    if (bRebuild) {
-        EXPECT_TRUE(out.Open(dir.Path("out.dts")));
-    }
-    w.nFrames = CFrameLoop(w.host, in, bRebuild ? &out : nullptr).ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
-    in.Close();
-    out.Close();
-    if (bRebuild)
-        w.output = ReadFileBytes(dir.Path("out.dts"));
-    return w;
+    LoopRun run;
+    run.host.bRebuild = bRebuild;
+    run.host.bRemoveCRC = bRemoveCRC;
+    run.host.bRemoveDialNorm = bRemoveDialNorm;
+    WalkFile(run, path);
+    return run;
 }
 
 bool HaveFfmpeg()
@@ -91,7 +74,7 @@ TEST(RealStreams, SteadySamplesGiveOneRowAndRebuildIdentically)
         const std::vector<uint8_t> bytes = ReadFileBytes(path);
         const std::vector<size_t> frames = SplitFrames(bytes);
         ASSERT_GT(frames.size(), 1u);
-        Walked w = WalkFile(path, true);
+        LoopRun w = WalkSample(path, true);
         EXPECT_EQ(w.nFrames, static_cast<int64_t>(frames.size()));
         EXPECT_EQ(w.host.nCurrentFrame, static_cast<int64_t>(frames.size()) - 1);
         ASSERT_EQ(w.host.rows.size(), 1u);
@@ -120,7 +103,7 @@ TEST(RealStreams, BitRateChangeIsReportedWhereItHappens)
     while (changeAt < frames.size() && GetRate(bytes, frames[changeAt]) == GetRate(bytes, 0))
         ++changeAt;
     ASSERT_LT(changeAt, frames.size());
-    Walked w = WalkFile(TestDataPath("stereo_48k_ratechange.dts"), true);
+    LoopRun w = WalkSample(TestDataPath("stereo_48k_ratechange.dts"), true);
     ASSERT_EQ(w.host.rows.size(), 2u);
     EXPECT_EQ(w.host.rows[1].nOffset, frames[changeAt]);
     EXPECT_EQ(w.host.rows[1].nFrame, static_cast<int64_t>(changeAt));
@@ -134,25 +117,25 @@ TEST(RealStreams, BitRateChangeIsReportedWhereItHappens)
 TEST(RealStreams, PackedAndWaveInputsRebuildToThePlainStream)
 {
     const std::vector<uint8_t> plain = ReadFileBytes(TestDataPath("stereo_48k.dts"));
-    const Walked reference = WalkFile(TestDataPath("stereo_48k.dts"), false);
+    const LoopRun reference = WalkSample(TestDataPath("stereo_48k.dts"), false);
     for (const char* name : {"stereo_48k.cpt", "stereo_48k_16le.wav"}) {
         SCOPED_TRACE(name);
-        Walked w = WalkFile(TestDataPath(name), true);
+        LoopRun w = WalkSample(TestDataPath(name), true);
         EXPECT_EQ(w.output, plain);
         EXPECT_EQ(w.nFrames, reference.nFrames);
         ASSERT_EQ(w.host.rows.size(), 1u);
         EXPECT_EQ(w.host.rows[0].strFormat, "DTS 16/48");
     }
-    EXPECT_EQ(WalkFile(TestDataPath("stereo_48k_16le.wav"), false).host.rows[0].nOffset, 6u);
+    EXPECT_EQ(WalkSample(TestDataPath("stereo_48k_16le.wav"), false).host.rows[0].nOffset, 6u);
     // The 14-bit progress counts unpacked bytes: about seven eighths of the file.
-    const Walked packed = WalkFile(TestDataPath("stereo_48k.cpt"), false);
+    const LoopRun packed = WalkSample(TestDataPath("stereo_48k.cpt"), false);
     EXPECT_GE(packed.host.progress.back(), 85);
     EXPECT_LE(packed.host.progress.back(), 88);
 
     const std::vector<uint8_t> cd = ReadFileBytes(TestDataPath("stereo_44k_cd.dts"));
     for (const char* name : {"stereo_44k_cd.cpt", "stereo_44k_cd_14le.wav"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(WalkFile(TestDataPath(name), true).output, cd);
+        EXPECT_EQ(WalkSample(TestDataPath(name), true).output, cd);
     }
 }
 
@@ -161,16 +144,16 @@ TEST(RealStreams, PackedAndWaveInputsRebuildToThePlainStream)
 TEST(RealStreams, RemovalOptionsRoundTrip)
 {
     const std::vector<uint8_t> plain = ReadFileBytes(TestDataPath("stereo_48k.dts"));
-    Walked w = WalkFile(TestDataPath("stereo_48k_hcrc.dts"), true, true, false);
+    LoopRun w = WalkSample(TestDataPath("stereo_48k_hcrc.dts"), true, true, false);
     EXPECT_EQ(w.output, plain);
     ASSERT_FALSE(w.host.rows.empty());
     EXPECT_EQ(w.host.rows[0].CellText(7), "YES");
     EXPECT_EQ(w.host.rows[0].nFrameSize, 514);
 
-    Walked neutral = WalkFile(TestDataPath("stereo_48k.dts"), true, false, true);
+    LoopRun neutral = WalkSample(TestDataPath("stereo_48k.dts"), true, false, true);
     CTempDir dir;
     WriteFileBytes(dir.Path("n.dts"), neutral.output);
-    const Walked back = WalkFile(dir.Path("n.dts"), true);
+    const LoopRun back = WalkSample(dir.Path("n.dts"), true);
     EXPECT_EQ(back.nFrames, neutral.nFrames);
     EXPECT_EQ(back.output, neutral.output);
     EXPECT_EQ(SplitFrames(neutral.output), SplitFrames(plain));
@@ -187,12 +170,12 @@ TEST(RealStreams, FfmpegDecodesRebuiltOutputsToTheSamePcm)
         SCOPED_TRACE(name);
         const std::vector<uint8_t> reference = DecodePcm(TestDataPath(name), dir, "ref");
         ASSERT_FALSE(reference.empty());
-        WriteFileBytes(dir.Path("rebuilt.dts"), WalkFile(TestDataPath(name), true).output);
+        WriteFileBytes(dir.Path("rebuilt.dts"), WalkSample(TestDataPath(name), true).output);
         EXPECT_EQ(DecodePcm(dir.Path("rebuilt.dts"), dir, "rebuilt"), reference);
     }
     const std::vector<uint8_t> reference = DecodePcm(TestDataPath("stereo_48k.dts"), dir, "ref");
-    WriteFileBytes(dir.Path("nocrc.dts"), WalkFile(TestDataPath("stereo_48k_hcrc.dts"), true, true).output);
+    WriteFileBytes(dir.Path("nocrc.dts"), WalkSample(TestDataPath("stereo_48k_hcrc.dts"), true, true).output);
     EXPECT_EQ(DecodePcm(dir.Path("nocrc.dts"), dir, "nocrc"), reference);
-    WriteFileBytes(dir.Path("cpt.dts"), WalkFile(TestDataPath("stereo_48k.cpt"), true).output);
+    WriteFileBytes(dir.Path("cpt.dts"), WalkSample(TestDataPath("stereo_48k.cpt"), true).output);
     EXPECT_EQ(DecodePcm(dir.Path("cpt.dts"), dir, "cpt"), reference);
 }

@@ -1,13 +1,21 @@
 // A frame-loop host for tests: records what the loop tells the window and answers with set
 // options. bRebuild is the test's own switch: the loop is handed an output stream or none.
+// WalkFile runs the loop over a file with it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "dts/FrameLoop.h"
 #include "dts/IFrameLoopHost.h"
+#include "stream/BitStream.h"
+#include "stream/OutBitStream.h"
+#include "support/TestFiles.h"
 
 class CRecorderHost : public IFrameLoopHost {
 public:
@@ -46,3 +54,34 @@ public:
     void SetCurrentFrame(int64_t nFrame) override { nCurrentFrame = nFrame; }
     void AddFrameRow(const FrameRow& row) override { rows.push_back(row); }
 };
+
+// One walk of the frame loop over a file: what the host recorded, the frame count, and the
+// output read back when rebuilding.
+struct LoopRun {
+    CRecorderHost host;
+    int64_t nFrames = 0;
+    std::vector<uint8_t> output;
+};
+
+// Walks the file at path with run.host's options (an output stream only when host.bRebuild), and
+// checks what every walk must leave: the output still open for whoever opened it, and the cursor
+// restored.
+inline void WalkFile(LoopRun& run, const std::string& path)
+{
+    CTempDir dir;
+    const std::string out = dir.Path("out.dts");
+    CBitStream inStream;
+    COutBitStream outStream;
+    ASSERT_TRUE(inStream.Open(path)) << path;
+    if (run.host.bRebuild) {
+        ASSERT_TRUE(outStream.Open(out));
+    }
+    CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
+    run.nFrames = loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
+    EXPECT_EQ(outStream.IsOpen(), run.host.bRebuild) << "the loop leaves the output to whoever opened it";
+    outStream.Close();
+    EXPECT_EQ(run.host.nWaitDepth, 0) << "the cursor is restored";
+    inStream.Close();
+    if (run.host.bRebuild)
+        run.output = ReadFileBytes(out);
+}

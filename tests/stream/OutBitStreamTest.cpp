@@ -4,13 +4,15 @@
 #include <filesystem>
 
 #include "stream/OutBitStream.h"
-#include "tests/stream/StreamTestFiles.h"
+#include "support/MachineTraits.h"
+#include "support/StreamVariants.h"
+#include "support/TestFiles.h"
 
 // Catches a wrong bit order, a wrong PutBits mask (high bits leaking in) and a bit value other
 // than exactly 1 being taken as a one.
 TEST(OutBitStream, WritesBitsMostSignificantFirst)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     const std::string path = dir.Path("out.dts");
     COutBitStream out;
     ASSERT_TRUE(out.Open(path));
@@ -24,32 +26,32 @@ TEST(OutBitStream, WritesBitsMostSignificantFirst)
         out.PutBit(bit);
     out.Close();
     EXPECT_FALSE(out.HasWriteError());
-    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0xA5, 0xAA}));
+    EXPECT_EQ(ReadFileBytes(path), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0xA5, 0xAA}));
 }
 
 // Catches a lost or badly padded last byte, and an extra byte after whole bytes.
 TEST(OutBitStream, CloseCompletesOnlyAPartialByte)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     COutBitStream out;
 
     ASSERT_TRUE(out.Open(dir.Path("partial.dts")));
     out.PutBits(5, 3);  // 101 then zeros: 1010 0000
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("partial.dts")), (Bytes{0xA0}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("partial.dts")), (Bytes{0xA0}));
 
     ASSERT_TRUE(out.Open(dir.Path("whole.dts")));
     out.PutBits(0x1234, 16);
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("whole.dts")), (Bytes{0x12, 0x34}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("whole.dts")), (Bytes{0x12, 0x34}));
 
     ASSERT_TRUE(out.Open(dir.Path("empty.dts")));
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("empty.dts")), Bytes{});
+    EXPECT_EQ(ReadFileBytes(dir.Path("empty.dts")), Bytes{});
 
     // A second Close, or one on a stream never opened, must neither write nor fail.
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("empty.dts")), Bytes{});
+    EXPECT_EQ(ReadFileBytes(dir.Path("empty.dts")), Bytes{});
     COutBitStream never;
     never.Close();
     never.Close();
@@ -61,17 +63,17 @@ TEST(OutBitStream, CloseCompletesOnlyAPartialByte)
 // or leaves bits put while closed in the next file.
 TEST(OutBitStream, ReopenCompletesThePreviousFileAndDiscardsClosedBits)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     COutBitStream out;
     ASSERT_TRUE(out.Open(dir.Path("first.dts")));
     out.PutBits(0xAB, 8);
     out.PutBits(0b110, 3);
     ASSERT_TRUE(out.Open(dir.Path("second.dts")));
     // The first file is complete before the second is written: 1010 1011, 110 0 0000.
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("first.dts")), (Bytes{0xAB, 0xC0}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("first.dts")), (Bytes{0xAB, 0xC0}));
     out.PutBits(0x5A, 8);
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("second.dts")), (Bytes{0x5A}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("second.dts")), (Bytes{0x5A}));
 
     // Bits put while closed (whole bytes and a partial one) go nowhere.
     out.PutBits(0xFFFF, 16);
@@ -79,26 +81,26 @@ TEST(OutBitStream, ReopenCompletesThePreviousFileAndDiscardsClosedBits)
     ASSERT_TRUE(out.Open(dir.Path("third.dts")));
     out.PutBits(0x01, 8);
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("third.dts")), (Bytes{0x01}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("third.dts")), (Bytes{0x01}));
 }
 
 // Catches an Open that appends to, or only partly overwrites, an existing output.
 TEST(OutBitStream, OpenTruncatesAnExistingFile)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     const std::string path = dir.Write("old.dts", Bytes(100, 0xEE));
     COutBitStream out;
     ASSERT_TRUE(out.Open(path));
     out.PutBits(0xC3, 8);
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xC3}));
+    EXPECT_EQ(ReadFileBytes(path), (Bytes{0xC3}));
 }
 
 // Catches an Open that reports success where nothing can be created, and a failed Open that
 // leaves the stream half open.
 TEST(OutBitStream, OpenFailsWhereNoFileCanBeCreated)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     std::filesystem::create_directories(dir.Path("sub"));
     COutBitStream out;
     EXPECT_FALSE(out.Open(dir.Path("sub")));                  // a directory
@@ -113,8 +115,8 @@ TEST(OutBitStream, OpenFailsWhereNoFileCanBeCreated)
 // at Close, where the file library's buffer is written out, and the next Open clears it.
 TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
 {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full on this system";
+    if (!HasDevFull())
+        GTEST_SKIP() << kNoDevFull;
     COutBitStream out;
 
     ASSERT_TRUE(out.Open("/dev/full"));
@@ -132,11 +134,11 @@ TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
     out.Close();
     EXPECT_TRUE(out.HasWriteError());
 
-    CStreamTempDir dir;
+    CTempDir dir;
     ASSERT_TRUE(out.Open(dir.Path("ok.dts")));
     EXPECT_FALSE(out.HasWriteError());
     out.PutBits(0x12, 8);
     out.Close();
     EXPECT_FALSE(out.HasWriteError());
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("ok.dts")), (Bytes{0x12}));
+    EXPECT_EQ(ReadFileBytes(dir.Path("ok.dts")), (Bytes{0x12}));
 }

@@ -4,13 +4,14 @@
 #include <cstdio>
 
 #include "stream/RiffReader.h"
-#include "tests/stream/StreamTestFiles.h"
+#include "support/StreamVariants.h"
+#include "support/TestFiles.h"
 
 // Catches a descent that lands on the wrong byte, an ascent that forgets the pad byte, and a
 // search that finds a chunk outside its parent or before the current position.
 TEST(RiffReader, DescendsAscendsAndStaysInsideTheParent)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     // 0 RIFF size WAVE | 12 "odd " 3 AA BB CC pad | 24 "two " 2 11 22 | 34 "tail" 1 99 pad | 44 end
     const Bytes chunks = Concat({Chunk("odd ", {0xAA, 0xBB, 0xCC}), Chunk("two ", {0x11, 0x22}),
                                  Chunk("tail", {0x99})});

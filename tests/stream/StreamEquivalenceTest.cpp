@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
 
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "tests/stream/StreamTestFiles.h"
+#include "support/MachineTraits.h"
+#include "support/StreamVariants.h"
+#include "support/TestFiles.h"
+#include "support/TestSeeds.h"
 
 namespace {
 
@@ -49,19 +51,6 @@ public:
 private:
     std::vector<uint8_t> m_Bits;
 };
-
-// Seeds for the random tests: a fixed few, plus a fresh one per run; KESTRUNE_TEST_SEED replays one.
-std::vector<uint32_t> Seeds()
-{
-    if (const char* replay = std::getenv("KESTRUNE_TEST_SEED"))
-        return {static_cast<uint32_t>(std::strtoul(replay, nullptr, 10))};
-    return {1, 2, 3, 20240601, static_cast<uint32_t>(std::random_device{}())};
-}
-
-std::string SeedTrace(uint32_t nSeed)
-{
-    return "seed " + std::to_string(nSeed) + " (replay with KESTRUNE_TEST_SEED=" + std::to_string(nSeed) + ")";
-}
 
 // One operation of a random round trip: a bit, a field of 0 to 40 bits, or a block of bytes.
 struct Op {
@@ -150,17 +139,6 @@ void ReadBack(CBitStream& stream, const std::vector<Op>& ops, const CBitModel& m
     EXPECT_EQ(stream.GetBytePos(), nEnd);
 }
 
-// Exchanges the bytes of every whole 16-bit word; an odd last byte stays.
-Bytes SwapPairs(Bytes bytes)
-{
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        std::swap(bytes[i], bytes[i + 1]);
-    return bytes;
-}
-
-// The DTS sync and the start of a header with FTYPE 1 and SHORT 31: what makes a file 14-bit.
-const Bytes kSyncAndHeader = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF};
-
 }  // namespace
 
 // Random fields of every width (0 to 40 bits), single bits and byte blocks at every alignment are
@@ -170,8 +148,8 @@ const Bytes kSyncAndHeader = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF};
 // or buffer flush, a counter that is off after a block, a wrong last partial byte.
 TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
 {
-    CStreamTempDir dir;
-    for (uint32_t nSeed : Seeds()) {
+    CTempDir dir;
+    for (uint32_t nSeed : TestSeeds({1, 2, 3, 20240601})) {
         SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
         for (int nRound = 0; nRound < 12; ++nRound) {
@@ -206,7 +184,7 @@ TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
             }
             out.Close();
             ASSERT_FALSE(out.HasWriteError());
-            const Bytes written = CStreamTempDir::Read(path);
+            const Bytes written = ReadFileBytes(path);
             ASSERT_EQ(written, model.ToBytes());
 
             for (int nBufferSize : {2, 7, 64, 1000, CBitStream::kDefaultBufferSize}) {
@@ -226,8 +204,8 @@ TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
 // WAVE source fills the buffer (odd lengths, words split between refills).
 TEST(StreamEquivalence, EveryKindOfInputReadsBackTheSameBits)
 {
-    CStreamTempDir dir;
-    for (uint32_t nSeed : Seeds()) {
+    CTempDir dir;
+    for (uint32_t nSeed : TestSeeds({1, 2, 3, 20240601})) {
         SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
         for (int nRound = 0; nRound < 4; ++nRound) {
@@ -262,9 +240,9 @@ TEST(StreamEquivalence, EveryKindOfInputReadsBackTheSameBits)
                 {"plain", stream, 0, false},
                 {"14-bit", Pack14(stream, true), 0, true},
                 // WAVE data is whole words: an odd stream gets a zero byte to fill its last word.
-                {"wave16", Wave(Concat({other, SwapPairs(Concat({stream, Bytes(stream.size() % 2, 0)}))})), 4,
+                {"wave16", WrapWave(Concat({other, SwapWords(Concat({stream, Bytes(stream.size() % 2, 0)}))})), 4,
                  stream.size() % 2 != 0},
-                {"wave14", Wave(Concat({other, Pack14(stream, false)})), 4, true},
+                {"wave14", WrapWave(Concat({other, Pack14(stream, false)})), 4, true},
             };
             for (const Kind& kind : kinds) {
                 const std::string path = dir.Write("kind.bin", kind.file);
@@ -285,7 +263,7 @@ TEST(StreamEquivalence, EveryKindOfInputReadsBackTheSameBits)
 // end of input that throws at the wrong bit, leaves the counter wrong, or hands out stale bytes.
 TEST(StreamEquivalence, ReadsAcrossEveryRefillAndAtTheEnd)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     for (int nBufferSize : {6, CBitStream::kDefaultBufferSize}) {
         SCOPED_TRACE("buffer " + std::to_string(nBufferSize));
         const size_t nSize = static_cast<size_t>(nBufferSize) * 3 + 5;
@@ -371,7 +349,7 @@ TEST(StreamEquivalence, ReadsAcrossEveryRefillAndAtTheEnd)
 // buffer seam, and write errors hidden by the larger buffer.
 TEST(StreamEquivalence, BlockWritesMatchBitWrites)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     const Bytes block = RandomBytes(3 * COutBitStream::kCapacity + 11, 9);
     for (int nLead = 0; nLead < 8; ++nLead) {
         SCOPED_TRACE("leading bits " + std::to_string(nLead));
@@ -386,7 +364,7 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
         for (uint8_t byte : block)
             model.Put(byte, 8);
         model.Put(0x3, 2);
-        ASSERT_EQ(CStreamTempDir::Read(dir.Path("block.bin")), model.ToBytes());
+        ASSERT_EQ(ReadFileBytes(dir.Path("block.bin")), model.ToBytes());
     }
 
     COutBitStream out;
@@ -397,16 +375,16 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
     out.PutBytes(block.data(), 0);
     out.PutBytes(block.data(), -1);
     out.Close();
-    EXPECT_EQ(CStreamTempDir::Read(dir.Path("after.bin")), Bytes(block.begin(), block.begin() + 2));
+    EXPECT_EQ(ReadFileBytes(dir.Path("after.bin")), Bytes(block.begin(), block.begin() + 2));
 
-    if (std::filesystem::exists("/dev/full")) {
-        ASSERT_TRUE(out.Open("/dev/full"));
-        out.PutBytes(block.data(), 10);
-        out.Close();
-        EXPECT_TRUE(out.HasWriteError());
-        ASSERT_TRUE(out.Open("/dev/full"));
-        out.PutBytes(block.data(), static_cast<int>(block.size()));
-        EXPECT_TRUE(out.HasWriteError()) << "a full buffer is written, and fails, before Close";
-        out.Close();
-    }
+    if (!HasDevFull())
+        GTEST_SKIP() << kNoDevFull;
+    ASSERT_TRUE(out.Open("/dev/full"));
+    out.PutBytes(block.data(), 10);
+    out.Close();
+    EXPECT_TRUE(out.HasWriteError());
+    ASSERT_TRUE(out.Open("/dev/full"));
+    out.PutBytes(block.data(), static_cast<int>(block.size()));
+    EXPECT_TRUE(out.HasWriteError()) << "a full buffer is written, and fails, before Close";
+    out.Close();
 }

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "stream/Unpacker14.h"
+#include "support/StreamVariants.h"
+#include "support/TestSeeds.h"
 
 namespace {
 
@@ -63,13 +64,6 @@ std::vector<uint8_t> UnpackBitByBit(const std::vector<uint16_t>& words)
     return bytes;
 }
 
-std::vector<uint32_t> Seeds()
-{
-    if (const char* replay = std::getenv("KESTRUNE_TEST_SEED"))
-        return {static_cast<uint32_t>(std::strtoul(replay, nullptr, 10))};
-    return {1, 2, 3, static_cast<uint32_t>(std::random_device{}())};
-}
-
 }  // namespace
 
 // Random words (padding bits set at random) in random portions and both byte orders, unpacked by calls of random sizes
@@ -79,8 +73,8 @@ std::vector<uint32_t> Seeds()
 // missing -1 after the last byte.
 TEST(Unpacker14, BlocksMatchBitByBitUnpacking)
 {
-    for (uint32_t nSeed : Seeds()) {
-        SCOPED_TRACE("seed " + std::to_string(nSeed) + " (replay with KESTRUNE_TEST_SEED=" + std::to_string(nSeed) + ")");
+    for (uint32_t nSeed : TestSeeds({1, 2, 3})) {
+        SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
         for (int nRound = 0; nRound < 30; ++nRound) {
             const size_t nWords = nRound < 10 ? random() % 12 : random() % (3 * CUnpacker14::kWordCapacity);
@@ -127,7 +121,7 @@ TEST(Unpacker14, TakesWordsOnlyWhenNeededAndResetForgets)
     CUnpacker14 unpacker;
     uint8_t buffer[8] = {};
     ASSERT_EQ(unpacker.Unpack(buffer, 7, source), 7);
-    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 7), (std::vector<uint8_t>{0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF}));
+    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 7), kSyncAndHeader);
     EXPECT_EQ(source.nCalls, 1);
     EXPECT_EQ(unpacker.Unpack(buffer, 1, source), -1);
     EXPECT_EQ(source.nCalls, 2);

@@ -5,7 +5,8 @@
 #include <fstream>
 
 #include "stream/WaveSource.h"
-#include "tests/stream/StreamTestFiles.h"
+#include "support/StreamVariants.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ const Bytes kSync = {0x7F, 0xFE, 0x80, 0x01};
 // Catches a missing byte swap, a wrong 14-bit word order, and a wrong sync offset.
 TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
 
     // FE 7F 01 80 | 34 12 | AB: 16-bit words, and a final odd byte (the file ends without the
@@ -43,12 +44,12 @@ TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
     EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x12, 0x34, 0xAB}));
 
     // FF 1F 00 E8 F0 07 FF 3F: little-endian 14-bit words 1FFF E800 07F0 3FFF.
-    ASSERT_TRUE(source.Open(dir.Write("b.wav", Wave({0xFF, 0x1F, 0x00, 0xE8, 0xF0, 0x07, 0xFF, 0x3F}))));
+    ASSERT_TRUE(source.Open(dir.Write("b.wav", WrapWave({0xFF, 0x1F, 0x00, 0xE8, 0xF0, 0x07, 0xFF, 0x3F}))));
     EXPECT_EQ(source.GetSyncOffset(), 0);
-    EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF}));
+    EXPECT_EQ(ReadAll(source), kSyncAndHeader);
 
     // Six bytes of other data first: the offset is 6 and the first bytes out are the sync.
-    ASSERT_TRUE(source.Open(dir.Write("c.wav", Wave(Concat({Bytes{1, 2, 3, 4, 5, 6}, kSync16Le})))));
+    ASSERT_TRUE(source.Open(dir.Write("c.wav", WrapWave(Concat({Bytes{1, 2, 3, 4, 5, 6}, kSync16Le})))));
     EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 }
@@ -57,33 +58,33 @@ TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
 // its start, or matches without both words.
 TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
 
     // 00 | FE 7F 01 80 | 00: the sync starts at offset 1 and is not found.
-    ASSERT_TRUE(source.Open(dir.Write("odd.wav", Wave({0x00, 0xFE, 0x7F, 0x01, 0x80, 0x00}))));
+    ASSERT_TRUE(source.Open(dir.Write("odd.wav", WrapWave({0x00, 0xFE, 0x7F, 0x01, 0x80, 0x00}))));
     EXPECT_EQ(source.GetSyncOffset(), 0);
     uint8_t buffer[16];
     EXPECT_LE(source.Read(buffer, 16), 0);
 
     // Words 1FFF 1FFF E800: the second 1FFF breaks the first match and is not a first word,
     // so the scan goes on to the 16-bit sync at offset 6.
-    ASSERT_TRUE(source.Open(dir.Write("repeat.wav", Wave({0xFF, 0x1F, 0xFF, 0x1F, 0x00, 0xE8, 0xFE, 0x7F, 0x01, 0x80}))));
+    ASSERT_TRUE(source.Open(dir.Write("repeat.wav", WrapWave({0xFF, 0x1F, 0xFF, 0x1F, 0x00, 0xE8, 0xFE, 0x7F, 0x01, 0x80}))));
     EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
 
     // Words 7FFE 7FFE 8001: the second 7FFE starts the sync, though the first broke off.
-    ASSERT_TRUE(source.Open(dir.Write("repeat16.wav", Wave({0xFE, 0x7F, 0xFE, 0x7F, 0x01, 0x80, 0xFE, 0x7F, 0x00, 0xE8}))));
+    ASSERT_TRUE(source.Open(dir.Write("repeat16.wav", WrapWave({0xFE, 0x7F, 0xFE, 0x7F, 0x01, 0x80, 0xFE, 0x7F, 0x00, 0xE8}))));
     EXPECT_EQ(source.GetSyncOffset(), 2);
     EXPECT_EQ(ReadAll(source), (Bytes{0x7F, 0xFE, 0x80, 0x01, 0x7F, 0xFE, 0xE8, 0x00}));
 
     // A 7FFE then E800, and 1FFF then 8001: no sync at all.
-    ASSERT_TRUE(source.Open(dir.Write("none.wav", Wave({0xFE, 0x7F, 0x00, 0xE8, 0xFF, 0x1F, 0x01, 0x80}))));
+    ASSERT_TRUE(source.Open(dir.Write("none.wav", WrapWave({0xFE, 0x7F, 0x00, 0xE8, 0xFF, 0x1F, 0x01, 0x80}))));
     EXPECT_EQ(source.GetSyncOffset(), 0);
     EXPECT_LE(source.Read(buffer, 16), 0);
 
     // Big-endian words in a WAVE file are found as well.
-    ASSERT_TRUE(source.Open(dir.Write("be.wav", Wave(Concat({Bytes{0, 0}, kSync})))));
+    ASSERT_TRUE(source.Open(dir.Write("be.wav", WrapWave(Concat({Bytes{0, 0}, kSync})))));
     EXPECT_EQ(source.GetSyncOffset(), 2);
     EXPECT_EQ(source.GetLayout(), EInputKind::Words16BE);
     EXPECT_EQ(ReadAll(source), kSync);
@@ -93,10 +94,10 @@ TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 // byte, or does not report the end on the following call.
 TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
     // 5 words = 70 payload bits: 8 whole bytes, 6 bits never handed out; then an odd byte.
-    const Bytes stream = Concat({kSync, Bytes{0xFC, 0x3F, 0xFF, 0x5A}});
+    const Bytes stream = Concat({kSyncAndHeader, Bytes{0x5A}});
     Bytes data = Pack14(Concat({stream, Bytes{0xFC}}), false, 2);
     data.resize(10);
     data[0] = 0xFF;  // the sync words must be exactly 1FFF E800
@@ -115,9 +116,9 @@ TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
 
     // Small reads carry the unpacker's state from one call to the next.
     const Bytes payload = RandomBytes(7000, 4);
-    ASSERT_TRUE(source.Open(dir.Write("long.wav", Wave(Concat({Pack14(Concat({kSync, Bytes{0xFC, 0x3F, 0xFF}}), false),
+    ASSERT_TRUE(source.Open(dir.Write("long.wav", WrapWave(Concat({Pack14(kSyncAndHeader, false),
                                                                 Pack14(payload, false, 1)})))));
-    EXPECT_EQ(ReadAll(source, 5), Concat({kSync, Bytes{0xFC, 0x3F, 0xFF}, payload}));
+    EXPECT_EQ(ReadAll(source, 5), Concat({kSyncAndHeader, payload}));
 }
 
 // Catches a source that reads the chunks after the data chunk as audio (a frame cut by the
@@ -125,7 +126,7 @@ TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
 // or one past the file's end, which streamed and over-long files carry: the file's end ends those.
 TEST(WaveSource, TheDataChunkEndsTheStream)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
     const Bytes file = Riff("WAVE", Concat({Chunk("fmt ", PcmFormat()), Chunk("data", kSync16Le),
                                             Chunk("LIST", {0x01, 0x02})}));
@@ -144,7 +145,7 @@ TEST(WaveSource, TheDataChunkEndsTheStream)
 // record on a long "fmt ", or finds "data" outside the rules.
 TEST(WaveSource, WalksTheChunksToTheData)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
 
     // A 40-byte extensible format record, then an odd-sized chunk with its pad byte.
@@ -172,7 +173,7 @@ TEST(WaveSource, WalksTheChunksToTheData)
     EXPECT_LE(source.Read(buffer, 8), 0);
 
     // No sync: opens, and the first read delivers nothing.
-    ASSERT_TRUE(source.Open(dir.Write("nosync.wav", Wave(Bytes(100, 0)))));
+    ASSERT_TRUE(source.Open(dir.Write("nosync.wav", WrapWave(Bytes(100, 0)))));
     EXPECT_LE(source.Read(buffer, 8), 0);
 }
 
@@ -180,7 +181,7 @@ TEST(WaveSource, WalksTheChunksToTheData)
 // bounds or looping (run under the sanitizers to see the former).
 TEST(WaveSource, SurvivesHostileStructure)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     CWaveSource source;
     const Bytes fmt = Chunk("fmt ", PcmFormat());
     const Bytes wave = {'W', 'A', 'V', 'E'};
@@ -222,7 +223,7 @@ TEST(WaveSource, SurvivesHostileStructure)
 // be found and read. Skipped where the temp directory cannot hold such a file.
 TEST(WaveSource, FindsDataBeyondTwoGiB)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     const uint32_t nJunk = 0x90000000u;  // 2.25 GiB
     const Bytes head = RawChunk("RIFF", 0xFFFFFFFF, Concat({Bytes{'W', 'A', 'V', 'E'}, Chunk("fmt ", PcmFormat()),
                                                             RawChunk("junk", nJunk, {})}));

@@ -1,6 +1,8 @@
 // Byte-level builders of DTS stream variants, independent of the core's bit streams.
 #include "support/StreamVariants.h"
 
+#include <algorithm>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -24,40 +26,11 @@ size_t TailFieldBit(const std::vector<uint8_t>& stream16, size_t frameStart, siz
     return frameStart * 8 + offset + shift;
 }
 
-void AppendTag(std::vector<uint8_t>& out, const std::string& tag)
+Bytes FourCc(const std::string& tag)
 {
     if (tag.size() != 4)
         throw std::invalid_argument("RIFF tag must have four characters: " + tag);
-    out.insert(out.end(), tag.begin(), tag.end());
-}
-
-void AppendLE(std::vector<uint8_t>& out, uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-void AppendChunk(std::vector<uint8_t>& out, const std::string& id, const std::vector<uint8_t>& payload,
-                 bool pad)
-{
-    AppendTag(out, id);
-    AppendLE(out, static_cast<uint32_t>(payload.size()), 4);
-    out.insert(out.end(), payload.begin(), payload.end());
-    if (pad && payload.size() % 2 != 0)
-        out.push_back(0);
-}
-
-std::vector<uint8_t> FmtPayload(size_t size)
-{
-    std::vector<uint8_t> pcm;
-    AppendLE(pcm, 1, 2);          // PCM
-    AppendLE(pcm, 2, 2);          // channels
-    AppendLE(pcm, 44100, 4);      // samples per second
-    AppendLE(pcm, 44100 * 4, 4);  // bytes per second
-    AppendLE(pcm, 4, 2);          // block align
-    AppendLE(pcm, 16, 2);         // bits per sample
-    pcm.resize(size, 0);
-    return pcm;
+    return Bytes(tag.begin(), tag.end());
 }
 
 } // namespace
@@ -143,7 +116,7 @@ std::vector<uint8_t> TakeFrames(const std::vector<uint8_t>& stream16, size_t cou
     return std::vector<uint8_t>(stream16.begin(), stream16.begin() + static_cast<std::ptrdiff_t>(starts[count]));
 }
 
-std::vector<uint8_t> Pack14(const std::vector<uint8_t>& stream16)
+std::vector<uint8_t> Pack14(const std::vector<uint8_t>& stream16, bool bBigEndian, int nTopBits)
 {
     std::vector<uint8_t> out;
     const size_t totalBits = stream16.size() * 8;
@@ -154,9 +127,12 @@ std::vector<uint8_t> Pack14(const std::vector<uint8_t>& stream16)
             const uint32_t v = b < totalBits ? (stream16[b / 8] >> (7 - b % 8)) & 1u : 0u;
             payload = (payload << 1) | v;
         }
-        const uint32_t word = (payload & 0x2000u) ? (payload | 0xC000u) : payload;
-        out.push_back(static_cast<uint8_t>(word >> 8));
-        out.push_back(static_cast<uint8_t>(word));
+        const uint32_t top = nTopBits >= 0 ? static_cast<uint32_t>(nTopBits) & 3u : ((payload >> 13) & 1u) * 3u;
+        const uint32_t word = payload | (top << 14);
+        const uint8_t high = static_cast<uint8_t>(word >> 8);
+        const uint8_t low = static_cast<uint8_t>(word);
+        out.push_back(bBigEndian ? high : low);
+        out.push_back(bBigEndian ? low : high);
     }
     return out;
 }
@@ -169,31 +145,72 @@ std::vector<uint8_t> SwapWords(const std::vector<uint8_t>& bytes)
     return out;
 }
 
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Bytes Le32(uint32_t n)
+{
+    return {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+            static_cast<uint8_t>(n >> 24)};
+}
+
+void PutLe32(Bytes& bytes, size_t nOffset, uint32_t n)
+{
+    const Bytes le = Le32(n);
+    std::copy(le.begin(), le.end(), bytes.begin() + static_cast<std::ptrdiff_t>(nOffset));
+}
+
+Bytes RawChunk(const std::string& id, uint32_t nDeclaredSize, const Bytes& contents)
+{
+    return Concat({FourCc(id), Le32(nDeclaredSize), contents});
+}
+
+Bytes Chunk(const std::string& id, const Bytes& contents, bool bPad)
+{
+    Bytes chunk = RawChunk(id, static_cast<uint32_t>(contents.size()), contents);
+    if (bPad && contents.size() % 2 != 0)
+        chunk.push_back(0);
+    return chunk;
+}
+
+Bytes Riff(const std::string& formType, const Bytes& chunks)
+{
+    return Chunk("RIFF", Concat({FourCc(formType), chunks}), false);
+}
+
+Bytes PcmFormat(size_t nSize)
+{
+    // PCM, 2 channels, 44100 samples and 44100 * 4 bytes per second, block align 4, 16 bits.
+    Bytes pcm = {0x01, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1, 0x02, 0x00, 0x04, 0x00, 0x10, 0x00};
+    pcm.resize(nSize, 0);
+    return pcm;
+}
+
 std::vector<uint8_t> WrapWave(const std::vector<uint8_t>& data, const WaveOptions& opts)
 {
-    std::vector<uint8_t> dataPayload = opts.prefix;
-    dataPayload.insert(dataPayload.end(), data.begin(), data.end());
-
-    std::vector<uint8_t> body;
-    AppendTag(body, opts.formType);
+    const bool bPad = opts.padOddChunks;
+    const Bytes dataChunk = Chunk("data", Concat({opts.prefix, data}), bPad);
+    Bytes body;
+    const auto append = [&body](const Bytes& bytes) { body.insert(body.end(), bytes.begin(), bytes.end()); };
     for (const WaveChunk& chunk : opts.chunksBeforeFmt)
-        AppendChunk(body, chunk.id, chunk.payload, opts.padOddChunks);
+        append(Chunk(chunk.id, chunk.payload, bPad));
     if (opts.dataBeforeFmt)
-        AppendChunk(body, "data", dataPayload, opts.padOddChunks);
+        append(dataChunk);
     if (opts.withFmt)
-        AppendChunk(body, "fmt ", FmtPayload(opts.fmtSize), opts.padOddChunks);
+        append(Chunk("fmt ", PcmFormat(opts.fmtSize), bPad));
     for (const WaveChunk& chunk : opts.chunksBeforeData)
-        AppendChunk(body, chunk.id, chunk.payload, opts.padOddChunks);
+        append(Chunk(chunk.id, chunk.payload, bPad));
     if (!opts.dataBeforeFmt)
-        AppendChunk(body, "data", dataPayload, opts.padOddChunks);
+        append(dataChunk);
     for (const WaveChunk& chunk : opts.chunksAfterData)
-        AppendChunk(body, chunk.id, chunk.payload, opts.padOddChunks);
-
-    std::vector<uint8_t> file;
-    AppendTag(file, opts.riffId);
-    AppendLE(file, static_cast<uint32_t>(body.size()), 4);
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
+        append(Chunk(chunk.id, chunk.payload, bPad));
+    const Bytes form = Concat({FourCc(opts.formType), body});
+    return RawChunk(opts.riffId, static_cast<uint32_t>(form.size()), form);
 }
 
 std::vector<uint8_t> InsertHeaderCrc(const std::vector<uint8_t>& stream16, std::optional<uint16_t> crc)
@@ -244,4 +261,13 @@ std::vector<uint8_t> RemoveHeaderCrc(const std::vector<uint8_t>& stream16, bool 
         out.insert(out.end(), frame.begin(), frame.end());
     }
     return out;
+}
+
+Bytes RandomBytes(size_t nCount, uint32_t nSeed)
+{
+    std::mt19937 random(nSeed);
+    Bytes bytes(nCount);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(random());
+    return bytes;
 }

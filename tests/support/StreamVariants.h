@@ -5,9 +5,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// The DTS sync and the start of a header with FTYPE 1 and SHORT 31, as stream bytes: the least a
+// file needs to be recognised as a 14-bit packed stream.
+inline const Bytes kSyncAndHeader = {0x7F, 0xFE, 0x80, 0x01, 0xFC, 0x3F, 0xFF};
 
 // Bit offsets of core header fields from the first bit of the frame (the sync's most significant bit).
 namespace DtsBits {
@@ -49,10 +56,12 @@ std::vector<size_t> SplitFrames(const std::vector<uint8_t>& stream16);
 // The first `count` whole frames of the stream (all of them when there are fewer).
 std::vector<uint8_t> TakeFrames(const std::vector<uint8_t>& stream16, size_t count);
 
-// 16-bit big-endian stream -> 14 payload bits per big-endian 16-bit word, bits 15..14 copying bit 13
-// as encoders write them (the sync becomes 1F FF E8 00). The last word is padded with zero bits, so
-// unpacking it again may give one extra zero byte at the end.
-std::vector<uint8_t> Pack14(const std::vector<uint8_t>& stream16);
+// 16-bit big-endian stream -> 14 payload bits per 16-bit word, first bit most significant, as a DTS
+// 14-bit encoder packs it. Bits 15..14 of each word copy bit 13 (as encoders write them, so the sync
+// becomes 1F FF E8 00) when nTopBits is -1, and are nTopBits otherwise: a reader must ignore them.
+// Words are stored big- or little-endian. The last word is padded with zero bits, so unpacking it
+// again may give one extra zero byte at the end.
+std::vector<uint8_t> Pack14(const std::vector<uint8_t>& stream16, bool bBigEndian = true, int nTopBits = -1);
 // Exchanges the two bytes of every 16-bit word (big-endian <-> little-endian); an odd last byte stays.
 std::vector<uint8_t> SwapWords(const std::vector<uint8_t>& bytes);
 
@@ -74,6 +83,22 @@ struct WaveOptions {
     bool padOddChunks = true;                // the RIFF pad byte after an odd-sized chunk
 };
 
+// The parts in order, as one byte vector.
+Bytes Concat(std::initializer_list<Bytes> parts);
+// n as four little-endian bytes.
+Bytes Le32(uint32_t n);
+// Overwrites the four bytes at nOffset with n, little-endian (a size field of a RIFF header).
+void PutLe32(Bytes& bytes, size_t nOffset, uint32_t n);
+// A RIFF chunk: id (four characters), the declared size and the contents as given, with no pad byte,
+// so that hostile layouts can be written exactly.
+Bytes RawChunk(const std::string& id, uint32_t nDeclaredSize, const Bytes& contents);
+// A well-formed chunk: its true size, and the pad byte after odd contents when bPad.
+Bytes Chunk(const std::string& id, const Bytes& contents, bool bPad = true);
+// "RIFF", the true size, the form type and the chunks.
+Bytes Riff(const std::string& formType, const Bytes& chunks);
+// A PCM format record of nSize bytes (16 or more): stereo, 44100 Hz, 16 bits; extra bytes are 0.
+Bytes PcmFormat(size_t nSize = 16);
+
 // A RIFF WAVE file whose data chunk holds opts.prefix followed by `data` (already in the byte
 // order wanted: use SwapWords for little-endian words). RIFF and chunk sizes are exact.
 std::vector<uint8_t> WrapWave(const std::vector<uint8_t>& data, const WaveOptions& opts = {});
@@ -86,3 +111,6 @@ std::vector<uint8_t> InsertHeaderCrc(const std::vector<uint8_t>& stream16,
 // Drops the HCRC of every frame that has one and clears its CPF. With lowerFsize false FSIZE stays
 // as it was, which is how a rebuild with the CRC removed writes the frame.
 std::vector<uint8_t> RemoveHeaderCrc(const std::vector<uint8_t>& stream16, bool lowerFsize);
+
+// nCount reproducible pseudo-random bytes.
+Bytes RandomBytes(size_t nCount, uint32_t nSeed);

@@ -1,6 +1,8 @@
 // A unique scratch directory for tests that write files.
 #include "support/TempDir.h"
 
+#include "support/TestFiles.h"
+
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -28,11 +30,30 @@ CTempDir::CTempDir()
 
 CTempDir::~CTempDir()
 {
-    std::error_code error; // a destructor must not throw; a leftover directory is harmless
+    // A destructor must not throw; a leftover directory is harmless. Folders a test locked are
+    // opened again first, or their contents could not be removed.
+    std::error_code error;
+    const auto unlock = [](const std::filesystem::path& path) {
+        std::error_code ignored;
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
+    };
+    unlock(m_pathRoot);
+    for (auto it = std::filesystem::recursive_directory_iterator(m_pathRoot, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error))
+            unlock(it->path());
+    }
     std::filesystem::remove_all(m_pathRoot, error);
 }
 
 std::string CTempDir::Path(const std::string& name) const
 {
     return (m_pathRoot / name).string();
+}
+
+std::string CTempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const
+{
+    const std::string path = Path(name);
+    WriteFileBytes(path, bytes);
+    return path;
 }

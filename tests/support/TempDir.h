@@ -1,8 +1,11 @@
-// A unique scratch directory under the system temp directory, removed with everything in it at destruction.
+// A unique scratch directory under the system temp directory, removed with everything in it at
+// destruction, folders a test made read-only included.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 class CTempDir {
 public:
@@ -14,6 +17,9 @@ public:
 
     // Path of an entry inside the directory; nothing is created.
     std::string Path(const std::string& name) const;
+    // Writes a file of exactly these bytes inside the directory and returns its path; throws
+    // std::runtime_error on failure.
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const;
     const std::filesystem::path& Root() const { return m_pathRoot; }
 
 private:
