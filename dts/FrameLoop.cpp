@@ -1,7 +1,11 @@
 // The frame loop: reads each core frame header, detects format changes, rebuilds frames.
 #include "dts/FrameLoop.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
+
+#include "dts/FrameSearch.h"
 
 #include "dts/FrameHeader.h"
 #include "dts/HeaderLabels.h"
@@ -91,21 +95,7 @@ void WriteHeader(COutBitStream& out, const FrameHeader& h, uint32_t nFSIZE)
     out.PutBits(h.DIALNORM, 4);
 }
 
-// Reads a whole header; false, with nothing to report, write or count, when the 32 bits at the
-// frame start are not the sync or the input ends inside the header.
-bool ReadHeader(CBitStream& in, FrameHeader& h)
-{
-    try {
-        h.SYNC = in.GetBits(32);
-        if (h.SYNC != DtsSync::kCore)
-            return false;
-        ReadHeaderAfterSync(in, h);
-        return true;
-    } catch (const EOFBSException&) {
-        // The end of the input inside a header is how a well-formed file ends.
-        return false;
-    }
-}
+
 
 // The row of a frame that starts one: its labels and the values it was read with.
 FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex, int32_t nFrameLength, uint32_t nCPFRead)
@@ -145,28 +135,76 @@ struct FrameRead {
     bool bCutShort = false;     // the input ended inside the body
 };
 
-// Reads the frame at the current position with its body into `body`; false where the file
-// ends (no sync, the end of the input inside the header, or an FSIZE below the header length).
-bool ReadFrame(IFrameLoopHost& host, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
+enum class EFrameRead {
+    Ok,        // a frame, whole or cut short by the end of the input
+    End,       // the input ended at the frame start or inside its header
+    Damaged,   // no sync, or a header no frame can have
+};
+
+// Reads a whole header: End where the input ends inside it (how a well-formed file ends),
+// Damaged where the 32 bits at the frame start are not the sync.
+EFrameRead ReadHeader(CBitStream& in, FrameHeader& h)
+{
+    try {
+        h.SYNC = in.GetBits(32);
+        if (h.SYNC != DtsSync::kCore)
+            return EFrameRead::Damaged;
+        ReadHeaderAfterSync(in, h);
+        return EFrameRead::Ok;
+    } catch (const EOFBSException&) {
+        return EFrameRead::End;
+    }
+}
+
+// The smallest FSIZE the standard allows: a frame of 96 bytes.
+constexpr uint32_t kMinFSIZE = 95;
+
+bool IsCoreSync(const uint8_t* p)
+{
+    return std::memcmp(p, DtsSync::k16BitBE.bytes, 4) == 0;
+}
+
+// An open-rate frame is FSIZE bytes long in some streams and FSIZE + 1 in others (the
+// standard's length): the one followed by a sync, or by the end of the input, is taken; with
+// neither, FSIZE bytes, and what follows is damage. Appends the byte to the body when it is
+// the longer one.
+void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
+{
+    uint8_t next[5];
+    const int nNext = in.PeekBytes(next, 5);
+    if (nNext == 0 || (nNext >= 4 && IsCoreSync(next)))
+        return;
+    if (nNext == 1 || (nNext == 5 && IsCoreSync(next + 1))) {
+        body.resize(std::max<size_t>(body.size(), static_cast<size_t>(f.nBodyLength) + 1));
+        in.ReadBytes(body.data() + f.nBodyLength, 1);
+        ++f.nBodyLength;
+        ++f.nLength;
+    }
+}
+
+// Reads the frame at the current position with its body into `body`, the removal options of
+// host (when given) applied to its header.
+EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
 {
     f.nStart = in.GetBytePos();
-    if (!ReadHeader(in, f.h))
-        return false;
+    const EFrameRead eHeader = ReadHeader(in, f.h);
+    if (eHeader != EFrameRead::Ok)
+        return eHeader;
     f.nCPFRead = f.h.CPF;
-    if (host.IsRemoveDialNormTicked()) {
+    if (pHost != nullptr && pHost->IsRemoveDialNormTicked()) {
         f.h.DIALNORM = 0;
         f.h.VERNUM = 7;
     }
-    if (host.IsRemoveCRCTicked())
+    if (pHost != nullptr && pHost->IsRemoveCRCTicked())
         f.h.CPF = 0;
 
     const int32_t nHeaderLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
-    // Frames with the "open" rate take FSIZE bytes; all others FSIZE + 1.
+    // Frames with the "open" rate take FSIZE bytes or FSIZE + 1 (settled below); all others FSIZE + 1.
     f.nBodyLength = static_cast<int32_t>(f.h.FSIZE) - nHeaderLength + (f.h.RATE == kRateOpen ? 0 : 1);
-    // A frame whose FSIZE is below its header length cannot be walked: it ends the file
-    // as a missing sync does, with nothing reported, written or counted for it.
-    if (f.nBodyLength < 0)
-        return false;
+    // A frame below the smallest size the standard allows, or whose FSIZE is below its header
+    // length, cannot be walked: it is damage.
+    if (f.h.FSIZE < kMinFSIZE || f.nBodyLength < 0)
+        return EFrameRead::Damaged;
 
     // The body is taken as a block: a short count means the input ended inside it, and the
     // bytes read before the end stay counted, as byte-by-byte reads would leave them.
@@ -174,15 +212,32 @@ bool ReadFrame(IFrameLoopHost& host, CBitStream& in, FrameRead& f, std::vector<u
         body.resize(static_cast<size_t>(f.nBodyLength));
     f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
-    return true;
+    if (!f.bCutShort && f.h.RATE == kRateOpen)
+        SettleOpenRateLength(in, f, body);
+    return EFrameRead::Ok;
+}
+
+// A frame found by the search is real when it is whole and another frame, or the end of the
+// input, follows right after it.
+bool ConfirmFrame(CBitStream& in)
+{
+    FrameRead f;
+    std::vector<uint8_t> body;
+    if (ReadFrame(nullptr, in, f, body) != EFrameRead::Ok || f.bCutShort)
+        return false;
+    uint8_t next[4];
+    const int nNext = in.PeekBytes(next, 4);
+    return nNext == 0 || (nNext == 4 && IsCoreSync(next));
 }
 
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body)
 {
-    // Dropping the two HCRC bytes shortens the frame, so FSIZE must say so too, or decoders
-    // lose the frames that follow.
+    // FSIZE is written as the frame's length as written less one, as the standard counts it:
+    // dropping the two HCRC bytes shortens the frame, and an open-rate frame read as FSIZE
+    // bytes long is given its true FSIZE, or decoders lose the frames that follow.
     const bool bCRCDropped = f.nCPFRead == 1 && f.h.CPF == 0;
-    WriteHeader(out, f.h, bCRCDropped ? f.h.FSIZE - 2 : f.h.FSIZE);
+    const int32_t nWritten = f.nLength - (bCRCDropped ? 2 : 0);
+    WriteHeader(out, f.h, static_cast<uint32_t>(nWritten - 1));
     out.PutBytes(body.data(), f.nBodyLength);
 }
 
@@ -204,6 +259,9 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
+    // A plain file that does not start with a frame may hold any word layout.
+    bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
+    bool bDetected = false;
     // One body buffer serves every frame of the file; a body is at most 16384 bytes.
     std::vector<uint8_t> body;
 
@@ -212,8 +270,18 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         m_Host.DispatchPendingMessage();
 
         FrameRead f;
-        if (!ReadFrame(m_Host, m_InStream, f, body))
+        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body);
+        if (eRead == EFrameRead::End)
             break;
+        if (eRead == EFrameRead::Damaged) {
+            if (!SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0))
+                break;
+            // The frame where the stream resumes always starts a row.
+            lastReported = WatchedValues{};
+            bAnyLayout = false;
+            continue;
+        }
+        bAnyLayout = false;
         // Once a write has failed the output is already short: stop writing to it.
         if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
             WriteFrame(*m_pOutStream, f, body);
@@ -222,8 +290,9 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         if (current != lastReported) {
             const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead);
             // Only the first row of a file names its stream type.
-            if (lastReported == WatchedValues{})
+            if (!bDetected)
                 m_Host.SetDetectedFormat(row.strFormat);
+            bDetected = true;
             lastReported = current;
             m_Host.AddFrameRow(row);
         }
@@ -232,4 +301,19 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         ++nFrameIndex;
     }
     return nFrameIndex;
+}
+
+bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)
+{
+    int64_t nFound = -1;
+    const bool bFound = CFrameSearch::Find(m_InStream, nFrom, bAnyLayout, ConfirmFrame, nFound);
+    // A stretch is reported where a frame follows it, or where frames came before it; a file
+    // with no frame anywhere has no rows.
+    if (nFound > nFrom && (bFound || bAfterFrames)) {
+        FrameRow row;
+        row.nOffset = static_cast<uint64_t>(nFrom);
+        row.nSkippedBytes = nFound - nFrom;
+        m_Host.AddFrameRow(row);
+    }
+    return bFound;
 }

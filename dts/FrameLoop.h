@@ -23,6 +23,10 @@ public:
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
 private:
+    // Searches on from the damaged frame start nFrom for the next real frame, reports the
+    // stretch skipped and leaves the input at that frame; false when none follows.
+    bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames);
+
     IFrameLoopHost& m_Host;
     CBitStream& m_InStream;
     COutBitStream* m_pOutStream;

@@ -10,6 +10,12 @@ const char* const kFrameListHeadings[FrameRow::kColumns] = {
 std::string FrameRow::CellText(int column) const
 {
     char text[64];
+    if (nSkippedBytes > 0 && column != 0) {
+        if (column != 3)
+            return std::string();
+        std::snprintf(text, sizeof text, "skipped %" PRId64 " bytes", nSkippedBytes);
+        return text;
+    }
     switch (column) {
     case 0:
         // Eight upper-case hex digits below 4 GiB; larger offsets simply grow more digits.

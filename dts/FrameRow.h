@@ -13,6 +13,9 @@ struct FrameRow {
     int32_t nFrameSize = 0;   // bytes from the frame's start to the end of its body
     std::string strDialNorm;  // FormatDialNormLabel
     bool bCRC = false;        // the frame as read carries a header CRC
+    // A row for a stretch of damage or junk instead of a frame: its length in bytes (nOffset
+    // says where it starts; the Format cell says "skipped N bytes", the others are empty).
+    int64_t nSkippedBytes = 0;
 
     // The labels' values as numbers, for typed reports.
     double dBitrateKbps = -1; // BitRateKbps: negative where the label is not a number

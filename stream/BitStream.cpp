@@ -62,14 +62,16 @@ bool CBitStream::Open(const std::string& fileName)
             return false;
         }
         m_nBufferBase = m_WaveSource.GetSyncOffset();
+        m_eLayout = m_WaveSource.GetLayout();
+        m_nDataStart = m_WaveSource.GetDataOffset();
+        m_nDataSize = m_WaveSource.GetDataSize();
         m_pSource = &m_WaveSource;
     } else {
-        // A file that starts with no frame is looked at as 16-bit big-endian words until the
-        // search for a frame tells its layout.
-        if (m_eKind == EInputKind::Unknown)
-            m_eKind = EInputKind::Words16BE;
+        // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
+        // stored) until the search for a frame tells its layout.
+        m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
         m_FileSource.Attach(m_pFile);
-        m_WordSource.Reset(m_eKind, &m_FileSource);
+        m_WordSource.Reset(m_eLayout, &m_FileSource);
         m_pSource = &m_WordSource;
     }
     ResetPosition();
@@ -95,6 +97,9 @@ void CBitStream::Close()
         m_pFile = nullptr;
     }
     m_eKind = EInputKind::Unknown;
+    m_eLayout = EInputKind::Unknown;
+    m_nDataStart = 0;
+    m_nDataSize = -1;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
 }
@@ -188,4 +193,60 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
 int64_t CBitStream::GetBytePos() const
 {
     return m_nBufferBase + static_cast<int64_t>(m_nBitPos >> 3);
+}
+
+int CBitStream::PeekBytes(uint8_t* pBytes, int nCount)
+{
+    int nOffset = static_cast<int>(m_nBitPos >> 3);
+    int nAvailable = m_nValidLength - nOffset;
+    if (nAvailable < nCount && m_pSource != nullptr) {
+        // The unread bytes move to the front and the rest of the buffer is filled behind them.
+        std::memmove(m_pBuffer.get(), m_pBuffer.get() + nOffset, static_cast<size_t>(nAvailable));
+        m_nBufferBase += nOffset;
+        m_nBitPos = 0;
+        nOffset = 0;
+        m_nValidLength = nAvailable;
+        while (m_nValidLength < nCount) {
+            // Even counts keep 16-bit words whole from one read to the next.
+            const int nRoom = (m_nBufferSize - m_nValidLength) & ~1;
+            const int nRead = nRoom > 0 ? m_pSource->Read(m_pBuffer.get() + m_nValidLength, nRoom) : 0;
+            if (nRead <= 0)
+                break;
+            m_nValidLength += nRead;
+        }
+        m_nValidBits = static_cast<uint64_t>(m_nValidLength) * 8;
+        nAvailable = m_nValidLength;
+    }
+    const int nCopied = std::max(0, std::min(nAvailable, nCount));
+    std::memcpy(pBytes, m_pBuffer.get() + nOffset, static_cast<size_t>(nCopied));
+    return nCopied;
+}
+
+bool CBitStream::SkipBytes(int64_t nCount)
+{
+    while (nCount > 0) {
+        if (m_nBitPos >= m_nValidBits && !TryRefill())
+            return false;
+        const int64_t nTake = std::min<int64_t>(nCount, static_cast<int64_t>((m_nValidBits - m_nBitPos) >> 3));
+        m_nBitPos += static_cast<uint64_t>(nTake) * 8;
+        nCount -= nTake;
+    }
+    return true;
+}
+
+bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
+{
+    if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
+        return false;
+    if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
+        return false;
+    m_eLayout = eLayout;
+    m_FileSource.Attach(m_pFile, m_nDataSize < 0 ? -1 : m_nDataSize - nOffset);
+    m_WordSource.Reset(eLayout, &m_FileSource);
+    m_pSource = &m_WordSource;
+    m_nBufferBase = nOffset;
+    m_nValidLength = 0;
+    m_nValidBits = 0;
+    m_nBitPos = 0;
+    return true;
 }

@@ -45,7 +45,8 @@ public:
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
     const std::string& GetOpenProblem() const { return m_strOpenProblem; }
 
-    // The kind the open file was recognised as: Wave, or the word layout of a plain file.
+    // The kind the open file was recognised as: Wave, the word layout of a plain file that
+    // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
     // For a WAVE input, the word layout of its data (Unknown when no sync was found).
     EInputKind GetWaveLayout() const { return m_eKind == EInputKind::Wave ? m_WaveSource.GetLayout() : EInputKind::Unknown; }
@@ -65,6 +66,19 @@ public:
     // every further read throws). Never throws EOFBSException itself, so a caller can keep the
     // bytes of a cut-short block without a handler per byte. nCount <= 0 reads nothing.
     int ReadBytes(uint8_t* pBytes, int nCount);
+    // At a byte boundary: copies up to nCount (<= 4096) upcoming bytes into pBytes without
+    // consuming them; fewer only where the input ends. Returns how many were copied.
+    int PeekBytes(uint8_t* pBytes, int nCount);
+    // At a byte boundary: hands out and drops nCount bytes; false where the input ended first.
+    bool SkipBytes(int64_t nCount);
+    // Starts reading again at nOffset of the stored words (from the start of a plain file, or of
+    // a WAVE file's data chunk) in word layout eLayout; the counter becomes nOffset. For the
+    // 16-bit layouts an offset of the walk is an offset of the stored words, so a walk can go
+    // back to any frame start it has seen. False where the input cannot be positioned there.
+    bool Reseat(int64_t nOffset, EInputKind eLayout);
+    // The word layout bytes are being read in.
+    EInputKind GetLayout() const { return m_eLayout; }
+
     // Bytes wholly handed out since Open, plus the WAVE sync offset for WAVE inputs.
     // 64-bit: streams of several GiB are common.
     int64_t GetBytePos() const;
@@ -93,6 +107,9 @@ private:
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
     std::FILE* m_pFile = nullptr;
     EInputKind m_eKind = EInputKind::Unknown;
+    EInputKind m_eLayout = EInputKind::Unknown;
+    int64_t m_nDataStart = 0;                // where the stored words start in the file
+    int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes

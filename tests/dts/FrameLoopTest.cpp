@@ -131,11 +131,31 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
     EXPECT_EQ(run.host.rows[1].nFrameSize, 101);
     EXPECT_EQ(run.host.rows[2].nOffset, 301u);
     EXPECT_EQ(run.host.rows[2].nFrameSize, 40);
-    EXPECT_EQ(run.output, whole) << "the output ends with the last complete frame";
+    // Open-rate frames are written with the FSIZE the standard gives their length (99 here).
+    std::vector<uint8_t> expected = whole;
+    for (size_t nFrame : {0u, 100u})
+        SetHeaderField(expected, nFrame * 8 + DtsBits::kFSIZE, 14, 99);
+    EXPECT_EQ(run.output, expected) << "the output ends with the last complete frame";
+
+    // Open-rate frames FSIZE + 1 bytes long, as the standard has them, are walked as such.
+    FrameSpec longer = normal;
+    std::vector<uint8_t> frame = MakeFrame(longer);
+    SetHeaderField(frame, DtsBits::kRATE, 5, 29);
+    std::vector<uint8_t> three;
+    for (int i = 0; i < 3; ++i)
+        Append(three, frame);
+    LoopRun standard;
+    standard.host.bRebuild = true;
+    Walk(standard, three);
+    EXPECT_EQ(standard.nFrames, 3);
+    ASSERT_EQ(standard.host.rows.size(), 1u);
+    EXPECT_EQ(standard.host.rows[0].nFrameSize, 101);
+    EXPECT_EQ(standard.output, three);
 }
 
-// The three quiet ends of a file: no sync at the start, garbage after the last frame, a header
-// cut short, and a header whose FSIZE is below its own length (nothing reported, written or counted).
+// The quiet ends of a file (no sync at the start, garbage after the last frame, a header cut
+// short: nothing reported, written or counted), and headers no frame can have (FSIZE below its
+// own length or below 95), which are damage the walk skips to resume at the next frame.
 TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
 {
     {
@@ -185,23 +205,28 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         LoopRun run;
         run.host.bRebuild = true;
         Walk(run, s);
-        EXPECT_EQ(run.nFrames, 2) << "FSIZE " << fsize;
-        EXPECT_EQ(run.host.rows.size(), 1u);
-        EXPECT_EQ(run.output, two);
+        // The impossible frame is damage: the walk resumes at the next frame, in a new row.
+        EXPECT_EQ(run.nFrames, 4) << "FSIZE " << fsize;
+        ASSERT_EQ(run.host.rows.size(), 3u);
+        EXPECT_EQ(run.host.rows[1].nOffset, two.size());
+        EXPECT_EQ(run.host.rows[1].nSkippedBytes, static_cast<int64_t>(MakeFrame(tiny).size()));
+        EXPECT_EQ(run.host.rows[2].nFrame, 2);
+        EXPECT_EQ(run.output, RepeatFrame(a, 4));
     }
     {
-        // FSIZE 12 is one below the header length: an empty body, a 13-byte frame.
+        // FSIZE 94 is one below the smallest frame the standard allows: damage, even first.
         FrameSpec edge = a;
-        edge.fsize = 12;
+        edge.fsize = 94;
         std::vector<uint8_t> s = MakeFrame(edge);
-        ASSERT_EQ(s.size(), 13u);
         Append(s, two);
         LoopRun run;
         run.host.bRebuild = true;
         Walk(run, s);
-        EXPECT_EQ(run.nFrames, 3);
-        EXPECT_EQ(run.host.rows[0].nFrameSize, 13);
-        EXPECT_EQ(run.output, s);
+        EXPECT_EQ(run.nFrames, 2);
+        ASSERT_EQ(run.host.rows.size(), 2u);
+        EXPECT_EQ(run.host.rows[0].CellText(3), "skipped 95 bytes");
+        EXPECT_EQ(run.host.rows[1].nOffset, 95u);
+        EXPECT_EQ(run.output, two);
     }
 }
 

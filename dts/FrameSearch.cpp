@@ -1,0 +1,80 @@
+// The search for the next frame after damage or junk.
+#include "dts/FrameSearch.h"
+
+#include <cstring>
+
+#include "stream/BitStream.h"
+
+namespace {
+
+// Bytes looked at per window; a window overlaps the next by one pattern less a byte.
+constexpr int kWindow = 4096;
+constexpr int kOverlap = 5;
+
+} // namespace
+
+EInputKind CFrameSearch::CandidateAt(const uint8_t* pBytes, int nCount, int64_t nOffset, bool bAnyLayout,
+                                     EInputKind eLayout)
+{
+    // Words start at even offsets; only plain 16-bit big-endian bytes may start a frame anywhere.
+    const bool bWordBoundary = (nOffset & 1) == 0;
+    if (bAnyLayout) {
+        const EInputKind eKind = DetectWordLayout(pBytes, static_cast<size_t>(nCount));
+        return eKind == EInputKind::Words16BE || bWordBoundary ? eKind : EInputKind::Unknown;
+    }
+    if (eLayout != EInputKind::Words16BE && !bWordBoundary)
+        return EInputKind::Unknown;
+    // The input hands out stream bytes, whatever the layout: the sync as the stream has it.
+    const DtsSync::StoredSync& sync = DtsSync::k16BitBE;
+    if (nCount < sync.nLength || std::memcmp(pBytes, sync.bytes, static_cast<size_t>(sync.nLength)) != 0)
+        return EInputKind::Unknown;
+    return eLayout;
+}
+
+bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound)
+{
+    nFound = -1;
+    const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
+    if (LayoutOf(eLayout).bPacked14)
+        return false;
+    // Little-endian words are read whole only from an even offset.
+    auto align = [eLayout](int64_t n) { return eLayout == EInputKind::Words16BE ? n : (n + 1) & ~int64_t{1}; };
+    int64_t nPos = align(nFrom + 1);
+    if (!in.Reseat(nPos, eLayout))
+        return false;
+    uint8_t window[kWindow];
+    for (;;) {
+        if (in.IsStopRequested())
+            return false;
+        const int nValid = in.PeekBytes(window, kWindow);
+        if (nValid < 4) {
+            nFound = nPos + nValid;
+            return false;
+        }
+        const int nLast = nValid == kWindow ? nValid - kOverlap : nValid;
+        int64_t nResume = -1;
+        for (int i = 0; i < nLast; ++i) {
+            const EInputKind eKind = CandidateAt(window + i, nValid - i, nPos + i, bAnyLayout, eLayout);
+            if (eKind == EInputKind::Unknown)
+                continue;
+            const int64_t nCandidate = nPos + i;
+            if (in.Reseat(nCandidate, eKind) && confirm(in) && in.Reseat(nCandidate, eKind)) {
+                nFound = nCandidate;
+                return true;
+            }
+            nResume = nCandidate + 1;
+            break;
+        }
+        if (nResume >= 0) {
+            nPos = align(nResume);
+            if (!in.Reseat(nPos, eLayout))
+                return false;
+            continue;
+        }
+        if (nValid < kWindow || !in.SkipBytes(nLast)) {
+            nFound = nPos + nValid;
+            return false;
+        }
+        nPos += nLast;
+    }
+}
