@@ -1,0 +1,283 @@
+// Builds DTS-HD extension substreams from the header layout, independently of the core's reader.
+#include "support/SubstreamBuilder.h"
+
+#include "stream/SyncWords.h"
+#include "support/StreamVariants.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Extension mask bits of the components in the substream.
+constexpr uint32_t kMaskCore = 0x010, kMaskXBR = 0x020, kMaskXXCH = 0x040, kMaskX96 = 0x080;
+constexpr uint32_t kMaskLBR = 0x100, kMaskXLL = 0x200, kMaskRsv1 = 0x400, kMaskRsv2 = 0x800;
+
+// Most significant bit first, growing as fields are added.
+class BitWriter {
+public:
+    void Put(unsigned nWidth, uint32_t nValue)
+    {
+        for (unsigned i = nWidth; i-- > 0;)
+            PutBit((nValue >> i) & 1u);
+    }
+    void PutBit(unsigned nBit)
+    {
+        if (m_nBits % 8 == 0)
+            m_bytes.push_back(0);
+        if (nBit)
+            m_bytes.back() |= static_cast<uint8_t>(0x80u >> (m_nBits % 8));
+        ++m_nBits;
+    }
+    void Patch(size_t nAt, unsigned nWidth, uint32_t nValue)
+    {
+        SetHeaderField(m_bytes, nAt, nWidth, nValue);
+    }
+    void Append(const BitWriter& other)
+    {
+        for (size_t i = 0; i < other.m_nBits; ++i)
+            PutBit((other.m_bytes[i / 8] >> (7 - i % 8)) & 1u);
+    }
+    void PadToByte()
+    {
+        while (m_nBits % 8 != 0)
+            PutBit(0);
+    }
+    size_t Bits() const { return m_nBits; }
+    const std::vector<uint8_t>& Bytes() const { return m_bytes; }
+
+private:
+    std::vector<uint8_t> m_bytes;
+    size_t m_nBits = 0;
+};
+
+// nuCodingMode and, for mode 0, the extension mask of an asset.
+struct Coding {
+    unsigned nMode = 0;
+    uint32_t nMask = 0;
+};
+
+Coding CodingOf(const SubstreamAsset& asset)
+{
+    switch (asset.eContent) {
+    case ESubstreamContent::CoreOnly: return {0, kMaskCore | asset.nExtraMask};
+    case ESubstreamContent::XBR: return {0, kMaskXBR | asset.nExtraMask};
+    case ESubstreamContent::X96: return {0, kMaskX96 | asset.nExtraMask};
+    case ESubstreamContent::XXCH: return {0, kMaskXXCH | asset.nExtraMask};
+    case ESubstreamContent::LBR: return {0, kMaskLBR | asset.nExtraMask};
+    case ESubstreamContent::XLL: return {0, kMaskXLL | asset.nExtraMask};
+    case ESubstreamContent::XLLMode: return {1, kMaskXLL};
+    case ESubstreamContent::LBRMode: return {2, kMaskLBR};
+    case ESubstreamContent::Aux: return {3, 0};
+    }
+    return {};
+}
+
+// Components that take payload bytes; each is declared one byte long.
+int ComponentCount(const Coding& coding)
+{
+    int nCount = 0;
+    for (uint32_t nBit : {kMaskCore, kMaskXBR, kMaskXXCH, kMaskX96, kMaskLBR, kMaskXLL})
+        nCount += (coding.nMask & nBit) ? 1 : 0;
+    return nCount;
+}
+
+void PutXll(BitWriter& w, unsigned nSizeBits)
+{
+    w.Put(nSizeBits, 0);  // nuExSSXLLFsize: one byte
+    w.Put(1, 0);          // no XLL sync word offset
+}
+
+void PutLbr(BitWriter& w)
+{
+    w.Put(14, 0);         // nuExSSLBRFsize: one byte
+    w.Put(1, 0);          // no LBR sync distance
+}
+
+// Coding mode 0: the mask, then the size fields of the components it names.
+void PutComponents(BitWriter& w, uint32_t nMask, unsigned nSizeBits)
+{
+    w.Put(12, nMask);
+    if (nMask & kMaskCore)
+        w.Put(14 + 1, 0);   // one byte of core, no sync distance
+    if (nMask & kMaskXBR)
+        w.Put(14, 0);
+    if (nMask & kMaskXXCH)
+        w.Put(14, 0);
+    if (nMask & kMaskX96)
+        w.Put(12, 0);
+    if (nMask & kMaskLBR)
+        PutLbr(w);
+    if (nMask & kMaskXLL)
+        PutXll(w, nSizeBits);
+    if (nMask & kMaskRsv1)
+        w.Put(16, 0x1234);  // reserved components carry 16 bits each
+    if (nMask & kMaskRsv2)
+        w.Put(16, 0x5678);
+}
+
+void PutCodingMode(BitWriter& w, const Coding& coding, unsigned nSizeBits)
+{
+    w.Put(2, coding.nMode);
+    if (coding.nMode == 0)
+        PutComponents(w, coding.nMask, nSizeBits);
+    if (coding.nMode == 1)
+        PutXll(w, nSizeBits);
+    if (coding.nMode == 2)
+        PutLbr(w);
+    if (coding.nMode == 3)
+        w.Put(14 + 8 + 1, 0);  // aux size, codec id, no sync distance
+    if (coding.nMask & kMaskXLL)
+        w.Put(3, 5);  // nuDTSHDStreamID
+}
+
+// The static part of an asset: a language, an optional text, 24-bit stereo mapped one to one.
+void PutAssetStatic(BitWriter& w, bool bInfoText)
+{
+    w.Put(1, 0);                                  // no asset type
+    w.Put(1, 1);
+    w.Put(24, ('e' << 16) | ('n' << 8) | 'g');    // language
+    w.Put(1, bInfoText ? 1 : 0);
+    if (bInfoText) {
+        const std::string text = "Kestrune test asset";
+        w.Put(10, static_cast<uint32_t>(text.size() - 1));
+        for (char ch : text)
+            w.Put(8, static_cast<uint8_t>(ch));
+    }
+    w.Put(5, 23);      // 24-bit
+    w.Put(4, 12);      // maximum sample rate code
+    w.Put(8, 1);       // two channels
+    w.Put(1, 1);       // mapped one to one to speakers
+    w.Put(1, 1);       // speaker mask present,
+    w.Put(2, 3);       // 16 bits wide:
+    w.Put(16, 0x0002); // front left and right
+    w.Put(3, 0);       // no remapping sets
+}
+
+// Mixing metadata of a two-channel asset for the single stereo mix-out configuration.
+void PutAssetMixing(BitWriter& w)
+{
+    w.Put(1, 1);       // present
+    w.Put(1 + 6, 0);   // no external mix, gain code 0
+    w.Put(2, 3);       // custom mixing DRC code,
+    w.Put(8, 0x40);    // of 8 bits
+    w.Put(1, 1);       // per-channel scaling:
+    w.Put(12, 0);      // 6 bits for each of the 2 mix-out channels
+    for (int nChannel = 0; nChannel < 2; ++nChannel) {
+        w.Put(2, 3);   // feeds both outputs,
+        w.Put(12, 0);  // 6-bit coefficient each
+    }
+}
+
+// One descriptor, its size field filled in; nDialNormBit receives the offset of the code in it.
+BitWriter Descriptor(const SubstreamSpec& spec, int nIndex, unsigned nSizeBits, size_t& nDialNormBit)
+{
+    const SubstreamAsset& asset = spec.assets[static_cast<size_t>(nIndex)];
+    BitWriter w;
+    w.Put(9, 0);       // nuAssetDescriptFsize, patched below
+    w.Put(3, static_cast<uint32_t>(nIndex));
+    PutAssetStatic(w, spec.bInfoText);
+    w.Put(1, 1);       // DRC code present:
+    w.Put(8, 0x33);
+    w.Put(1, asset.dialNorm ? 1 : 0);
+    if (asset.dialNorm) {
+        nDialNormBit = w.Bits();
+        w.Put(5, static_cast<uint32_t>(*asset.dialNorm));
+    }
+    if (spec.bMixMetadata)
+        PutAssetMixing(w);
+    PutCodingMode(w, CodingOf(asset), nSizeBits);
+    w.PadToByte();
+    w.Patch(0, 9, static_cast<uint32_t>(w.Bits() / 8 - 1));
+    return w;
+}
+
+void PutStreamStatic(BitWriter& w, const SubstreamSpec& spec)
+{
+    const auto nAssets = static_cast<uint32_t>(spec.assets.size());
+    w.Put(2 + 3, 3);   // reference clock 0, frame duration code 3
+    w.Put(1, 0);       // no time code
+    w.Put(3, 0);       // one presentation
+    w.Put(3, nAssets - 1);
+    w.Put(1, 1);       // the presentation uses substream 0,
+    w.Put(8, (1u << nAssets) - 1);  // and all its assets
+    w.Put(1, spec.bMixMetadata ? 1 : 0);
+    if (spec.bMixMetadata) {
+        w.Put(2, 0);       // adjustment level
+        w.Put(2, 3);       // 16-bit mix-out masks,
+        w.Put(2, 0);       // one configuration:
+        w.Put(16, 0x0002); // stereo
+    }
+}
+
+std::vector<int> AssetSizes(const SubstreamSpec& spec)
+{
+    const int nAssets = static_cast<int>(spec.assets.size());
+    std::vector<int> sizes;
+    for (int i = 0; i < nAssets; ++i) {
+        int nShare = spec.nPayloadBytes / nAssets + (i < spec.nPayloadBytes % nAssets ? 1 : 0);
+        sizes.push_back(std::max({nShare, ComponentCount(CodingOf(spec.assets[i])), 1}));
+    }
+    return sizes;
+}
+
+} // namespace
+
+std::vector<uint8_t> BuildSubstream(const SubstreamSpec& spec, SubstreamLayout* layout)
+{
+    if (spec.assets.empty() || spec.assets.size() > 8)
+        throw std::invalid_argument("a substream holds 1 to 8 assets");
+    const unsigned nHeaderBits = spec.bWide ? 12 : 8;
+    const unsigned nSizeBits = spec.bWide ? 20 : 16;
+    BitWriter w;
+    w.Put(32, DtsSync::kSubstream);
+    w.Put(8, spec.nUserBits);
+    w.Put(2, 0);                      // substream index
+    w.Put(1, spec.bWide ? 1 : 0);
+    const size_t nSizesAt = w.Bits();
+    w.Put(nHeaderBits + nSizeBits, 0);  // patched once the header is complete
+    w.Put(1, 1);                      // static fields present
+    PutStreamStatic(w, spec);
+    const std::vector<int> sizes = AssetSizes(spec);
+    int nPayload = 0;
+    for (int nSize : sizes) {
+        w.Put(nSizeBits, static_cast<uint32_t>(nSize - 1));
+        nPayload += nSize;
+    }
+    std::vector<size_t> dialNormBits;
+    for (size_t i = 0; i < spec.assets.size(); ++i) {
+        size_t nDialNormBit = 0;
+        const size_t nStart = w.Bits();
+        w.Append(Descriptor(spec, static_cast<int>(i), nSizeBits, nDialNormBit));
+        if (spec.assets[i].dialNorm)
+            dialNormBits.push_back(nStart + nDialNormBit);
+    }
+    w.Put(static_cast<unsigned>(spec.assets.size()), 0);  // no backward-compatible core per asset
+    w.PadToByte();
+    const size_t nHeader = w.Bytes().size() + 2;
+    w.Patch(nSizesAt, nHeaderBits, static_cast<uint32_t>(nHeader - 1));
+    w.Patch(nSizesAt + nHeaderBits, nSizeBits, static_cast<uint32_t>(nHeader + nPayload - 1));
+    std::vector<uint8_t> bytes = w.Bytes();
+    const uint16_t nCrc = SubstreamCrc(bytes.data() + 5, bytes.size() - 5);
+    bytes.push_back(static_cast<uint8_t>(nCrc >> 8));
+    bytes.push_back(static_cast<uint8_t>(nCrc & 0xFF));
+    bytes.resize(bytes.size() + static_cast<size_t>(nPayload), 0);
+    if (layout != nullptr)
+        *layout = SubstreamLayout{nHeader, dialNormBits};
+    return bytes;
+}
+
+uint16_t SubstreamCrc(const uint8_t* p, size_t n)
+{
+    uint16_t nCrc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        for (int nBit = 7; nBit >= 0; --nBit) {
+            const bool bTop = ((nCrc >> 15) & 1u) != ((p[i] >> nBit) & 1u);
+            nCrc = static_cast<uint16_t>(nCrc << 1);
+            if (bTop)
+                nCrc ^= 0x1021;
+        }
+    }
+    return nCrc;
+}
