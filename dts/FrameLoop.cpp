@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dts/FrameSearch.h"
+#include "dts/SubstreamReader.h"
 
 #include "dts/FrameHeader.h"
 #include "dts/HeaderLabels.h"
@@ -27,6 +28,7 @@ struct WatchedValues {
     int32_t nFrameLength = 0;
     uint32_t nDIALNORM = 0;
     uint32_t nHCRC = 0;
+    EExtensionKind eExtension = EExtensionKind::None;   // what the substreams after it carry
 
     bool operator==(const WatchedValues&) const = default;
 };
@@ -132,7 +134,9 @@ struct FrameRead {
     uint32_t nCPFRead = 0;      // CPF before "Remove CRC"
     int32_t nBodyLength = 0;
     int32_t nLength = 0;        // bytes read from its start to the end of its body
-    bool bCutShort = false;     // the input ended inside the body
+    bool bCutShort = false;     // the input ended inside the body or its substreams
+    bool bRemoveDialNorm = false;
+    EExtensionKind eExtension = EExtensionKind::None;
 };
 
 enum class EFrameRead {
@@ -164,6 +168,12 @@ bool IsCoreSync(const uint8_t* p)
     return std::memcmp(p, DtsSync::k16BitBE.bytes, 4) == 0;
 }
 
+bool IsAnySync(const uint8_t* p)
+{
+    const uint32_t nWord = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    return nWord == DtsSync::kCore || nWord == DtsSync::kSubstream;
+}
+
 // An open-rate frame is FSIZE bytes long in some streams and FSIZE + 1 in others (the
 // standard's length): the one followed by a sync, or by the end of the input, is taken; with
 // neither, FSIZE bytes, and what follows is damage. Appends the byte to the body when it is
@@ -172,9 +182,9 @@ void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& bo
 {
     uint8_t next[5];
     const int nNext = in.PeekBytes(next, 5);
-    if (nNext == 0 || (nNext >= 4 && IsCoreSync(next)))
+    if (nNext == 0 || (nNext >= 4 && IsAnySync(next)))
         return;
-    if (nNext == 1 || (nNext == 5 && IsCoreSync(next + 1))) {
+    if (nNext == 1 || (nNext == 5 && IsAnySync(next + 1))) {
         body.resize(std::max<size_t>(body.size(), static_cast<size_t>(f.nBodyLength) + 1));
         in.ReadBytes(body.data() + f.nBodyLength, 1);
         ++f.nBodyLength;
@@ -182,16 +192,18 @@ void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& bo
     }
 }
 
-// Reads the frame at the current position with its body into `body`, the removal options of
-// host (when given) applied to its header.
-EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
+// Reads the frame at the current position with its body into `body` and the substreams after
+// it into `substreams`, the removal options of host (when given) applied to its header.
+EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
+                     std::vector<uint8_t>& substreams)
 {
     f.nStart = in.GetBytePos();
     const EFrameRead eHeader = ReadHeader(in, f.h);
     if (eHeader != EFrameRead::Ok)
         return eHeader;
     f.nCPFRead = f.h.CPF;
-    if (pHost != nullptr && pHost->IsRemoveDialNormTicked()) {
+    f.bRemoveDialNorm = pHost != nullptr && pHost->IsRemoveDialNormTicked();
+    if (f.bRemoveDialNorm) {
         f.h.DIALNORM = 0;
         f.h.VERNUM = 7;
     }
@@ -214,6 +226,10 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     if (!f.bCutShort && f.h.RATE == kRateOpen)
         SettleOpenRateLength(in, f, body);
+    substreams.clear();
+    // FrameSize stays the core frame's length: substream sizes vary from frame to frame.
+    if (!f.bCutShort)
+        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort);
     return EFrameRead::Ok;
 }
 
@@ -223,14 +239,16 @@ bool ConfirmFrame(CBitStream& in)
 {
     FrameRead f;
     std::vector<uint8_t> body;
-    if (ReadFrame(nullptr, in, f, body) != EFrameRead::Ok || f.bCutShort)
+    std::vector<uint8_t> substreams;
+    if (ReadFrame(nullptr, in, f, body, substreams) != EFrameRead::Ok || f.bCutShort)
         return false;
     uint8_t next[4];
     const int nNext = in.PeekBytes(next, 4);
     return nNext == 0 || (nNext == 4 && IsCoreSync(next));
 }
 
-void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body)
+void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,
+                std::vector<uint8_t>* pSubstreams)
 {
     // FSIZE is written as the frame's length as written less one, as the standard counts it:
     // dropping the two HCRC bytes shortens the frame, and an open-rate frame read as FSIZE
@@ -239,6 +257,8 @@ void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_
     const int32_t nWritten = f.nLength - (bCRCDropped ? 2 : 0);
     WriteHeader(out, f.h, static_cast<uint32_t>(nWritten - 1));
     out.PutBytes(body.data(), f.nBodyLength);
+    if (pSubstreams != nullptr)
+        CSubstreamReader::Write(out, nWritten, *pSubstreams, f.bRemoveDialNorm);
 }
 
 } // namespace
@@ -262,15 +282,17 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     // A plain file that does not start with a frame may hold any word layout.
     bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
     bool bDetected = false;
-    // One body buffer serves every frame of the file; a body is at most 16384 bytes.
+    // One body buffer serves every frame of the file (a body is at most 16384 bytes), and one
+    // buffer the substreams after it.
     std::vector<uint8_t> body;
+    std::vector<uint8_t> substreams;
 
     while (!m_Host.IsStopSet()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
         FrameRead f;
-        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body);
+        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams);
         if (eRead == EFrameRead::End)
             break;
         if (eRead == EFrameRead::Damaged) {
@@ -284,11 +306,15 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         bAnyLayout = false;
         // Once a write has failed the output is already short: stop writing to it.
         if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
-            WriteFrame(*m_pOutStream, f, body);
+            WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
 
-        const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC};
+        const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
         if (current != lastReported) {
-            const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead);
+            FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead);
+            if (f.eExtension != EExtensionKind::None) {
+                row.strExtension = ExtensionKindLabel(f.eExtension);
+                row.strFormat += " + " + row.strExtension;
+            }
             // Only the first row of a file names its stream type.
             if (!bDetected)
                 m_Host.SetDetectedFormat(row.strFormat);

@@ -8,7 +8,8 @@ struct FrameRow {
     uint64_t nOffset = 0;     // byte position of the frame's start, as the input stream counts it
     int64_t nFrame = 0;       // frame index within its file, from 0
     std::string strBitrate;   // FormatBitRateLabel
-    std::string strFormat;    // FormatStreamTypeLabel
+    std::string strFormat;    // FormatStreamTypeLabel, plus " + " and the extension's kind
+    std::string strExtension; // what the substreams after the frame carry ("DTS-HD MA"), or empty
     std::string strChannels;  // FormatChannelLabel, plus "+LFE"
     int32_t nFrameSize = 0;   // bytes from the frame's start to the end of its body
     std::string strDialNorm;  // FormatDialNormLabel

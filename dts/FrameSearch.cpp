@@ -31,6 +31,17 @@ EInputKind CFrameSearch::CandidateAt(const uint8_t* pBytes, int nCount, int64_t 
     return eLayout;
 }
 
+int CFrameSearch::FirstCandidate(const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool bAnyLayout,
+                                 EInputKind eLayout, EInputKind& eKind)
+{
+    for (int i = 0; i < nLast; ++i) {
+        eKind = CandidateAt(pWindow + i, nValid - i, nPos + i, bAnyLayout, eLayout);
+        if (eKind != EInputKind::Unknown)
+            return i;
+    }
+    return -1;
+}
+
 bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound)
 {
     nFound = -1;
@@ -43,30 +54,19 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
     if (!in.Reseat(nPos, eLayout))
         return false;
     uint8_t window[kWindow];
-    for (;;) {
-        if (in.IsStopRequested())
-            return false;
+    while (!in.IsStopRequested()) {
         const int nValid = in.PeekBytes(window, kWindow);
-        if (nValid < 4) {
-            nFound = nPos + nValid;
-            return false;
-        }
         const int nLast = nValid == kWindow ? nValid - kOverlap : nValid;
-        int64_t nResume = -1;
-        for (int i = 0; i < nLast; ++i) {
-            const EInputKind eKind = CandidateAt(window + i, nValid - i, nPos + i, bAnyLayout, eLayout);
-            if (eKind == EInputKind::Unknown)
-                continue;
-            const int64_t nCandidate = nPos + i;
+        EInputKind eKind = EInputKind::Unknown;
+        const int nAt = nValid < 4 ? -1 : FirstCandidate(window, nValid, nLast, nPos, bAnyLayout, eLayout, eKind);
+        if (nAt >= 0) {
+            const int64_t nCandidate = nPos + nAt;
             if (in.Reseat(nCandidate, eKind) && confirm(in) && in.Reseat(nCandidate, eKind)) {
                 nFound = nCandidate;
                 return true;
             }
-            nResume = nCandidate + 1;
-            break;
-        }
-        if (nResume >= 0) {
-            nPos = align(nResume);
+            // Not a frame after all: the scan goes on from the byte after it.
+            nPos = align(nCandidate + 1);
             if (!in.Reseat(nPos, eLayout))
                 return false;
             continue;
@@ -77,4 +77,5 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
         }
         nPos += nLast;
     }
+    return false;
 }

@@ -24,6 +24,10 @@ public:
     static bool Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound);
 
 private:
+    // The first candidate among the window's first nLast offsets (nValid bytes in all, the
+    // first at offset nPos): its index, with its layout in eKind, or -1.
+    static int FirstCandidate(const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool bAnyLayout,
+                              EInputKind eLayout, EInputKind& eKind);
     // The layout whose frame starts at pBytes (nCount of them), or Unknown.
     static EInputKind CandidateAt(const uint8_t* pBytes, int nCount, int64_t nOffset, bool bAnyLayout, EInputKind eLayout);
 };

@@ -1,0 +1,97 @@
+// The extension substreams that follow a core frame.
+#include "dts/SubstreamReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "stream/BitStream.h"
+#include "stream/OutBitStream.h"
+
+namespace {
+
+bool IsSubstreamSync(const uint8_t* p)
+{
+    return p[0] == 0x64 && p[1] == 0x58 && p[2] == 0x20 && p[3] == 0x25;
+}
+
+} // namespace
+
+int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
+{
+    const int nPad = (4 - nFrameLength % 4) % 4;
+    uint8_t ahead[8];
+    const int nAhead = in.PeekBytes(ahead, nPad + 4);
+    if (nAhead >= 4 && IsSubstreamSync(ahead))
+        return 0;
+    if (nPad == 0 || nAhead < nPad + 4 || !IsSubstreamSync(ahead + nPad))
+        return -1;
+    for (int i = 0; i < nPad; ++i) {
+        if (ahead[i] != 0)
+            return -1;
+    }
+    return nPad;
+}
+
+EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
+                                                bool& bCutShort)
+{
+    substreams.clear();
+    EExtensionKind eKind = EExtensionKind::None;
+    int nStart = FindStart(in, nFrameLength);
+    while (nStart >= 0) {
+        const int nSizeBytes = nStart + static_cast<int>(kSizeFieldBytes);
+        uint8_t window[3 + kSizeFieldBytes];
+        int nHeaderSize = 0;
+        int nSize = 0;
+        if (in.PeekBytes(window, nSizeBytes) < nSizeBytes) {
+            bCutShort = true;
+            return eKind;
+        }
+        if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize))
+            break;
+        const size_t nAt = substreams.size();
+        substreams.resize(nAt + static_cast<size_t>(nStart) + static_cast<size_t>(nSize));
+        // Peeked first so that a substream whose CRC fails is left in place as damage.
+        std::vector<uint8_t> header(static_cast<size_t>(nStart + nHeaderSize));
+        if (in.PeekBytes(header.data(), static_cast<int>(header.size())) < static_cast<int>(header.size())) {
+            substreams.resize(nAt);
+            bCutShort = true;
+            return eKind;
+        }
+        SubstreamInfo info;
+        if (!ParseSubstream(header.data() + nStart, static_cast<size_t>(nHeaderSize), info) || !info.bCrcOk) {
+            substreams.resize(nAt);
+            return eKind;
+        }
+        if (in.ReadBytes(substreams.data() + nAt, nStart + nSize) < nStart + nSize) {
+            substreams.resize(nAt);
+            bCutShort = true;
+            return eKind;
+        }
+        // The padding is not kept: the writer lays it out anew.
+        substreams.erase(substreams.begin() + static_cast<long>(nAt), substreams.begin() + static_cast<long>(nAt) + nStart);
+        eKind = StrongerKind(eKind, info.eKind);
+        nStart = FindStart(in, 0);
+    }
+    return eKind;
+}
+
+void CSubstreamReader::Write(COutBitStream& out, int32_t nWrittenLength, std::vector<uint8_t>& substreams,
+                             bool bRemoveDialNorm)
+{
+    if (substreams.empty())
+        return;
+    static const uint8_t kZeros[4] = {};
+    out.PutBytes(kZeros, (4 - nWrittenLength % 4) % 4);
+    if (bRemoveDialNorm) {
+        size_t nAt = 0;
+        int nHeaderSize = 0;
+        int nSize = 0;
+        while (nAt < substreams.size()
+               && ReadSubstreamSizes(substreams.data() + nAt, substreams.size() - nAt, nHeaderSize, nSize)) {
+            NeutraliseDialNorm(substreams.data() + nAt, std::min(substreams.size() - nAt, static_cast<size_t>(nSize)));
+            nAt += static_cast<size_t>(nSize);
+        }
+    }
+    out.PutBytes(substreams.data(), static_cast<int>(substreams.size()));
+}

@@ -1,0 +1,31 @@
+// The extension substreams (DTS-HD) that follow a core frame: read after it, and written after
+// its rebuilt copy at the 4-byte boundary decoders expect.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "dts/SubstreamHeader.h"
+
+class CBitStream;
+class COutBitStream;
+
+class CSubstreamReader {
+public:
+    // Reads every substream that follows a core frame of nFrameLength bytes (at its end, or at
+    // the next multiple of 4 bytes from its start with zeros between) into substreams, one after
+    // the other without the padding. Returns the strongest kind they carry, None when no
+    // substream follows. A substream whose header CRC fails is left unread, as damage for the
+    // walk to skip; one cut by the end of the input sets bCutShort.
+    static EExtensionKind ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
+                                         bool& bCutShort);
+    // Writes substreams after a rebuilt core frame of nWrittenLength bytes: zeros up to the next
+    // multiple of 4 bytes, then each substream, its dialog normalisation neutralised on request.
+    static void Write(COutBitStream& out, int32_t nWrittenLength, std::vector<uint8_t>& substreams,
+                      bool bRemoveDialNorm);
+
+private:
+    // Where a substream starts after nFrameLength bytes of frame: 0 (right there), the padding to
+    // the next 4-byte boundary, or -1 where none follows.
+    static int FindStart(CBitStream& in, int32_t nFrameLength);
+};

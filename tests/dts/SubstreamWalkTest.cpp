@@ -1,0 +1,134 @@
+// DTS-HD streams: FFmpeg core frames each followed by an extension substream built in the tests.
+// The walk must step over the substreams, name them, keep them in a rebuild (at the 4-byte
+// boundary), leave them out for Core only, and neutralise their dialog normalisation on request.
+#include <gtest/gtest.h>
+
+#include "dts/RecorderHost.h"
+#include "dts/SubstreamHeader.h"
+#include "support/StreamVariants.h"
+#include "support/SubstreamBuilder.h"
+#include "support/TempDir.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The core frames of a sample, each followed by a substream (padded with zeros to the frame's
+// next 4-byte boundary) where pick(i) gives one.
+Bytes WithSubstreams(const Bytes& core, const std::function<std::optional<SubstreamSpec>(size_t)>& pick)
+{
+    const std::vector<size_t> starts = SplitFrames(core);
+    Bytes hd;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : core.size();
+        const size_t nFrameStart = hd.size();
+        hd.insert(hd.end(), core.begin() + static_cast<long>(starts[i]), core.begin() + static_cast<long>(nEnd));
+        if (const auto spec = pick(i)) {
+            while ((hd.size() - nFrameStart) % 4 != 0)
+                hd.push_back(0);
+            const Bytes sub = BuildSubstream(*spec);
+            hd.insert(hd.end(), sub.begin(), sub.end());
+        }
+    }
+    return hd;
+}
+
+LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = false)
+{
+    CTempDir dir;
+    const std::string path = dir.Write("hd.dts", file);
+    LoopRun run;
+    run.host.bRebuild = true;
+    run.host.bRemoveDialNorm = bRemoveDialNorm;
+    CTempDir outDir;
+    CBitStream in;
+    COutBitStream out;
+    EXPECT_TRUE(in.Open(path));
+    EXPECT_TRUE(out.Open(outDir.Path("out.dts")));
+    CFrameLoop loop(run.host, in, &out);
+    loop.SetCoreOnly(bCoreOnly);
+    run.nFrames = loop.ParseFile(static_cast<int64_t>(file.size()));
+    out.Close();
+    run.output = ReadFileBytes(outDir.Path("out.dts"));
+    return run;
+}
+
+} // namespace
+
+// Catches a walk that stops after the first HD frame, a wrong kind, a size field read at the wrong
+// width, a rebuild that loses or moves substreams, and Core only keeping them.
+TEST(SubstreamWalk, StepsOverNamesKeepsAndDropsSubstreams)
+{
+    const Bytes core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const int64_t nFrames = static_cast<int64_t>(SplitFrames(core).size());
+    for (bool bWide : {false, true}) {
+        SCOPED_TRACE(bWide ? "wide header" : "narrow header");
+        SubstreamSpec ma;
+        ma.bWide = bWide;
+        ma.nPayloadBytes = 300;
+        const Bytes hd = WithSubstreams(core, [&](size_t) { return ma; });
+        const LoopRun run = Walk(hd);
+        EXPECT_EQ(run.nFrames, nFrames);
+        ASSERT_EQ(run.host.rows.size(), 1u);
+        EXPECT_EQ(run.host.rows[0].strFormat, "DTS 16/48 + DTS-HD MA");
+        EXPECT_EQ(run.host.rows[0].nFrameSize, static_cast<int32_t>(SplitFrames(core)[1]));
+        EXPECT_EQ(run.output, hd) << "every substream kept at its boundary";
+        EXPECT_EQ(Walk(hd, true).output, core) << "Core only";
+    }
+    const struct {
+        ESubstreamContent eContent;
+        const char* pszKind;
+    } kinds[] = {{ESubstreamContent::XBR, "DTS-HD HRA"}, {ESubstreamContent::LBRMode, "DTS Express"},
+                 {ESubstreamContent::CoreOnly, "DTS-HD"}};
+    for (const auto& kind : kinds) {
+        SubstreamSpec spec;
+        spec.assets[0].eContent = kind.eContent;
+        const LoopRun run = Walk(WithSubstreams(core, [&](size_t) { return spec; }));
+        ASSERT_FALSE(run.host.rows.empty());
+        EXPECT_EQ(run.host.rows[0].strExtension, kind.pszKind);
+    }
+}
+
+// Catches a kind that is not watched (HD and core-only frames alternating must show), a cut
+// substream written, and a dialog normalisation left in a substream or a CRC left stale.
+TEST(SubstreamWalk, AlternationCutEndsAndDialNorm)
+{
+    const Bytes core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    SubstreamSpec ma;
+    ma.assets[0].dialNorm = 12;
+    const Bytes alternating = WithSubstreams(core, [&](size_t i) { return i < 3 || i >= 6 ? std::optional(ma) : std::nullopt; });
+    const LoopRun run = Walk(alternating);
+    ASSERT_EQ(run.host.rows.size(), 3u);
+    EXPECT_EQ(run.host.rows[1].nFrame, 3);
+    EXPECT_EQ(run.host.rows[1].strExtension, "");
+    EXPECT_EQ(run.host.rows[2].nFrame, 6);
+
+    // The last substream cut by the end of the input: its frame is cut short, not written.
+    Bytes cut = WithSubstreams(core, [&](size_t) { return ma; });
+    const Bytes whole = cut;
+    cut.resize(cut.size() - 5);
+    const LoopRun cutRun = Walk(cut);
+    const std::vector<size_t> starts = SplitFrames(core);
+    EXPECT_EQ(cutRun.nFrames, static_cast<int64_t>(starts.size()));
+    EXPECT_LT(cutRun.output.size(), whole.size() - core.size() / starts.size());
+
+    // Remove Dialog Normalization: every substream's code is 0 and its header CRC still checks.
+    SubstreamLayout layout;
+    BuildSubstream(ma, &layout);
+    ASSERT_EQ(layout.dialNormBits.size(), 1u);
+    const LoopRun neutral = Walk(whole, false, true);
+    ASSERT_EQ(neutral.output.size(), whole.size());
+    size_t nChecked = 0;
+    for (size_t i = 0; i + 4 <= neutral.output.size(); ++i) {
+        if (neutral.output[i] != 0x64 || neutral.output[i + 1] != 0x58 || neutral.output[i + 2] != 0x20 || neutral.output[i + 3] != 0x25)
+            continue;
+        SubstreamInfo info;
+        ASSERT_TRUE(ParseSubstream(neutral.output.data() + i, neutral.output.size() - i, info));
+        EXPECT_TRUE(info.bCrcOk);
+        EXPECT_EQ(GetHeaderField(whole, i * 8 + layout.dialNormBits[0], 5), 12u) << "the input's code";
+        EXPECT_EQ(GetHeaderField(neutral.output, i * 8 + layout.dialNormBits[0], 5), 0u);
+        ++nChecked;
+    }
+    EXPECT_EQ(nChecked, starts.size());
+}
