@@ -27,7 +27,13 @@ trap cleanup EXIT
 
 step "wine prefix"
 "$wine" wineboot --init >/dev/null 2>&1
+# One wine server for the whole run: by default it exits a few seconds after its last program,
+# and a test started just then loses its connection ("recvmsg: Connection reset by peer").
 /usr/lib/wine/wineserver -w
+/usr/lib/wine/wineserver -p
+# The first program starts wine's background services, which live as long as the server and
+# keep the output pipes they inherit: start them here, with no pipe for a build tool to wait on.
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1
 
 step "GoogleTest for Windows from /usr/src/googletest"
 gtest_prefix="$build/googletest-install"
