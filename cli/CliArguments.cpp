@@ -26,6 +26,10 @@ std::string CCliArguments::UsageText()
            "\n"
            "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
            "WAVE file carrying one) and lists every point where the stream's format changes.\n"
+           "Each report names the stream type it found (Detected Format) and counts the frames;\n"
+           "its rows are the first frame and every frame where the bit rate, channel layout,\n"
+           "sample rate, frame size, dialog normalisation or header CRC differs from the one\n"
+           "before. The input is only read; a clean copy is written only with --rebuild.\n"
            "\n"
            "  --rebuild          write a clean 16-bit big-endian copy beside each input,\n"
            "                     named FILE.fixed.dts (an existing one is replaced)\n"
@@ -37,7 +41,17 @@ std::string CCliArguments::UsageText()
            "\n"
            "The removal options change the listed rows even without --rebuild.\n"
            "Exit status: 0 when every file is done, 1 when any file failed, 2 for a usage\n"
-           "error, 130 when interrupted (the output so far is closed).\n";
+           "error, 130 when interrupted (the output so far is closed).\n"
+           "\n"
+           "Examples:\n"
+           "  List the format changes of a stream:\n"
+           "      kestrune-cli movie.dts\n"
+           "  Write movie.dts.fixed.dts without header CRCs and with neutral dialog normalisation:\n"
+           "      kestrune-cli --rebuild --remove-crc --remove-dialnorm movie.dts\n"
+           "  Repair a 14-bit packed stream carried in a WAVE file into a plain 16-bit stream:\n"
+           "      kestrune-cli --rebuild track.wav\n"
+           "  One JSON document for every stream in a folder, for a script to read:\n"
+           "      kestrune-cli --json *.dts > report.json\n";
 }
 
 int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

@@ -15,6 +15,18 @@ KESTRUNE_PACKAGES=(
 # Only for the fuzz targets (fuzz/run_fuzz.sh).
 KESTRUNE_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
+# Only for the Windows command line and its tests under wine (scripts/windows.sh).
+KESTRUNE_WINDOWS_PACKAGES=(
+  cmake ninja-build g++-mingw-w64-x86-64-posix googletest nlohmann-json3-dev wine64
+)
+
+# Only for the Debian package and its checks (scripts/package.sh): the manual page, the package
+# tools, the validators, and a window manager and screen grabber for the installed window.
+KESTRUNE_PACKAGING_PACKAGES=(
+  help2man dpkg-dev fakeroot file lintian desktop-file-utils appstream man-db
+  xvfb xauth x11-utils openbox imagemagick
+)
+
 # kestrune_install_deps [PACKAGE...]: the packages above by default.
 kestrune_install_deps() {
   local wanted=("$@")

@@ -30,8 +30,15 @@ std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 std::filesystem::path CFileShim::ToPath(const std::string& fileName)
 {
 #ifdef _WIN32
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
+    try {
+        return std::filesystem::path(
+            std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
+    } catch (const std::exception&) {
+        // Bytes that are not UTF-8 name no file here. The empty path fails every later check
+        // like a missing file, where the conversion error would end the program in callers
+        // that only ask the file system questions.
+        return {};
+    }
 #else
     return std::filesystem::path(fileName);
 #endif

@@ -8,7 +8,8 @@
 
 class CFileShim {
 public:
-    // A UTF-8 path as the file system takes it on this platform.
+    // A UTF-8 path as the file system takes it on this platform; on Windows, bytes that are not
+    // UTF-8 give the empty path, which names no file.
     static std::filesystem::path ToPath(const std::string& fileName);
     // fileName is UTF-8. Only a regular file is opened (mode "rb"): a directory opens on some
     // systems and fails only at its first read, and a fifo or a device could block the open or

@@ -50,6 +50,8 @@ QImage MakeIcon(int size)
     p.setBrush(g);
     p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
     if (size >= 32) {
+        // Bigger icons are the 32-pixel drawing scaled up, so every size shows the same picture.
+        p.scale(size / 32.0, size / 32.0);
         DrawBars(p, QRectF(4, 6, 24, 20), {0.35, 0.7, 1.0, 0.55, 0.8, 0.4}, Qt::white);
         p.setBrush(kAmber);
         p.drawRect(QRectF(4, 27, 24, 2));
@@ -155,6 +157,9 @@ int main(int argc, char** argv)
     const QImage icon16 = MakeIcon(16);
     bool ok = icon32.save(dir + "/kestrune_32.png") && icon16.save(dir + "/kestrune_16.png")
         && MakeLogo().save(dir + "/logo.png") && WriteIco(dir + "/kestrune.ico", {icon32, icon16});
+    // The sizes a Linux desktop looks for in the hicolor theme, beside the two the window uses.
+    for (int size : {48, 64, 128, 256})
+        ok = ok && MakeIcon(size).save(dir + QStringLiteral("/icons/kestrune_%1.png").arg(size));
     if (!ok)
         std::fprintf(stderr, "could not write the images into %s\n", qPrintable(dir));
     return ok ? 0 : 1;

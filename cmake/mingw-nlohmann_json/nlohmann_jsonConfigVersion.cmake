@@ -1,0 +1,2 @@
+# The version is the host copy's, whose headers nlohmann_jsonConfig.cmake uses.
+include(/usr/share/cmake/nlohmann_json/nlohmann_jsonConfigVersion.cmake)
