@@ -46,10 +46,11 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
 
     auto* pCombo = pDialog->findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(pCombo, nullptr);
-    ASSERT_EQ(pCombo->count(), 3);
+    ASSERT_EQ(pCombo->count(), 4);
     EXPECT_EQ(pCombo->itemText(0), "DTS Padded audio Files (*.dts)");
     EXPECT_EQ(pCombo->itemText(1), "DTS WAV audio Files (*.dtswav, *.wav)");
     EXPECT_EQ(pCombo->itemText(2), "DTS Compact audio Files (*.cpt)");
+    EXPECT_EQ(pCombo->itemText(3), "All files (*)");
     EXPECT_EQ(pCombo->currentIndex(), 0);
 
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
@@ -73,4 +74,8 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
     emit pCombo->activated(2);
     const QStringList cpt = {"e.Cpt"};
     EXPECT_TRUE(WaitFor([&] { return visible() == cpt; })) << visible().join(", ").toStdString();
+
+    emit pCombo->activated(3);
+    const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"};
+    EXPECT_TRUE(WaitFor([&] { return visible() == all; })) << visible().join(", ").toStdString();
 }
