@@ -17,73 +17,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "FakePlatformTools.h"
+#include "DlgTestSupport.h"
 #include "app/FileException.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 #include "support/TestFiles.h"
 
-namespace fs = std::filesystem;
-
-// Failures print the texts rather than their bytes.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& strText, std::ostream* pOut)
-{
-    *pOut << '"' << strText.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
-namespace {
-
-using EIcon = IPlatformTools::EIcon;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-QStringList Row(const CListView& list, int nRow)
-{
-    QStringList cells;
-    for (int c = 0; c < list.GetColumnCount(); ++c)
-        cells.append(list.GetItemText(nRow, c));
-    return cells;
-}
-
-QStringList Column(const CListView& list, int nColumn)
-{
-    QStringList cells;
-    for (int r = 0; r < list.GetItemCount(); ++r)
-        cells.append(list.GetItemText(r, nColumn));
-    return cells;
-}
-
-// A committed sample copied into dir under a new name, so outputs land in the scratch directory.
-std::string CopySample(const CTempDir& dir, const std::string& sample, const std::string& name)
-{
-    const std::string path = dir.Path(name);
-    fs::copy_file(TestDataPath(sample), fs::u8path(path), fs::copy_options::overwrite_existing);
-    return path;
-}
-
-class KestruneDlgTest : public ::testing::Test {
-protected:
-    KestruneDlgTest() { m_Dlg.show(); }
-
-    void Add(const QStringList& paths)
-    {
-        m_Tools.m_PickAnswers.push_back(paths);
-        m_Dlg.m_ctlAddFile->click();
-    }
-
-    CFakePlatformTools m_Tools;
-    CKestruneDlg m_Dlg{m_Tools};
-    CTempDir m_Dir;
-};
-
-const QStringList kStereo48Row = {"00000000", "00000000", "384", "DTS 16/48", "L+R (stereo)", "512 bytes", "-0 dB", "NO"};
-
-} // namespace
 
 // Catches options that start ticked or enabled, leftover texts, and columns not sized to
 // their headings before any row exists.
