@@ -9,8 +9,6 @@ class CFileException : public std::runtime_error {
 public:
     CFileException(const QString& strPath, const QString& strCause);
 
-    const QString& GetPath() const { return m_strPath; }
-    const QString& GetCause() const { return m_strCause; }
     // The whole sentence a message box shows: names the file and says why.
     QString GetMessage() const;
 

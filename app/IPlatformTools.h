@@ -1,15 +1,17 @@
-// What the dialog needs of the platform beyond its own window: picking files and modal
-// message boxes. The application uses Qt's dialogs; tests use fakes that answer at once.
+// What the dialog needs of the platform beyond its own window: picking files, modal
+// message boxes and the settings kept between runs. The application uses Qt's; tests use
+// fakes that answer at once.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
+class QSettings;
 class QWidget;
 
 class IPlatformTools {
 public:
-    enum class EIcon { None, Stop };
+    enum class EIcon { None, Warning, Stop };
 
     virtual ~IPlatformTools() = default;
 
@@ -17,6 +19,11 @@ public:
     // description followed by its patterns in parentheses, the first one selected).
     // Appends their full paths in the picker's order; false when cancelled.
     virtual bool PickFiles(QWidget* pParent, const QStringList& filters, QStringList& paths) = 0;
+    // Lets the user name a file to write, offering one filter; false when cancelled.
+    virtual bool PickSaveFile(QWidget* pParent, const QString& strFilter, const QString& strSuggestedName,
+                              QString& strPath) = 0;
     // A modal box with a single OK button; returns when the user closes it.
     virtual void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) = 0;
+    // Where the window keeps its size, position, option ticks and last folder between runs.
+    virtual QSettings& Settings() = 0;
 };

@@ -1,30 +1,36 @@
 // The main window: builds the template's controls, runs the batch and hosts the frame loop.
 #include "app/KestruneDlg.h"
 
-#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
-#include <QFile>
+#include <QClipboard>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
+#include <QTimer>
 
 #include "app/FileException.h"
+#include "app/FrameListModel.h"
 #include "app/IPlatformTools.h"
+#include "app/ListExport.h"
 #include "app/ListView.h"
+#include "app/PlatformTools.h"
 #include "dts/FileJob.h"
 #include "stream/FileShim.h"
 #include "stream/ScopeExit.h"
 
 #include <algorithm>
-#include <cmath>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -38,6 +44,24 @@ constexpr int kInitialColumnWidth = 50;
 // Events are let through at most this often while a file is parsed: often enough for
 // Quit and the check boxes to answer at once, rarely enough to cost nothing per frame.
 constexpr qint64 kDispatchIntervalMs = 20;
+
+// Room for a window frame before the window is shown and its real frame is known.
+constexpr int kFrameAllowanceX = 8;
+constexpr int kFrameAllowanceY = 40;
+
+// The state a row shows when its run was stopped by Quit or by closing the window.
+const char* const kStoppedText = "stopped";
+
+// The option ticks kept between runs, by settings key.
+struct SOptionKey {
+    const char* pszKey;
+    QCheckBox* CKestruneDlg::*pBox;
+};
+const SOptionKey kOptionKeys[] = {
+    {"rebuildStream", &CKestruneDlg::m_ctlRebuildStream},   {"removeCRC", &CKestruneDlg::m_ctlRemoveCRC},
+    {"removeDialNorm", &CKestruneDlg::m_ctlRemoveDialNorm}, {"coreOnly", &CKestruneDlg::m_ctlCoreOnly},
+    {"enableLog", &CKestruneDlg::m_ctlEnableLog},
+};
 
 } // namespace
 
@@ -55,7 +79,10 @@ CKestruneDlg::CKestruneDlg(IPlatformTools& tools, QWidget* pParent)
     m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_32.png"), QSize(32, 32));
     m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_16.png"), QSize(16, 16));
     CreateControls();
+    LayOutControls();
+    CreateActions();
     InitMainDialog();
+    LoadSettings();
 }
 
 CKestruneDlg::~CKestruneDlg() = default;
@@ -66,122 +93,123 @@ const QStringList& CKestruneDlg::FileFilters()
         QStringLiteral("DTS Padded audio Files (*.dts)"),
         QStringLiteral("DTS WAV audio Files (*.dtswav, *.wav)"),
         QStringLiteral("DTS Compact audio Files (*.cpt)"),
+        QStringLiteral("All files (*)"),
     };
     return filters;
 }
 
 QRect CKestruneDlg::DialogUnitsToPixels(int x, int y, int cx, int cy) const
 {
-    auto horz = [this](int n) { return int(n * m_dBaseUnitX / 4 + 0.5); };
-    auto vert = [this](int n) { return int(n * m_dBaseUnitY / 8 + 0.5); };
-    // Each edge is converted on its own, as Windows maps a dialog rectangle.
-    return QRect(QPoint(horz(x), vert(y)), QPoint(horz(x + cx) - 1, vert(y + cy) - 1));
+    return m_Layout.ToPixels(QRect(x, y, cx, cy));
 }
 
 void CKestruneDlg::CreateControls()
 {
     setWindowTitle(QStringLiteral("Kestrune V2.0"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-
-    // Each control with its rectangle in dialog units; all are placed once the units are known.
-    std::vector<std::pair<QWidget*, QRect>> placed;
-    auto place = [&placed](QWidget* pControl, int x, int y, int cx, int cy) {
-        placed.emplace_back(pControl, QRect(x, y, cx, cy));
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    using L = CDialogLayout;
+    auto place = [this](auto* pControl, int x, int y, int cx, int cy, unsigned follow = L::kStay) {
+        m_Layout.Add(pControl, QRect(x, y, cx, cy), follow);
+        return pControl;
     };
-    auto checkBox = [this, &place](const char* pszText, int x, int y, int cx, int cy) {
-        auto* pBox = new QCheckBox(QString::fromLatin1(pszText), this);
-        place(pBox, x, y, cx, cy);
-        return pBox;
-    };
-    auto staticText = [this, &place](const QString& strText, int x, int y, int cx, int cy) {
+    auto text = [this](const QString& strText) {
         auto* pLabel = new QLabel(strText, this);
         pLabel->setTextFormat(Qt::PlainText);
         pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        place(pLabel, x, y, cx, cy);
         return pLabel;
     };
-    auto groupBox = [this, &place](const char* pszTitle, int x, int y, int cx, int cy) {
-        auto* pGroup = new QGroupBox(QString::fromLatin1(pszTitle), this);
-        place(pGroup, x, y, cx, cy);
-        return pGroup;
-    };
-    auto pushButton = [this, &place](const char* pszText, int x, int y, int cx, int cy) {
-        auto* pButton = new QPushButton(QString::fromLatin1(pszText), this);
-        place(pButton, x, y, cx, cy);
-        return pButton;
-    };
+    auto box = [this](const char* pszText) { return new QCheckBox(QString::fromLatin1(pszText), this); };
+    auto button = [this](const char* pszText) { return new QPushButton(QString::fromLatin1(pszText), this); };
+    auto group = [this](const char* pszTitle) { return new QGroupBox(QString::fromLatin1(pszTitle), this); };
 
     // Created in template order, which Qt also takes as the tab order.
-    m_ctlAddFile = pushButton("Add DTS file...", 160, 80, 55, 14);
+    m_ctlAddFile = place(button("Add DTS file..."), 160, 80, 55, 14, L::kFollowRight);
+    m_ctlFrameList = place(new CListView(this, m_pFrameModel = new CFrameListModel), 7, 223, 368, 71,
+                           L::kGrowWidth | L::kBelowUpper | L::kGrowWithLower);
+    place(text(QStringLiteral("Current Frame:")), 7, 206, 48, 9, L::kBelowUpper);
+    m_ctlCurrentFrame = place(text(QString()), 60, 206, 48, 9, L::kBelowUpper);
+    m_ctlOutputName = place(text(QString()), 60, 110, 315, 12, L::kGrowWidth);
+    m_ctlSwapWord = place(box("Swap Word"), 300, 55, 64, 9, L::kFollowRight);
+    place(text(QStringLiteral("Batch list:")), 5, 110, 48, 9);
+    m_ctlStartBatch = place(button("Start Batch"), 220, 80, 55, 14, L::kFollowRight);
+    m_ctlRemoveCRC = place(box("Remove CRC"), 165, 30, 64, 9, L::kFollowRight);
+    m_ctlRemoveDialNorm = place(box("Remove Dialog Normalization"), 165, 43, 110, 9, L::kFollowRight);
+    m_ctlCoreOnly = place(box("Core only"), 165, 56, 64, 9, L::kFollowRight);
+    m_ctlProcessingGroup = place(group("Processing"), 160, 5, 115, 70, L::kFollowRight);
+    m_ctlRebuildStream = place(box("Rebuild Stream"), 165, 17, 64, 9, L::kFollowRight);
+    m_ctlLogo = new QLabel(this);
+    m_ctlEnableLog = place(box("Enable Log"), 285, 20, 64, 9, L::kFollowRight);
+    m_ctlQuit = place(button("Quit"), 320, 80, 55, 14, L::kFollowRight);
+    m_ctlBatchList = place(new CListView(this), 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
+    m_ctlDebugGroup = place(group("Debug"), 280, 5, 95, 70, L::kFollowRight);
+    m_ctlFileCount = place(text(QString()), 115, 206, 60, 9, L::kBelowUpper);
+    m_ctlProgress = place(new QProgressBar(this), 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
+}
+
+void CKestruneDlg::LayOutControls()
+{
     m_ctlAddFile->setDefault(true);
-    m_ctlFrameList = new CListView(this);
-    place(m_ctlFrameList, 7, 223, 368, 71);
-    staticText(QStringLiteral("Current Frame:"), 7, 206, 48, 9);
-    m_ctlCurrentFrame = staticText(QString(), 60, 206, 48, 9);
-    m_ctlOutputName = staticText(QString(), 60, 110, 315, 12);
+    m_ctlStartBatch->setAutoDefault(true);
+    m_ctlQuit->setAutoDefault(false);
     m_ctlOutputName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_ctlOutputName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_ctlSwapWord = checkBox("Swap Word", 300, 55, 64, 9);
     m_ctlSwapWord->setVisible(false);
     m_ctlSwapWord->setEnabled(false);
-    staticText(QStringLiteral("Batch list:"), 5, 110, 48, 9);
-    m_ctlStartBatch = pushButton("Start Batch", 220, 80, 55, 14);
-    m_ctlStartBatch->setAutoDefault(true);
-    m_ctlRemoveCRC = checkBox("Remove CRC", 165, 37, 64, 9);
-    m_ctlRemoveDialNorm = checkBox("Remove Dialog Normalization", 165, 54, 110, 9);
-    m_ctlProcessingGroup = groupBox("Processing", 160, 5, 115, 70);
-    m_ctlRebuildStream = checkBox("Rebuild Stream", 165, 20, 64, 9);
-    m_ctlLogo = new QLabel(this);
-    m_ctlEnableLog = checkBox("Enable Log", 285, 20, 64, 9);
-    m_ctlQuit = pushButton("Quit", 320, 80, 55, 14);
-    m_ctlQuit->setAutoDefault(false);
-    m_ctlBatchList = new CListView(this);
-    place(m_ctlBatchList, 5, 125, 370, 71);
-    m_ctlDebugGroup = groupBox("Debug", 280, 5, 95, 70);
-    m_ctlProgress = new QProgressBar(this);
-    place(m_ctlProgress, 115, 205, 260, 15);
     m_ctlProgress->setTextVisible(false);
-
-    // Dialog units as Windows reckons them: a quarter of the font's average character
-    // width across, an eighth of its height down. Qt's check boxes and fonts run wider than
-    // the Windows ones the template was drawn for, so the units grow, evenly, until every
-    // caption fits: the template's proportions stay and nothing is clipped.
-    const QFontMetrics metrics(font());
-    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    m_dBaseUnitX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
-    m_dBaseUnitY = metrics.height();
-    for (const auto& [pControl, rc] : placed) {
-        if (qobject_cast<QAbstractButton*>(pControl) || qobject_cast<QLabel*>(pControl)
-            || qobject_cast<QGroupBox*>(pControl)) {
-            const QSize hint = pControl->sizeHint();
-            m_dBaseUnitX = std::max(m_dBaseUnitX, std::ceil(hint.width() * 4.0 / rc.width() * 8) / 8);
-            // A push button draws well below its preferred height; a caption's text does not.
-            if (qobject_cast<QCheckBox*>(pControl) || qobject_cast<QLabel*>(pControl))
-                m_dBaseUnitY = std::max(m_dBaseUnitY, std::ceil(hint.height() * 8.0 / rc.height() * 8) / 8);
-        }
-    }
-    setFixedSize(DialogUnitsToPixels(0, 0, 382, 301).size());
-    for (const auto& [pControl, rc] : placed)
-        pControl->setGeometry(DialogUnitsToPixels(rc.x(), rc.y(), rc.width(), rc.height()));
 
     // The picture control takes the size of its bitmap, as a Windows bitmap static does.
     m_ctlLogo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_ctlLogo->setLineWidth(2);
     const QPixmap logo(QStringLiteral(":/kestrune/logo.png"));
     m_ctlLogo->setPixmap(logo);
+
+    m_Layout.ComputeUnits(font());
     const QPoint logoAt = DialogUnitsToPixels(5, 5, 0, 0).topLeft();
     const int nFrame = m_ctlLogo->frameWidth();
     m_ctlLogo->setGeometry(logoAt.x(), logoAt.y(), logo.width() + 2 * nFrame, logo.height() + 2 * nFrame);
+    setMinimumSize(m_Layout.MinimumSize(LogoRightLimit()));
+    resize(m_Layout.TemplateSize());
+    m_Layout.Apply(size(), LogoRightLimit());
 
     // Group boxes only frame their controls: they sit beneath them, so clicks reach the boxes.
     m_ctlProcessingGroup->lower();
     m_ctlDebugGroup->lower();
+    setAcceptDrops(true);
 
     connect(m_ctlAddFile, &QPushButton::clicked, this, &CKestruneDlg::AddFiles);
     connect(m_ctlStartBatch, &QPushButton::clicked, this, &CKestruneDlg::RunBatch);
     connect(m_ctlRebuildStream, &QCheckBox::clicked, this, &CKestruneDlg::UpdateRebuildOptions);
     connect(m_ctlQuit, &QPushButton::clicked, this, &CKestruneDlg::OnQuit);
+}
+
+int CKestruneDlg::LogoRightLimit() const
+{
+    // The controls right of the logo keep the template's margin from it.
+    return m_ctlLogo->geometry().right() + 1 + DialogUnitsToPixels(0, 0, 5, 0).width();
+}
+
+void CKestruneDlg::CreateActions()
+{
+    auto add = [](CListView* pList, const QString& strText, const QKeySequence& key) {
+        auto* pAction = new QAction(strText, pList);
+        pAction->setShortcut(key);
+        pAction->setShortcutContext(Qt::WidgetShortcut);
+        pList->addAction(pAction);
+        return pAction;
+    };
+    m_pRemoveAction = add(m_ctlBatchList, QStringLiteral("Remove"), QKeySequence::Delete);
+    m_pClearAction = add(m_ctlBatchList, QStringLiteral("Clear list"), QKeySequence());
+    m_pCopyAction = add(m_ctlFrameList, QStringLiteral("Copy"), QKeySequence::Copy);
+    QAction* pSelectAll = add(m_ctlFrameList, QStringLiteral("Select All"), QKeySequence::SelectAll);
+    m_pSaveAction = add(m_ctlFrameList, QStringLiteral("Save list..."), QKeySequence());
+    for (CListView* pList : {m_ctlBatchList, m_ctlFrameList})
+        pList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_pRemoveAction, &QAction::triggered, this, &CKestruneDlg::RemoveSelectedRows);
+    connect(m_pClearAction, &QAction::triggered, this, &CKestruneDlg::ClearBatchList);
+    connect(m_pCopyAction, &QAction::triggered, this, &CKestruneDlg::CopyFrameRows);
+    connect(pSelectAll, &QAction::triggered, m_ctlFrameList, &CListView::selectAll);
+    connect(m_pSaveAction, &QAction::triggered, this, &CKestruneDlg::SaveFrameList);
 }
 
 bool CKestruneDlg::InitMainDialog()
@@ -199,6 +227,7 @@ void CKestruneDlg::UpdateRebuildOptions()
     const bool bRebuild = m_ctlRebuildStream->isChecked();
     m_ctlRemoveCRC->setEnabled(bRebuild);
     m_ctlRemoveDialNorm->setEnabled(bRebuild);
+    m_ctlCoreOnly->setEnabled(bRebuild);
 }
 
 void CKestruneDlg::OnQuit()
@@ -220,6 +249,110 @@ void CKestruneDlg::reject()
     QDialog::reject();
 }
 
+void CKestruneDlg::done(int nResult)
+{
+    SaveSettings();
+    QDialog::done(nResult);
+}
+
+void CKestruneDlg::LoadSettings()
+{
+    QSettings& settings = m_Tools.Settings();
+    for (const SOptionKey& option : kOptionKeys)
+        (this->*option.pBox)->setChecked(settings.value(QLatin1String(option.pszKey), false).toBool());
+    UpdateRebuildOptions();
+    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    if (QScreen* pScreen = screen())
+        FitToScreen(pScreen->availableGeometry());
+}
+
+void CKestruneDlg::SaveSettings()
+{
+    QSettings& settings = m_Tools.Settings();
+    for (const SOptionKey& option : kOptionKeys)
+        settings.setValue(QLatin1String(option.pszKey), (this->*option.pBox)->isChecked());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.sync();
+}
+
+void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
+{
+    // Once shown, the frame is known; before, room is kept for a usual one.
+    QSize frame = frameGeometry().size() - size();
+    if (!isVisible() || frame.isEmpty())
+        frame = QSize(kFrameAllowanceX, kFrameAllowanceY);
+    const QSize room = rcAvailable.size() - frame;
+    const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
+    if (fitted != size())
+        resize(fitted);
+    const QRect outer(frameGeometry().topLeft(), fitted + frame);
+    const int x = std::max(rcAvailable.left(), std::min(outer.left(), rcAvailable.right() + 1 - outer.width()));
+    const int y = std::max(rcAvailable.top(), std::min(outer.top(), rcAvailable.bottom() + 1 - outer.height()));
+    if (QPoint(x, y) != outer.topLeft())
+        move(x, y);
+}
+
+void CKestruneDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    m_Layout.Apply(size(), LogoRightLimit());
+}
+
+void CKestruneDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // A window manager adds its frame once the window is mapped: fit again with the real one.
+    QTimer::singleShot(0, this, [this] {
+        if (QScreen* pScreen = screen())
+            FitToScreen(pScreen->availableGeometry());
+    });
+}
+
+void CKestruneDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!CollectDroppedPaths(event->mimeData()->urls()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CKestruneDlg::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = CollectDroppedPaths(event->mimeData()->urls());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    AddPaths(paths);
+}
+
+QStringList CKestruneDlg::CollectDroppedPaths(const QList<QUrl>& urls)
+{
+    QStringList patterns;
+    for (const QString& strFilter : FileFilters()) {
+        for (const QString& strPattern : CPlatformTools::FilterPatterns(strFilter)) {
+            if (strPattern != QLatin1String("*"))
+                patterns.append(strPattern);
+        }
+    }
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        const QString strPath = url.toLocalFile();
+        if (strPath.isEmpty())
+            continue;
+        if (!QFileInfo(strPath).isDir()) {
+            paths.append(QDir::toNativeSeparators(strPath));
+            continue;
+        }
+        QStringList inside;
+        QDirIterator it(strPath, patterns, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            inside.append(QDir::toNativeSeparators(it.next()));
+        inside.sort();
+        paths += inside;
+    }
+    return paths;
+}
+
 void CKestruneDlg::InitListViews()
 {
     for (CListView* pList : {m_ctlFrameList, m_ctlBatchList}) {
@@ -230,6 +363,17 @@ void CKestruneDlg::InitListViews()
         m_ctlFrameList->InsertColumn(c, QString::fromLatin1(kFrameListHeadings[c]), Qt::AlignCenter, kInitialColumnWidth);
     for (int c = 0; c < int(std::size(kBatchListHeadings)); ++c)
         m_ctlBatchList->InsertColumn(c, QString::fromLatin1(kBatchListHeadings[c]), Qt::AlignCenter, kInitialColumnWidth);
+    // The State column is as wide as its widest text with its icon, from the start, so no
+    // failure is cut short and the column does not jump during a run.
+    int nStateWidth = 0;
+    for (CFileJob::EState eState : {CFileJob::EState::Done, CFileJob::EState::CannotOpenInput,
+                                    CFileJob::EState::CannotCreateOutput, CFileJob::EState::WriteFailed})
+        nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(CFileJob::StateText(eState))));
+    for (const char* pszState : {"queued", "parsing...", kStoppedText})
+        nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(pszState)));
+    const int nIcon = m_ctlBatchList->style()->pixelMetric(QStyle::PM_SmallIconSize) + 8;
+    m_ctlBatchList->SetColumnMinimumWidth(kBatchColumnState, nStateWidth + nIcon);
+    m_ctlBatchList->SetElasticColumn(kBatchColumnFilename);
     AutoSizeColumns(*m_ctlFrameList);
     AutoSizeColumns(*m_ctlBatchList);
 }
@@ -253,11 +397,16 @@ QString CKestruneDlg::GetFileSizeText(const QString& strPath)
 void CKestruneDlg::AddFiles()
 {
     QStringList paths;
-    if (!m_Tools.PickFiles(this, FileFilters(), paths))
-        return;
+    if (m_Tools.PickFiles(this, FileFilters(), paths))
+        AddPaths(paths);
+}
+
+void CKestruneDlg::AddPaths(const QStringList& paths)
+{
     for (const QString& strPath : paths) {
         const int nRow = m_ctlBatchList->InsertItem(m_ctlBatchList->GetItemCount(), strPath);
         m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("queued"));
+        m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, strPath);
         try {
             m_ctlBatchList->SetItemText(nRow, kBatchColumnSize, GetFileSizeText(strPath) + QStringLiteral(" bytes"));
         } catch (const CFileException& e) {
@@ -270,47 +419,128 @@ void CKestruneDlg::AddFiles()
     AutoSizeColumns(*m_ctlBatchList);
 }
 
+void CKestruneDlg::RemoveSelectedRows()
+{
+    // Rows are not removed under a running batch, which walks them by index.
+    if (m_bBatchRunning)
+        return;
+    const QList<int> rows = m_ctlBatchList->GetSelectedRows();
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        m_ctlBatchList->DeleteItem(*it);
+    AutoSizeColumns(*m_ctlBatchList);
+}
+
+void CKestruneDlg::ClearBatchList()
+{
+    if (m_bBatchRunning)
+        return;
+    m_ctlBatchList->DeleteAllItems();
+    AutoSizeColumns(*m_ctlBatchList);
+}
+
+void CKestruneDlg::CopyFrameRows()
+{
+    const QList<int> rows = m_ctlFrameList->GetSelectedRows();
+    if (rows.isEmpty())
+        return;
+    QApplication::clipboard()->setText(CListExport::RowsAsTsv(m_ctlFrameList->GetModel(), rows));
+}
+
+void CKestruneDlg::SaveFrameList()
+{
+    const QString strSuggested = m_strInputPath.isEmpty() ? QStringLiteral("frames.csv")
+                                                          : QFileInfo(m_strInputPath).fileName() + QStringLiteral(".csv");
+    QString strPath;
+    if (!m_Tools.PickSaveFile(this, QStringLiteral("CSV files (*.csv)"), strSuggested, strPath))
+        return;
+    QString strCause;
+    if (!CListExport::WriteCsv(m_ctlFrameList->GetModel(), strPath, strCause))
+        m_Tools.ShowMessage(this, QStringLiteral("Cannot save the frame list to \"%1\": %2.").arg(strPath, strCause),
+                            QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+}
+
+void CKestruneDlg::SetBatchRunning(bool bRunning)
+{
+    m_bBatchRunning = bRunning;
+    m_ctlStartBatch->setEnabled(!bRunning);
+    m_pRemoveAction->setEnabled(!bRunning);
+    m_pClearAction->setEnabled(!bRunning);
+    if (!bRunning)
+        m_nRunningRow = -1;
+}
+
 void CKestruneDlg::RunBatch()
 {
     // The frame loop lets events through, so a second press could arrive mid-run; the button
     // is disabled meanwhile, and this guard covers any other way in.
     if (m_bBatchRunning)
         return;
-    m_bBatchRunning = true;
-    m_ctlStartBatch->setEnabled(false);
-    CScopeExit running([this] {
-        m_bBatchRunning = false;
-        m_nRunningRow = -1;
-        m_ctlStartBatch->setEnabled(true);
-    });
+    SetBatchRunning(true);
+    CScopeExit running([this] { SetBatchRunning(false); });
 
     m_bStop = false;
+    int nDone = 0;
     int nCount = m_ctlBatchList->GetItemCount();
+    // Rows added during the run are run too; a file that fails does not stop the others.
     for (int i = 0; i < nCount; ++i, nCount = m_ctlBatchList->GetItemCount()) {
         if (m_bStop)
             return;
-        m_strInputPath = m_ctlBatchList->GetItemText(i, kBatchColumnFilename);
-        m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(m_strInputPath.toStdString()));
-        m_ctlOutputName->setText(m_strOutputPath);
-        try {
-            m_nInputSize = GetFileSizeText(m_strInputPath).toLongLong();
-        } catch (const CFileException& e) {
-            m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
-            return;
-        }
-        m_ctlBatchList->SetItemText(i, kBatchColumnState, QStringLiteral("parsing..."));
-        m_nRunningRow = i;
-        const CFileJob::Result result =
-            CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                          m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), false});
-        ShowCurrentFrame();
-        m_ctlBatchList->SetItemText(i, kBatchColumnState, QString::fromLatin1(CFileJob::StateText(result.eState)));
-        // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip.
-        m_ctlBatchList->GetModel().SetItemToolTip(i, kBatchColumnState, QString::fromStdString(result.Message()));
+        m_ctlFileCount->setText(QStringLiteral("file %1 of %2").arg(i + 1).arg(nCount));
+        nDone += RunRow(i) ? 1 : 0;
     }
     if (m_bStop)
         return;
-    m_Tools.ShowMessage(this, QStringLiteral("Done"), QStringLiteral("Kestrune"), IPlatformTools::EIcon::None);
+    const int nFailed = nCount - nDone;
+    const QString strSummary = QStringLiteral("%1 %2: %3 done, %4 failed")
+                                   .arg(nCount)
+                                   .arg(nCount == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                                   .arg(nDone)
+                                   .arg(nFailed);
+    m_Tools.ShowMessage(this, strSummary, QStringLiteral("Kestrune"),
+                        nFailed > 0 ? IPlatformTools::EIcon::Warning : IPlatformTools::EIcon::None);
+}
+
+bool CKestruneDlg::RunRow(int nRow)
+{
+    m_strInputPath = m_ctlBatchList->GetItemText(nRow, kBatchColumnFilename);
+    m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(m_strInputPath.toStdString()));
+    m_ctlOutputName->setText(m_strOutputPath);
+    uint64_t nSize = 0;
+    CFileJob::Result result;
+    // A file gone, or turned into a folder or a pipe, since it was added fails here, before
+    // anything opens it.
+    if (!CFileShim::GetRegularFileSize(m_strInputPath.toStdString(), nSize, result.strError)) {
+        result.eState = CFileJob::EState::CannotOpenInput;
+        result.eFailedPath = CFileJob::EFailedPath::Input;
+        result.strFailedPath = m_strInputPath.toStdString();
+        SetRowOutcome(nRow, QString::fromLatin1(CFileJob::StateText(result.eState)),
+                      QString::fromStdString(result.Message()), false);
+        return false;
+    }
+    m_nInputSize = int64_t(nSize);
+    m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("parsing..."));
+    m_ctlBatchList->GetTextModel()->SetItemIcon(nRow, kBatchColumnState, QIcon());
+    m_nRunningRow = nRow;
+    result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
+                           m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()});
+    ShowCurrentFrame();
+    // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
+    const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;
+    const bool bDone = !bStopped && result.eState == CFileJob::EState::Done;
+    SetRowOutcome(nRow, bStopped ? QString::fromLatin1(kStoppedText) : QString::fromLatin1(CFileJob::StateText(result.eState)),
+                  QString::fromStdString(result.Message()), bDone);
+    return bDone;
+}
+
+void CKestruneDlg::SetRowOutcome(int nRow, const QString& strState, const QString& strCause, bool bDone)
+{
+    m_ctlBatchList->SetItemText(nRow, kBatchColumnState, strState);
+    // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip,
+    // and a row that is not done carries a warning sign.
+    CListModel* pModel = m_ctlBatchList->GetTextModel();
+    pModel->SetItemToolTip(nRow, kBatchColumnState, strCause);
+    pModel->SetItemIcon(nRow, kBatchColumnState, bDone ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    AutoSizeColumns(*m_ctlBatchList);
 }
 
 void CKestruneDlg::BeginWaitCursor()
@@ -368,6 +598,11 @@ bool CKestruneDlg::IsRebuildStreamTicked() const
     return m_ctlRebuildStream->isChecked();
 }
 
+bool CKestruneDlg::IsCoreOnlyTicked() const
+{
+    return m_ctlCoreOnly->isChecked();
+}
+
 bool CKestruneDlg::IsRemoveDialNormTicked()
 {
     return m_ctlRemoveDialNorm->isChecked();
@@ -399,9 +634,7 @@ void CKestruneDlg::ShowCurrentFrame()
 
 void CKestruneDlg::AddFrameRow(const FrameRow& row)
 {
-    QStringList texts;
-    for (int c = 0; c < FrameRow::kColumns; ++c)
-        texts.append(QString::fromStdString(row.CellText(c)));
-    m_ctlFrameList->AppendRow(texts);
+    // The row is kept compact; its texts are measured once here for the column widths.
+    m_ctlFrameList->AddRowWidths(m_pFrameModel->AppendFrameRow(row));
     AutoSizeColumns(*m_ctlFrameList);
 }

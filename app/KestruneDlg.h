@@ -5,16 +5,21 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QList>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 
+#include "app/DialogLayout.h"
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 
+class CFrameListModel;
 class CListView;
 class IPlatformTools;
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -24,8 +29,9 @@ class QPushButton;
 class CKestruneDlg : public QDialog, public IFrameLoopHost {
     Q_OBJECT
 public:
-    // The dialog builds its controls and initialises them at once. tools picks files and
-    // shows message boxes; it must outlive the dialog.
+    // The dialog builds its controls, initialises them and takes the settings of the last
+    // run at once. tools picks files, shows message boxes and keeps the settings; it must
+    // outlive the dialog.
     explicit CKestruneDlg(IPlatformTools& tools, QWidget* pParent = nullptr);
     ~CKestruneDlg() override;
 
@@ -34,9 +40,22 @@ public:
     void OnQuit();
 
     void AddFiles();
+    // Adds rows for the given files, as picking them does.
+    void AddPaths(const QStringList& paths);
     void RunBatch();
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
+    // The files a drop names: each file as it is, and for each folder the files inside it
+    // (at any depth, sorted by path) whose extensions the DTS filters name.
+    static QStringList CollectDroppedPaths(const QList<QUrl>& urls);
+
+    // Batch editing, refused while a batch runs.
+    void RemoveSelectedRows();
+    void ClearBatchList();
+    // The selected frame-list rows, with the headings, as tab-separated text on the clipboard.
+    void CopyFrameRows();
+    // Asks for a file name and writes the whole frame list there as CSV.
+    void SaveFrameList();
 
     void InitListViews();
     void AutoSizeColumns(CListView& list);
@@ -45,6 +64,14 @@ public:
 
     // Read once per file, when the batch starts it.
     bool IsRebuildStreamTicked() const;
+    bool IsCoreOnlyTicked() const;
+
+    // Shrinks the window, and moves it, until it and its frame lie inside rcAvailable (the
+    // screen's free area); it never grows past its size nor shrinks below its minimum.
+    void FitToScreen(const QRect& rcAvailable);
+    // The settings kept between runs: size and position, and the option ticks.
+    void LoadSettings();
+    void SaveSettings();
 
     // IFrameLoopHost
     void BeginWaitCursor() override;
@@ -61,7 +88,7 @@ public:
     void SetCurrentFrame(int64_t nFrame) override;
     void AddFrameRow(const FrameRow& row) override;
 
-    // The open-file dialog's filters, in the order it offers them.
+    // The open-file dialog's filters, in the order it offers them; the last takes every file.
     static const QStringList& FileFilters();
 
     // Controls, in template order of the members the frame loop and the batch use.
@@ -79,9 +106,16 @@ public:
     QPushButton* m_ctlStartBatch = nullptr;
     QPushButton* m_ctlQuit = nullptr;
     QCheckBox* m_ctlSwapWord = nullptr;
+    QCheckBox* m_ctlCoreOnly = nullptr;
+    QLabel* m_ctlFileCount = nullptr; // "file k of n" while a batch runs
     QLabel* m_ctlLogo = nullptr;
     QGroupBox* m_ctlProcessingGroup = nullptr;
     QGroupBox* m_ctlDebugGroup = nullptr;
+    // The lists' context menus.
+    QAction* m_pRemoveAction = nullptr;
+    QAction* m_pClearAction = nullptr;
+    QAction* m_pCopyAction = nullptr;
+    QAction* m_pSaveAction = nullptr;
 
     int m_bSwapWord = 0; // state of the hidden "Swap Word" box; nothing reads it
     QIcon m_hIcon;
@@ -98,16 +132,28 @@ public:
 public slots:
     void accept() override;
     void reject() override;
+    void done(int nResult) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
+    void LayOutControls();
+    void CreateActions();
     void ShowCurrentFrame();
+    // Runs one row; true when its file is done.
+    bool RunRow(int nRow);
+    void SetRowOutcome(int nRow, const QString& strState, const QString& strCause, bool bDone);
+    void SetBatchRunning(bool bRunning);
+    int LogoRightLimit() const;
 
     IPlatformTools& m_Tools;
-    // Pixels per four dialog units across and per eight down: the font's average character
-    // width and height, widened where a caption would not fit its control otherwise.
-    double m_dBaseUnitX = 0;
-    double m_dBaseUnitY = 0;
+    CFrameListModel* m_pFrameModel = nullptr; // owned by the frame list
+    CDialogLayout m_Layout;
     bool m_bBatchRunning = false;
     int m_nRunningRow = -1;   // the batch row whose file the loop is walking
     // The loop asks to dispatch events on every frame; doing so only every few

@@ -1,35 +1,15 @@
-// The rows of one report list: plain strings under headings, in insertion order.
+// The rows of a report list of free texts: plain strings under headings, in insertion order.
 #include "app/ListModel.h"
 
 CListModel::CListModel(QObject* parent)
-    : QAbstractTableModel(parent)
+    : CReportModel(parent)
 {
 }
 
-int CListModel::InsertColumn(int nIndex, const QString& strHeading)
+void CListModel::InsertStoredColumn(int nIndex)
 {
-    const int nColumns = GetColumnCount();
-    if (nIndex < 0 || nIndex > nColumns)
-        nIndex = nColumns;
-    beginInsertColumns(QModelIndex(), nIndex, nIndex);
-    m_Headings.insert(nIndex, strHeading);
     for (QStringList& row : m_Rows)
         row.insert(nIndex, QString());
-    endInsertColumns();
-    return nIndex;
-}
-
-bool CListModel::GetColumnHeading(int nIndex, QString& strHeading) const
-{
-    if (nIndex < 0 || nIndex >= GetColumnCount())
-        return false;
-    strHeading = m_Headings[nIndex];
-    return true;
-}
-
-int CListModel::GetColumnCount() const
-{
-    return int(m_Headings.size());
 }
 
 int CListModel::GetItemCount() const
@@ -48,11 +28,7 @@ int CListModel::InsertItem(int nIndex, const QString& strText)
         texts.append(QString());
     beginInsertRows(QModelIndex(), nIndex, nIndex);
     m_Rows.insert(m_Rows.begin() + nIndex, texts);
-    // Tool tips of the rows below move down with them.
-    std::map<std::pair<int, int>, QString> moved;
-    for (auto& [cell, strTip] : m_ToolTips)
-        moved[{cell.first >= nIndex ? cell.first + 1 : cell.first, cell.second}] = std::move(strTip);
-    m_ToolTips = std::move(moved);
+    ShiftExtras(nIndex, 1);
     endInsertRows();
     return nIndex;
 }
@@ -71,7 +47,7 @@ int CListModel::AppendRow(const QStringList& texts)
 
 bool CListModel::SetItemText(int nRow, int nColumn, const QString& strText)
 {
-    if (nRow < 0 || nRow >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
+    if (!IsCell(nRow, nColumn))
         return false;
     QString& cell = m_Rows[nRow][nColumn];
     if (cell != strText) {
@@ -84,71 +60,70 @@ bool CListModel::SetItemText(int nRow, int nColumn, const QString& strText)
 
 QString CListModel::GetItemText(int nRow, int nColumn) const
 {
-    if (nRow < 0 || nRow >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
+    if (!IsCell(nRow, nColumn))
         return QString();
     return m_Rows[nRow][nColumn];
 }
 
-void CListModel::DeleteAllItems()
+bool CListModel::DeleteItem(int nRow)
 {
-    if (m_Rows.empty())
-        return;
-    beginResetModel();
+    if (nRow < 0 || nRow >= GetItemCount())
+        return false;
+    beginRemoveRows(QModelIndex(), nRow, nRow);
+    m_Rows.erase(m_Rows.begin() + nRow);
+    for (int c = 0; c < GetColumnCount(); ++c)
+        m_Extras.erase({nRow, c});
+    ShiftExtras(nRow + 1, -1);
+    endRemoveRows();
+    return true;
+}
+
+void CListModel::ClearRows()
+{
     m_Rows.clear();
-    m_ToolTips.clear();
-    endResetModel();
+    m_Extras.clear();
 }
 
-int CListModel::rowCount(const QModelIndex& parent) const
+void CListModel::ShiftExtras(int nFromRow, int nBy)
 {
-    return parent.isValid() ? 0 : GetItemCount();
+    std::map<std::pair<int, int>, SCellExtra> moved;
+    for (auto& [cell, extra] : m_Extras)
+        moved[{cell.first >= nFromRow ? cell.first + nBy : cell.first, cell.second}] = std::move(extra);
+    m_Extras = std::move(moved);
 }
 
-int CListModel::columnCount(const QModelIndex& parent) const
+template <typename TValue>
+bool CListModel::SetExtra(int nRow, int nColumn, TValue SCellExtra::*pPart, const TValue& value)
 {
-    return parent.isValid() ? 0 : GetColumnCount();
-}
-
-QVariant CListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= GetItemCount() || index.column() >= GetColumnCount())
-        return QVariant();
-    if (role == Qt::DisplayRole)
-        return m_Rows[index.row()][index.column()];
-    if (role == Qt::TextAlignmentRole)
-        return int(Qt::AlignCenter);
-    if (role == Qt::ToolTipRole) {
-        const auto it = m_ToolTips.find({index.row(), index.column()});
-        return it == m_ToolTips.end() ? QVariant() : QVariant(it->second);
-    }
-    return QVariant();
+    if (!IsCell(nRow, nColumn))
+        return false;
+    SCellExtra& extra = m_Extras[{nRow, nColumn}];
+    extra.*pPart = value;
+    if (extra.strToolTip.isEmpty() && extra.icon.isNull())
+        m_Extras.erase({nRow, nColumn});
+    const QModelIndex at = index(nRow, nColumn);
+    emit dataChanged(at, at, {Qt::ToolTipRole, Qt::DecorationRole});
+    return true;
 }
 
 bool CListModel::SetItemToolTip(int nRow, int nColumn, const QString& strText)
 {
-    if (nRow < 0 || nRow >= GetItemCount() || nColumn < 0 || nColumn >= GetColumnCount())
-        return false;
-    if (strText.isEmpty())
-        m_ToolTips.erase({nRow, nColumn});
-    else
-        m_ToolTips[{nRow, nColumn}] = strText;
-    return true;
+    return SetExtra(nRow, nColumn, &SCellExtra::strToolTip, strText);
 }
 
-QVariant CListModel::headerData(int section, Qt::Orientation orientation, int role) const
+bool CListModel::SetItemIcon(int nRow, int nColumn, const QIcon& icon)
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= GetColumnCount())
+    return SetExtra(nRow, nColumn, &SCellExtra::icon, icon);
+}
+
+QVariant CListModel::GetItemExtra(int nRow, int nColumn, int role) const
+{
+    const auto it = m_Extras.find({nRow, nColumn});
+    if (it == m_Extras.end())
         return QVariant();
-    if (role == Qt::DisplayRole)
-        return m_Headings[section];
-    if (role == Qt::TextAlignmentRole)
-        return int(Qt::AlignCenter);
+    if (role == Qt::ToolTipRole && !it->second.strToolTip.isEmpty())
+        return it->second.strToolTip;
+    if (role == Qt::DecorationRole && !it->second.icon.isNull())
+        return it->second.icon;
     return QVariant();
-}
-
-Qt::ItemFlags CListModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }

@@ -1,8 +1,8 @@
-// The rows of one report list (frame list or batch list): plain strings under headings,
-// kept in insertion order, every cell centred.
+// The rows of a report list of free texts (the batch list): plain strings under headings,
+// kept in insertion order, with a tool tip and an icon on the few cells that need one.
 #pragma once
 
-#include <QAbstractTableModel>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -10,19 +10,14 @@
 #include <utility>
 #include <vector>
 
-class CListModel : public QAbstractTableModel {
+#include "app/ReportModel.h"
+
+class CListModel : public CReportModel {
     Q_OBJECT
 public:
     explicit CListModel(QObject* parent = nullptr);
 
-    // Inserts a column before nIndex (at the end when nIndex is past the last); the
-    // index it took.
-    int InsertColumn(int nIndex, const QString& strHeading);
-    // False when there is no column nIndex.
-    bool GetColumnHeading(int nIndex, QString& strHeading) const;
-    int GetColumnCount() const;
-
-    int GetItemCount() const;
+    int GetItemCount() const override;
     // Inserts a row whose column-0 text is strText and whose other cells are empty. An
     // index at or past the row count appends. Returns the row's index.
     int InsertItem(int nIndex, const QString& strText);
@@ -30,20 +25,30 @@ public:
     int AppendRow(const QStringList& texts);
     // False when the cell does not exist.
     bool SetItemText(int nRow, int nColumn, const QString& strText);
-    // Empty for a cell that does not exist.
-    QString GetItemText(int nRow, int nColumn) const;
+    QString GetItemText(int nRow, int nColumn) const override;
     // A longer explanation shown when the pointer rests on the cell (empty: none).
     bool SetItemToolTip(int nRow, int nColumn, const QString& strText);
-    void DeleteAllItems();
+    // An icon drawn before the cell's text (a null icon: none).
+    bool SetItemIcon(int nRow, int nColumn, const QIcon& icon);
+    // Removes one row; the rows below move up with their tool tips and icons.
+    bool DeleteItem(int nRow);
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
+protected:
+    void ClearRows() override;
+    void InsertStoredColumn(int nIndex) override;
+    QVariant GetItemExtra(int nRow, int nColumn, int role) const override;
 
 private:
-    QStringList m_Headings;
+    // Few cells carry a tool tip or an icon: they are kept aside, by cell.
+    struct SCellExtra {
+        QString strToolTip;
+        QIcon icon;
+    };
+    void ShiftExtras(int nFromRow, int nBy);
+    // Sets one part of a cell's extra, keeping the map free of empty ones.
+    template <typename TValue>
+    bool SetExtra(int nRow, int nColumn, TValue SCellExtra::*pPart, const TValue& value);
+
     std::vector<QStringList> m_Rows; // every row holds one text per column
-    std::map<std::pair<int, int>, QString> m_ToolTips; // few cells carry one: kept aside
+    std::map<std::pair<int, int>, SCellExtra> m_Extras;
 };

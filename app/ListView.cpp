@@ -1,8 +1,10 @@
 // A report list over a CListModel, sized to its widest texts without re-measuring every cell.
 #include "app/ListView.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -14,11 +16,14 @@ const QString kTenSpaces(10, QLatin1Char(' '));
 
 } // namespace
 
-CListView::CListView(QWidget* parent)
+CListView::CListView(QWidget* parent, CReportModel* pModel)
     : QTableView(parent)
+    , m_pModel(pModel ? pModel : new CListModel)
     , m_Metrics(font())
 {
-    setModel(&m_Model);
+    m_pModel->setParent(this);
+    m_pTextModel = qobject_cast<CListModel*>(m_pModel);
+    setModel(m_pModel);
     m_nEmptyCellWidth = MeasureCellText(QString());
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -45,13 +50,12 @@ void CListView::SetFullRowSelect(bool bOn)
     setSelectionBehavior(bOn ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
 }
 
-int CListView::InsertColumn(int nIndex, const QString& strHeading, Qt::Alignment, int nWidth)
+int CListView::InsertColumn(int nIndex, const QString& strHeading, Qt::Alignment alignment, int nWidth)
 {
-    // Every column of both lists is centred; the model centres every cell.
-    const int nColumn = m_Model.InsertColumn(nIndex, strHeading);
+    const int nColumn = m_pModel->InsertColumn(nIndex, strHeading, alignment);
     std::map<int, int> widths;
-    if (m_Model.GetItemCount() > 0)
-        widths[m_nEmptyCellWidth] = m_Model.GetItemCount();
+    if (m_pModel->GetItemCount() > 0)
+        widths[m_nEmptyCellWidth] = m_pModel->GetItemCount();
     m_CellWidths.insert(m_CellWidths.begin() + nColumn, std::move(widths));
     SetColumnWidth(nColumn, nWidth);
     return nColumn;
@@ -59,12 +63,12 @@ int CListView::InsertColumn(int nIndex, const QString& strHeading, Qt::Alignment
 
 bool CListView::GetColumnHeading(int nIndex, QString& strHeading) const
 {
-    return m_Model.GetColumnHeading(nIndex, strHeading);
+    return m_pModel->GetColumnHeading(nIndex, strHeading);
 }
 
 int CListView::GetColumnCount() const
 {
-    return m_Model.GetColumnCount();
+    return m_pModel->GetColumnCount();
 }
 
 void CListView::SetColumnWidth(int nColumn, int nWidth)
@@ -99,29 +103,37 @@ int CListView::MeasureCellText(const QString& strText) const
 
 int CListView::GetItemCount() const
 {
-    return m_Model.GetItemCount();
+    return m_pModel->GetItemCount();
 }
 
 int CListView::InsertItem(int nIndex, const QString& strText)
 {
-    const int nRow = m_Model.InsertItem(nIndex, strText);
-    for (int c = 0; c < GetColumnCount(); ++c)
-        AddCellWidth(c, m_Model.GetItemText(nRow, c));
+    if (!m_pTextModel)
+        return -1;
+    const int nRow = m_pTextModel->InsertItem(nIndex, strText);
+    AddRowWidths(nRow);
     return nRow;
 }
 
 int CListView::AppendRow(const QStringList& texts)
 {
-    const int nRow = m_Model.AppendRow(texts);
-    for (int c = 0; c < GetColumnCount(); ++c)
-        AddCellWidth(c, m_Model.GetItemText(nRow, c));
+    if (!m_pTextModel)
+        return -1;
+    const int nRow = m_pTextModel->AppendRow(texts);
+    AddRowWidths(nRow);
     return nRow;
+}
+
+void CListView::AddRowWidths(int nRow)
+{
+    for (int c = 0; c < GetColumnCount(); ++c)
+        AddCellWidth(c, m_pModel->GetItemText(nRow, c));
 }
 
 bool CListView::SetItemText(int nRow, int nColumn, const QString& strText)
 {
-    const QString strOld = m_Model.GetItemText(nRow, nColumn);
-    if (!m_Model.SetItemText(nRow, nColumn, strText))
+    const QString strOld = m_pModel->GetItemText(nRow, nColumn);
+    if (!m_pTextModel || !m_pTextModel->SetItemText(nRow, nColumn, strText))
         return false;
     if (strOld != strText) {
         RemoveCellWidth(nColumn, strOld);
@@ -130,28 +142,72 @@ bool CListView::SetItemText(int nRow, int nColumn, const QString& strText)
     return true;
 }
 
+bool CListView::DeleteItem(int nRow)
+{
+    if (!m_pTextModel || nRow < 0 || nRow >= GetItemCount())
+        return false;
+    for (int c = 0; c < GetColumnCount(); ++c)
+        RemoveCellWidth(c, m_pModel->GetItemText(nRow, c));
+    return m_pTextModel->DeleteItem(nRow);
+}
+
 QString CListView::GetItemText(int nRow, int nColumn) const
 {
-    return m_Model.GetItemText(nRow, nColumn);
+    return m_pModel->GetItemText(nRow, nColumn);
 }
 
 void CListView::DeleteAllItems()
 {
     // The column widths stay as they are until the next sizing.
-    m_Model.DeleteAllItems();
+    m_pModel->DeleteAllItems();
     for (std::map<int, int>& widths : m_CellWidths)
         widths.clear();
+}
+
+QList<int> CListView::GetSelectedRows() const
+{
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CListView::SetElasticColumn(int nColumn)
+{
+    m_nElasticColumn = nColumn;
+    setTextElideMode(Qt::ElideMiddle);
+}
+
+void CListView::SetColumnMinimumWidth(int nColumn, int nWidth)
+{
+    m_MinimumWidths[nColumn] = nWidth;
 }
 
 void CListView::AutoSizeColumns()
 {
     QString strHeading;
+    std::vector<int> widths;
+    std::vector<int> headingWidths;
     for (int c = 0; GetColumnHeading(c, strHeading); ++c) {
-        int nWidth = MeasureCellText(strHeading);
+        headingWidths.push_back(MeasureCellText(strHeading));
+        int nWidth = headingWidths.back();
         if (!m_CellWidths[c].empty())
             nWidth = std::max(nWidth, m_CellWidths[c].rbegin()->first);
-        SetColumnWidth(c, nWidth);
+        const auto it = m_MinimumWidths.find(c);
+        widths.push_back(it == m_MinimumWidths.end() ? nWidth : std::max(nWidth, it->second));
     }
+    if (m_nElasticColumn >= 0 && m_nElasticColumn < int(widths.size())) {
+        int nOthers = 0;
+        for (int c = 0; c < int(widths.size()); ++c)
+            nOthers += c == m_nElasticColumn ? 0 : widths[c];
+        const int nRoom = std::max(headingWidths[m_nElasticColumn], viewport()->width() - nOthers);
+        widths[m_nElasticColumn] = std::min(widths[m_nElasticColumn], nRoom);
+    }
+    for (int c = 0; c < int(widths.size()); ++c)
+        SetColumnWidth(c, widths[c]);
 }
 
 void CListView::AddCellWidth(int nColumn, const QString& strText)
@@ -178,7 +234,7 @@ void CListView::RemeasureAll()
     for (int c = 0; c < GetColumnCount(); ++c) {
         m_CellWidths[c].clear();
         for (int r = 0; r < GetItemCount(); ++r)
-            AddCellWidth(c, m_Model.GetItemText(r, c));
+            AddCellWidth(c, m_pModel->GetItemText(r, c));
     }
 }
 
@@ -188,4 +244,25 @@ void CListView::changeEvent(QEvent* event)
     if (event->type() == QEvent::FontChange)
         RemeasureAll();
     QTableView::changeEvent(event);
+}
+
+void CListView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    // The room an elastic column may take follows the list's width.
+    if (m_nElasticColumn >= 0)
+        AutoSizeColumns();
+}
+
+void CListView::keyPressEvent(QKeyEvent* event)
+{
+    for (QAction* pAction : actions()) {
+        if (pAction->isEnabled() && !pAction->shortcut().isEmpty()
+            && QKeySequence(event->keyCombination()) == pAction->shortcut()) {
+            pAction->trigger();
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
 }

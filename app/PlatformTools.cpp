@@ -1,11 +1,27 @@
-// The platform services of the desktop application: Qt's open-file dialog and message boxes.
+// The platform services of the desktop application: Qt's file dialogs, message boxes and settings.
 #include "app/PlatformTools.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSpacerItem>
+
+CPlatformTools::CPlatformTools() = default;
+
+CPlatformTools::~CPlatformTools() = default;
+
+QSettings& CPlatformTools::Settings()
+{
+    if (!m_pSettings)
+        m_pSettings = std::make_unique<QSettings>(QStringLiteral("Kestrune"), QStringLiteral("Kestrune"));
+    return *m_pSettings;
+}
 
 QStringList CPlatformTools::FilterPatterns(const QString& strFilter)
 {
@@ -50,24 +66,85 @@ std::unique_ptr<QFileDialog> CPlatformTools::CreateFileDialog(QWidget* pParent, 
     return pDialog;
 }
 
+QStringList CPlatformTools::TypedNames(const QString& strText)
+{
+    if (!strText.contains(QLatin1Char('"'))) {
+        const QString strName = strText.trimmed();
+        return strName.isEmpty() ? QStringList() : QStringList{strName};
+    }
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]+)\""));
+    QStringList names;
+    for (auto it = quoted.globalMatch(strText); it.hasNext();)
+        names.append(it.next().captured(1));
+    return names;
+}
+
+QStringList CPlatformTools::PickedPaths(const QFileDialog& dialog)
+{
+    QStringList paths;
+    const QDir directory = dialog.directory();
+    if (const auto* pEdit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        for (const QString& strName : TypedNames(pEdit->text())) {
+            const QFileInfo info(directory.absoluteFilePath(strName));
+            if (info.exists() && !info.isDir())
+                paths.append(QDir::cleanPath(info.absoluteFilePath()));
+        }
+    }
+    for (const QString& strPath : dialog.selectedFiles()) {
+        if (QFileInfo(strPath).isFile())
+            paths.append(QDir::cleanPath(strPath));
+    }
+    paths.removeDuplicates();
+    return paths;
+}
+
 bool CPlatformTools::PickFiles(QWidget* pParent, const QStringList& filters, QStringList& paths)
 {
-    std::unique_ptr<QFileDialog> pDialog = CreateFileDialog(pParent, filters, m_strLastDir);
+    const QString strLastDir = Settings().value(QLatin1String(kLastFolderKey)).toString();
+    std::unique_ptr<QFileDialog> pDialog = CreateFileDialog(pParent, filters, strLastDir);
     if (pDialog->exec() != QDialog::Accepted)
         return false;
-    const QStringList picked = pDialog->selectedFiles();
+    const QStringList picked = PickedPaths(*pDialog);
     if (picked.isEmpty())
         return false;
-    m_strLastDir = pDialog->directory().absolutePath();
+    Settings().setValue(QLatin1String(kLastFolderKey), pDialog->directory().absolutePath());
     for (const QString& strPath : picked)
         paths.append(QDir::toNativeSeparators(strPath));
     return true;
 }
 
+bool CPlatformTools::PickSaveFile(QWidget* pParent, const QString& strFilter, const QString& strSuggestedName,
+                                  QString& strPath)
+{
+    const QString strLastDir = Settings().value(QLatin1String(kLastFolderKey)).toString();
+    const QString strStart = QDir(strLastDir.isEmpty() ? QDir::currentPath() : strLastDir).filePath(strSuggestedName);
+    const QString strPicked = QFileDialog::getSaveFileName(pParent, QString(), strStart, strFilter, nullptr,
+                                                           QFileDialog::DontUseNativeDialog);
+    if (strPicked.isEmpty())
+        return false;
+    strPath = QDir::toNativeSeparators(strPicked);
+    return true;
+}
+
+std::unique_ptr<QMessageBox> CPlatformTools::CreateMessageBox(QWidget* pParent, const QString& strText,
+                                                              const QString& strCaption, EIcon eIcon)
+{
+    const QMessageBox::Icon icon = eIcon == EIcon::Stop      ? QMessageBox::Critical
+                                   : eIcon == EIcon::Warning ? QMessageBox::Warning
+                                                             : QMessageBox::NoIcon;
+    auto pBox = std::make_unique<QMessageBox>(icon, strCaption, strText, QMessageBox::Ok, pParent);
+    pBox->setTextFormat(Qt::PlainText);
+    // A box sizes itself to its text alone, so a short text ("Done") cuts its caption off in
+    // the title bar; a spacer keeps it as wide as the caption and the title bar's buttons.
+    constexpr int kTitleBarAllowance = 160;
+    const int nWidth = pBox->fontMetrics().horizontalAdvance(strCaption) + kTitleBarAllowance;
+    if (auto* pGrid = qobject_cast<QGridLayout*>(pBox->layout()))
+        pGrid->addItem(new QSpacerItem(nWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), pGrid->rowCount(),
+                       0, 1, pGrid->columnCount());
+    return pBox;
+}
+
 void CPlatformTools::ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon)
 {
-    QMessageBox box(eIcon == EIcon::Stop ? QMessageBox::Critical : QMessageBox::NoIcon, strCaption, strText,
-                    QMessageBox::Ok, pParent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    CreateMessageBox(pParent, strText, strCaption, eIcon)->exec();
 }

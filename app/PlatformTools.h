@@ -1,4 +1,5 @@
-// The platform services of the desktop application: Qt's open-file dialog and message boxes.
+// The platform services of the desktop application: Qt's file dialogs, message boxes and
+// the user's settings.
 #pragma once
 
 #include <QString>
@@ -8,19 +9,38 @@
 #include "app/IPlatformTools.h"
 
 class QFileDialog;
+class QMessageBox;
+class QSettings;
 
 class CPlatformTools : public IPlatformTools {
 public:
+    CPlatformTools();
+    ~CPlatformTools() override;
+
     bool PickFiles(QWidget* pParent, const QStringList& filters, QStringList& paths) override;
+    bool PickSaveFile(QWidget* pParent, const QString& strFilter, const QString& strSuggestedName,
+                      QString& strPath) override;
     void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) override;
+    QSettings& Settings() override;
 
     // The picker PickFiles runs, set up but not shown. The filters' descriptions show
     // exactly as given, while their patterns are matched case-insensitively.
     static std::unique_ptr<QFileDialog> CreateFileDialog(QWidget* pParent, const QStringList& filters,
                                                          const QString& strDirectory);
+    // The files an accepted picker names: every name typed in its file-name box that exists,
+    // whatever the filter shows (the dialog itself keeps only the names its list shows),
+    // then any other selected file; full paths, in typed order, each once.
+    static QStringList PickedPaths(const QFileDialog& dialog);
+    // The names typed in a file-name box: each quoted name, or the whole text when unquoted.
+    static QStringList TypedNames(const QString& strText);
     // The patterns of a filter: "Name (*.a, *.b)" gives "*.a" and "*.b".
     static QStringList FilterPatterns(const QString& strFilter);
+    // The box ShowMessage runs, set up but not shown: wide enough for its caption.
+    static std::unique_ptr<QMessageBox> CreateMessageBox(QWidget* pParent, const QString& strText,
+                                                         const QString& strCaption, EIcon eIcon);
+
+    static constexpr const char* kLastFolderKey = "lastFolder";
 
 private:
-    QString m_strLastDir; // the next picker starts where the last one was confirmed
+    std::unique_ptr<QSettings> m_pSettings;
 };

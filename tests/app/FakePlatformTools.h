@@ -1,11 +1,14 @@
-// Platform services for driving the dialog in tests: a picker with canned answers and a
-// recorder of the message boxes that would have been shown.
+// Platform services for driving the dialog in tests: pickers with canned answers, a
+// recorder of the message boxes that would have been shown, and settings in a scratch file.
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "app/IPlatformTools.h"
@@ -22,6 +25,12 @@ public:
     std::deque<QStringList> m_PickAnswers;
     QStringList m_LastFilters;
     std::vector<SMessage> m_Messages;
+    // Each PickSaveFile call takes the next answer; with none left, it is cancelled.
+    std::deque<QString> m_SaveAnswers;
+    // Settings start empty for every fake; a second fake may share a first one's file.
+    QTemporaryDir m_SettingsDir;
+    QString m_strSettingsPath = m_SettingsDir.filePath(QStringLiteral("settings.ini"));
+    std::unique_ptr<QSettings> m_pSettings;
 
     bool PickFiles(QWidget*, const QStringList& filters, QStringList& paths) override
     {
@@ -33,8 +42,24 @@ public:
         return true;
     }
 
+    bool PickSaveFile(QWidget*, const QString&, const QString&, QString& strPath) override
+    {
+        if (m_SaveAnswers.empty())
+            return false;
+        strPath = m_SaveAnswers.front();
+        m_SaveAnswers.pop_front();
+        return true;
+    }
+
     void ShowMessage(QWidget*, const QString& strText, const QString& strCaption, EIcon eIcon) override
     {
         m_Messages.push_back({strText, strCaption, eIcon});
+    }
+
+    QSettings& Settings() override
+    {
+        if (!m_pSettings)
+            m_pSettings = std::make_unique<QSettings>(m_strSettingsPath, QSettings::IniFormat);
+        return *m_pSettings;
     }
 };

@@ -17,66 +17,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "FakePlatformTools.h"
+#include "DlgTestSupport.h"
 #include "app/FileException.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 #include "support/MachineTraits.h"
 #include "support/TestFiles.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-using EIcon = IPlatformTools::EIcon;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-QStringList Row(const CListView& list, int nRow)
-{
-    QStringList cells;
-    for (int c = 0; c < list.GetColumnCount(); ++c)
-        cells.append(list.GetItemText(nRow, c));
-    return cells;
-}
-
-QStringList Column(const CListView& list, int nColumn)
-{
-    QStringList cells;
-    for (int r = 0; r < list.GetItemCount(); ++r)
-        cells.append(list.GetItemText(r, nColumn));
-    return cells;
-}
-
-// A committed sample copied into dir under a new name, so outputs land in the scratch directory.
-std::string CopySample(const CTempDir& dir, const std::string& sample, const std::string& name)
-{
-    const std::string path = dir.Path(name);
-    fs::copy_file(TestDataPath(sample), fs::u8path(path), fs::copy_options::overwrite_existing);
-    return path;
-}
-
-class KestruneDlgTest : public ::testing::Test {
-protected:
-    KestruneDlgTest() { m_Dlg.show(); }
-
-    void Add(const QStringList& paths)
-    {
-        m_Tools.m_PickAnswers.push_back(paths);
-        m_Dlg.m_ctlAddFile->click();
-    }
-
-    CFakePlatformTools m_Tools;
-    CKestruneDlg m_Dlg{m_Tools};
-    CTempDir m_Dir;
-};
-
-const QStringList kStereo48Row = {"00000000", "00000000", "384", "DTS 16/48", "L+R (stereo)", "512 bytes", "-0 dB", "NO"};
-
-} // namespace
 
 // Catches options that start ticked or enabled, leftover texts, and columns not sized to
 // their headings before any row exists.
@@ -84,8 +31,10 @@ TEST_F(KestruneDlgTest, StartsWithEverythingUntickedAndEmpty)
 {
     EXPECT_EQ(m_Dlg.windowTitle(), "Kestrune V2.0");
     for (QCheckBox* pBox : {m_Dlg.m_ctlRebuildStream, m_Dlg.m_ctlRemoveCRC, m_Dlg.m_ctlRemoveDialNorm,
-                            m_Dlg.m_ctlEnableLog, m_Dlg.m_ctlSwapWord})
+                            m_Dlg.m_ctlCoreOnly, m_Dlg.m_ctlEnableLog, m_Dlg.m_ctlSwapWord})
         EXPECT_FALSE(pBox->isChecked()) << pBox->text().toStdString();
+    EXPECT_EQ(m_Dlg.m_ctlCoreOnly->text(), "Core only");
+    EXPECT_FALSE(m_Dlg.m_ctlCoreOnly->isEnabled());
     EXPECT_FALSE(m_Dlg.m_ctlRemoveCRC->isEnabled());
     EXPECT_FALSE(m_Dlg.m_ctlRemoveDialNorm->isEnabled());
     EXPECT_TRUE(m_Dlg.m_ctlRebuildStream->isEnabled());
@@ -111,16 +60,20 @@ TEST_F(KestruneDlgTest, StartsWithEverythingUntickedAndEmpty)
             QString strHeading;
             ASSERT_TRUE(pList->GetColumnHeading(c, strHeading));
             EXPECT_EQ(strHeading, headings[c]);
-            EXPECT_EQ(pList->GetColumnWidth(c), metrics.horizontalAdvance(headings[c] + spaces)) << strHeading.toStdString();
+            // The batch list's State column is sized from the start for its longest text.
+            if (pList == m_Dlg.m_ctlBatchList && c == 1)
+                EXPECT_GT(pList->GetColumnWidth(c), metrics.horizontalAdvance("error: cannot create output" + spaces));
+            else
+                EXPECT_EQ(pList->GetColumnWidth(c), metrics.horizontalAdvance(headings[c] + spaces)) << strHeading.toStdString();
         }
     }
 }
 
-// Catches a window that can be resized, controls outside it or outside their group, and
-// captions clipped because the controls were placed in the wrong units.
+// Catches a window that opens at another size than the template's on a large screen,
+// controls outside it or outside their group, and captions clipped because the controls
+// were placed in the wrong units.
 TEST_F(KestruneDlgTest, PlacesEveryControlOfTheTemplate)
 {
-    EXPECT_EQ(m_Dlg.minimumSize(), m_Dlg.maximumSize());
     EXPECT_EQ(m_Dlg.size(), m_Dlg.DialogUnitsToPixels(0, 0, 382, 301).size());
     const QRect window(QPoint(0, 0), m_Dlg.size());
     for (QWidget* pChild : m_Dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -128,7 +81,7 @@ TEST_F(KestruneDlgTest, PlacesEveryControlOfTheTemplate)
             EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
         }
     }
-    for (QCheckBox* pBox : {m_Dlg.m_ctlRebuildStream, m_Dlg.m_ctlRemoveCRC, m_Dlg.m_ctlRemoveDialNorm})
+    for (QCheckBox* pBox : {m_Dlg.m_ctlRebuildStream, m_Dlg.m_ctlRemoveCRC, m_Dlg.m_ctlRemoveDialNorm, m_Dlg.m_ctlCoreOnly})
         EXPECT_TRUE(m_Dlg.m_ctlProcessingGroup->geometry().contains(pBox->geometry())) << pBox->text().toStdString();
     EXPECT_TRUE(m_Dlg.m_ctlDebugGroup->geometry().contains(m_Dlg.m_ctlEnableLog->geometry()));
     EXPECT_EQ(m_Dlg.m_ctlProcessingGroup->title(), "Processing");
@@ -189,8 +142,13 @@ TEST_F(KestruneDlgTest, AddsPickedFilesInOrder)
     Add({Q(a)});
     ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 1);
     EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 0), QStringList({Q(a), "queued", "12288 bytes", ""}));
-    const int nFilenameWidth = m_Dlg.m_ctlBatchList->GetColumnWidth(0);
-    EXPECT_GE(nFilenameWidth, m_Dlg.m_ctlBatchList->MeasureCellText(Q(a)));
+    // The path takes the room the other columns leave (elided in the middle beyond it).
+    const CListView& batch = *m_Dlg.m_ctlBatchList;
+    int nOthers = 0;
+    for (int c = 1; c < 4; ++c)
+        nOthers += batch.GetColumnWidth(c);
+    EXPECT_EQ(batch.GetColumnWidth(0),
+              std::min(batch.MeasureCellText(Q(a)), std::max(batch.viewport()->width() - nOthers, batch.MeasureCellText("Filename"))));
 
     Add({Q(b), Q(c)});
     ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 3);
@@ -233,7 +191,7 @@ TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
     // An empty batch is done at once.
     m_Dlg.m_ctlStartBatch->click();
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
-    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "0 files: 0 done, 0 failed");
     EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
     EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::None);
     m_Tools.m_Messages.clear();
@@ -262,8 +220,9 @@ TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
     EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "9");
     EXPECT_EQ(m_Dlg.m_ctlProgress->value(), 100);
     EXPECT_EQ(m_Dlg.m_ctlOutputName->text(), Q(b + ".fixed.dts"));
+    EXPECT_EQ(m_Dlg.m_ctlFileCount->text(), "file 2 of 2");
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
-    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "2 files: 2 done, 0 failed");
     EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
 
     // Again, rebuilding: every row is processed anew, and the copies equal their inputs.
@@ -285,7 +244,7 @@ TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
 }
 
 // Catches Quit or closing the window not reaching the frame loop, the batch going on to
-// the next files, and "Done" shown after a stop.
+// the next files, a stopped file shown as done, and a closing box shown after a stop.
 TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
 {
     const std::string a = CopySample(m_Dir, "stereo_48k.dts", "a.dts");
@@ -299,7 +258,7 @@ TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
     EXPECT_TRUE(m_Dlg.m_bStop);
     EXPECT_EQ(m_Dlg.result(), QDialog::Accepted);
     EXPECT_FALSE(m_Dlg.isVisible());
-    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "queued", "queued"}));
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"stopped", "queued", "queued"}));
     EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "0") << "the loop ends within one frame";
     EXPECT_TRUE(m_Tools.m_Messages.empty());
 
@@ -311,7 +270,7 @@ TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
     other.m_ctlStartBatch->click();
     EXPECT_TRUE(other.m_bStop);
     EXPECT_EQ(other.result(), QDialog::Rejected);
-    EXPECT_EQ(Column(*other.m_ctlBatchList, 1), QStringList({"done", "queued"}));
+    EXPECT_EQ(Column(*other.m_ctlBatchList, 1), QStringList({"stopped", "queued"}));
     EXPECT_TRUE(m_Tools.m_Messages.empty());
 }
 
@@ -337,14 +296,15 @@ TEST_F(KestruneDlgTest, RefusesASecondStartDuringARun)
     EXPECT_TRUE(bChecked);
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
-    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, "2 files: 2 done, 0 failed");
     EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
     EXPECT_FALSE(m_Dlg.IsBatchRunning());
 }
 
-// Catches failures reported as "done", a short output left behind, and a file gone since it
-// was added not stopping the run with a message naming it.
-TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
+// Catches failures reported as "done", a short output left behind, a failed row that does
+// not stand out, a closing box that does not count the failures, and a file gone since it
+// was added stopping the run instead of failing its row alone.
+TEST_F(KestruneDlgTest, ShowsWhyAFileFailedAndGoesOn)
 {
     // A RIFF file with no WAVE data in it: it measures, but does not open as a stream.
     const std::string badInput = m_Dir.Path("bad.wav");
@@ -371,32 +331,38 @@ TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
     }
     EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done");
     EXPECT_EQ(ReadFileBytes(good + ".fixed.dts"), ReadFileBytes(good));
-    // The cause rests on the state cell, naming the file that failed.
-    const auto tip = [this](int nRow) {
-        return m_Dlg.m_ctlBatchList->GetModel()
-            .data(m_Dlg.m_ctlBatchList->GetModel().index(nRow, 1), Qt::ToolTipRole)
-            .toString();
-    };
+    // The cause rests on the state cell, naming the file that failed; failed rows carry an icon.
+    const CReportModel& model = m_Dlg.m_ctlBatchList->GetModel();
+    const auto tip = [&model](int nRow) { return model.data(model.index(nRow, 1), Qt::ToolTipRole).toString(); };
+    const auto hasIcon = [&model](int nRow) { return !model.data(model.index(nRow, 1), Qt::DecorationRole).isNull(); };
     EXPECT_TRUE(tip(0).startsWith(Q(badInput) + ": ")) << tip(0).toStdString();
     EXPECT_TRUE(tip(1).startsWith(Q(blocked + ".fixed.dts") + ": ")) << tip(1).toStdString();
     EXPECT_TRUE(tip(1).contains("folder")) << tip(1).toStdString();
     EXPECT_TRUE(tip(3).isEmpty());
+    EXPECT_TRUE(hasIcon(0) && hasIcon(1));
+    EXPECT_FALSE(hasIcon(3));
+    // Every state text shows whole in its column.
+    for (int r = 0; r < 4; ++r)
+        EXPECT_GE(m_Dlg.m_ctlBatchList->GetColumnWidth(1), m_Dlg.m_ctlBatchList->MeasureCellText(m_Dlg.m_ctlBatchList->GetItemText(r, 1)));
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
-    EXPECT_EQ(m_Tools.m_Messages[0].strText, "Done");
+    const int nFailed = bHaveDevFull ? 3 : 2;
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, QStringLiteral("4 files: %1 done, %2 failed").arg(4 - nFailed).arg(nFailed));
+    EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::Warning);
 
-    // good.dts disappears: the next run stops there with a message, before any stream opens.
+    // good.dts disappears: its row fails with the cause, and the run goes on to the next file.
     m_Tools.m_Messages.clear();
     const std::string last = CopySample(m_Dir, "mono_8k.dts", "last.dts");
     Add({Q(last)});
     fs::remove(fs::u8path(good));
     m_Dlg.m_ctlStartBatch->click();
-    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done") << "keeps its state from the run before";
-    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(4, 1), "queued");
-    EXPECT_EQ(m_Dlg.m_ctlOutputName->text(), Q(good + ".fixed.dts"));
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "error: cannot open input");
+    EXPECT_TRUE(tip(3).startsWith(Q(good) + ": cannot open input: ")) << tip(3).toStdString();
+    EXPECT_TRUE(tip(3).contains("does not exist")) << tip(3).toStdString();
+    EXPECT_TRUE(hasIcon(3));
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(4, 1), "done");
+    EXPECT_EQ(ReadFileBytes(last + ".fixed.dts"), ReadFileBytes(last));
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
-    EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::Stop);
-    EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
-    EXPECT_TRUE(m_Tools.m_Messages[0].strText.contains(Q(good)));
+    EXPECT_EQ(m_Tools.m_Messages[0].strText, QStringLiteral("5 files: %1 done, %2 failed").arg(4 - nFailed).arg(nFailed + 1));
     EXPECT_TRUE(m_Dlg.m_ctlStartBatch->isEnabled());
     if (!bHaveDevFull)
         GTEST_SKIP() << kNoDevFull;

@@ -1,6 +1,8 @@
 // The report lists: row order, cell alignment, headings, and columns sized to their widest text.
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPixmap>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -108,6 +110,8 @@ TEST(ListView, IncrementalSizingEqualsTheFullRule)
             view.AppendRow(row);
         } else if (op < 60) {
             view.InsertItem(view.GetItemCount(), RandomText(rng));
+        } else if (op < 65 && view.GetItemCount() > 0) {
+            view.DeleteItem(rng.bounded(view.GetItemCount()));
         } else if (op < 95 && view.GetItemCount() > 0) {
             view.SetItemText(rng.bounded(view.GetItemCount()), rng.bounded(4), RandomText(rng));
         } else if (op >= 95) {
@@ -153,4 +157,57 @@ TEST(ListView, HundredThousandRowsFillInSeconds)
     EXPECT_LT(seconds, 30.0); // a pass over every row per append would take hours
     EXPECT_EQ(view.GetItemCount(), 100000);
     EXPECT_EQ(ShownWidths(view), FullRuleWidths(view));
+}
+
+// Catches the alignment given to a column being ignored, and tool tips or icons left on the
+// row that took a deleted row's place.
+TEST(ListModel, HonoursAlignmentAndMovesCellExtrasWithTheirRows)
+{
+    CListView view;
+    view.InsertColumn(0, "Name", Qt::AlignLeft, 50);
+    view.InsertColumn(1, "State", Qt::AlignCenter, 50);
+    const CReportModel& model = view.GetModel();
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
+    view.AppendRow({"a", "x"});
+    view.AppendRow({"b", "y"});
+    view.AppendRow({"c", "z"});
+    EXPECT_EQ(model.data(model.index(0, 0), Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+
+    CListModel* pText = view.GetTextModel();
+    ASSERT_NE(pText, nullptr);
+    QPixmap red(8, 8);
+    red.fill(Qt::red);
+    pText->SetItemToolTip(2, 1, "why c failed");
+    pText->SetItemIcon(2, 1, QIcon(red));
+    pText->SetItemToolTip(0, 1, "why a failed");
+    EXPECT_TRUE(view.DeleteItem(1));
+    EXPECT_FALSE(view.DeleteItem(2));
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::ToolTipRole).toString(), "why c failed");
+    EXPECT_FALSE(model.data(model.index(1, 1), Qt::DecorationRole).isNull());
+    EXPECT_EQ(model.data(model.index(0, 1), Qt::ToolTipRole).toString(), "why a failed");
+    EXPECT_TRUE(model.data(model.index(0, 1), Qt::DecorationRole).isNull());
+    pText->SetItemIcon(1, 1, QIcon());
+    EXPECT_TRUE(model.data(model.index(1, 1), Qt::DecorationRole).isNull());
+    EXPECT_EQ(model.data(model.index(1, 1), Qt::ToolTipRole).toString(), "why c failed");
+}
+
+// Catches an elastic column that pushes the others out of view, or one squeezed below its
+// heading when the list is narrow.
+TEST(ListView, ElasticColumnTakesTheRoomTheOthersLeave)
+{
+    CListView view;
+    for (const char* heading : {"Filename", "State", "Size"})
+        view.InsertColumn(view.GetColumnCount(), heading, Qt::AlignCenter, 50);
+    view.SetElasticColumn(0);
+    view.resize(500, 200);
+    view.show();
+    view.AppendRow({QString(300, 'x') + ".dts", "queued", "12288 bytes"});
+    view.AutoSizeColumns();
+    const int nOthers = view.GetColumnWidth(1) + view.GetColumnWidth(2);
+    EXPECT_EQ(view.GetColumnWidth(0), view.viewport()->width() - nOthers);
+    view.resize(100, 200);
+    EXPECT_EQ(view.GetColumnWidth(0), view.MeasureCellText("Filename"));
+    view.resize(4000, 200);
+    EXPECT_EQ(view.GetColumnWidth(0), view.MeasureCellText(view.GetItemText(0, 0)));
 }

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -46,10 +49,11 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
 
     auto* pCombo = pDialog->findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(pCombo, nullptr);
-    ASSERT_EQ(pCombo->count(), 3);
+    ASSERT_EQ(pCombo->count(), 4);
     EXPECT_EQ(pCombo->itemText(0), "DTS Padded audio Files (*.dts)");
     EXPECT_EQ(pCombo->itemText(1), "DTS WAV audio Files (*.dtswav, *.wav)");
     EXPECT_EQ(pCombo->itemText(2), "DTS Compact audio Files (*.cpt)");
+    EXPECT_EQ(pCombo->itemText(3), "All files (*)");
     EXPECT_EQ(pCombo->currentIndex(), 0);
 
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
@@ -73,4 +77,49 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
     emit pCombo->activated(2);
     const QStringList cpt = {"e.Cpt"};
     EXPECT_TRUE(WaitFor([&] { return visible() == cpt; })) << visible().join(", ").toStdString();
+
+    emit pCombo->activated(3);
+    const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"};
+    EXPECT_TRUE(WaitFor([&] { return visible() == all; })) << visible().join(", ").toStdString();
+}
+
+// Catches typed names dropped because the selected filter does not list them (Qt keeps only
+// the names its list shows once one of them matches), names that do not exist kept, and
+// typed order lost.
+TEST(PlatformTools, TypedMultiPickKeepsEveryNameThatExists)
+{
+    EXPECT_EQ(CPlatformTools::TypedNames("\"a.cpt\" \"b c.wav\"  \"c.dts\""), QStringList({"a.cpt", "b c.wav", "c.dts"}));
+    EXPECT_EQ(CPlatformTools::TypedNames("  single.dts "), QStringList({"single.dts"}));
+    EXPECT_TRUE(CPlatformTools::TypedNames("").isEmpty());
+
+    CTempDir dir;
+    for (const char* name : {"a.cpt", "b.wav", "c.dts", "d.dts"}) {
+        QFile f(QString::fromStdString(dir.Path(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString strDir = QString::fromStdString(dir.Root().string());
+    std::unique_ptr<QFileDialog> pDialog =
+        CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters(), strDir);
+    pDialog->show();
+    auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(pEdit, nullptr);
+    auto* pModel = pDialog->findChild<QFileSystemModel*>();
+    ASSERT_TRUE(WaitFor([&] { return pModel->rowCount(pModel->index(strDir)) == 2; }));
+    // Typed as a user types them, so the dialog's completion selects what its list shows.
+    QTest::keyClicks(pEdit, "\"a.cpt\" \"b.wav\" \"missing.dts\" \"c.dts\"");
+    QCoreApplication::processEvents();
+    const QStringList expected = {strDir + "/a.cpt", strDir + "/b.wav", strDir + "/c.dts"};
+    EXPECT_EQ(CPlatformTools::PickedPaths(*pDialog), expected);
+    pDialog->hide();
+}
+
+// Catches a closing box so narrow that its title bar cuts the caption off.
+TEST(PlatformTools, MessageBoxIsWideEnoughForItsCaption)
+{
+    const QString strCaption = "Kestrune: a rather long caption for a short text";
+    std::unique_ptr<QMessageBox> pBox =
+        CPlatformTools::CreateMessageBox(nullptr, "Done", strCaption, IPlatformTools::EIcon::None);
+    EXPECT_GE(pBox->sizeHint().width(), pBox->fontMetrics().horizontalAdvance(strCaption) + 100);
+    EXPECT_EQ(pBox->text(), "Done");
+    EXPECT_EQ(pBox->windowTitle(), strCaption);
 }

@@ -1,0 +1,40 @@
+// The window on a 1024x768 screen at 144 dpi (run twice by CTest: fonts at 144 logical dpi,
+// and Qt scaling everything by 1.5), where the template's size no longer fits.
+#include <QApplication>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "FakePlatformTools.h"
+#include "app/KestruneDlg.h"
+#include "app/ListView.h"
+
+// Catches a window that opens larger than the screen's free area (frame included), which
+// puts the frame list, Quit and the close box off-screen, and lists shrunk to nothing.
+TEST(FitScreen, OpensInsideASmallScreenAt144Dpi)
+{
+    QScreen* pScreen = QGuiApplication::primaryScreen();
+    ASSERT_NE(pScreen, nullptr);
+    const QRect available = pScreen->availableGeometry();
+    std::printf("screen %dx%d logical, %.0f dpi, scale %.2f\n", available.width(), available.height(),
+                pScreen->logicalDotsPerInch(), pScreen->devicePixelRatio());
+    CFakePlatformTools tools;
+    CKestruneDlg dlg(tools);
+    const QSize templateSize = dlg.DialogUnitsToPixels(0, 0, 382, 301).size();
+    ASSERT_GT(templateSize.height(), available.height()) << "the screen must be too small for the template";
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::qWait(50);
+    EXPECT_TRUE(available.contains(dlg.frameGeometry()))
+        << dlg.frameGeometry().width() << "x" << dlg.frameGeometry().height() << " at " << dlg.frameGeometry().x()
+        << "," << dlg.frameGeometry().y();
+    const QRect window(QPoint(0, 0), dlg.size());
+    for (QWidget* pChild : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (pChild->isVisible())
+            EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
+    }
+    for (CListView* pList : {dlg.m_ctlBatchList, dlg.m_ctlFrameList})
+        EXPECT_GE(pList->height(), 2 * QFontMetrics(pList->font()).height());
+    EXPECT_LT(dlg.m_ctlBatchList->geometry().bottom(), dlg.m_ctlFrameList->y());
+}
