@@ -298,7 +298,7 @@ TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
     EXPECT_TRUE(m_Dlg.m_bStop);
     EXPECT_EQ(m_Dlg.result(), QDialog::Accepted);
     EXPECT_FALSE(m_Dlg.isVisible());
-    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "queued", "queued"}));
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"stopped", "queued", "queued"}));
     EXPECT_EQ(m_Dlg.m_ctlCurrentFrame->text(), "0") << "the loop ends within one frame";
     EXPECT_TRUE(m_Tools.m_Messages.empty());
 
@@ -310,7 +310,7 @@ TEST_F(KestruneDlgTest, QuitOrCloseStopsTheBatch)
     other.m_ctlStartBatch->click();
     EXPECT_TRUE(other.m_bStop);
     EXPECT_EQ(other.result(), QDialog::Rejected);
-    EXPECT_EQ(Column(*other.m_ctlBatchList, 1), QStringList({"done", "queued"}));
+    EXPECT_EQ(Column(*other.m_ctlBatchList, 1), QStringList({"stopped", "queued"}));
     EXPECT_TRUE(m_Tools.m_Messages.empty());
 }
 
@@ -351,7 +351,7 @@ TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
     // A folder where the output would go.
     const std::string blocked = CopySample(m_Dir, "stereo_48k.dts", "blocked.dts");
     fs::create_directory(fs::u8path(blocked + ".fixed.dts"));
-    // An output that can be created but not written.
+    // A link to a device at the output name: left alone, never written through.
     const std::string full = CopySample(m_Dir, "stereo_48k.dts", "full.dts");
     const bool bHaveDevFull = fs::exists("/dev/full");
     if (bHaveDevFull)
@@ -366,7 +366,7 @@ TEST_F(KestruneDlgTest, ShowsWhyAFileFailed)
     EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(1, 1), "error: cannot create output");
     EXPECT_TRUE(fs::is_directory(fs::u8path(blocked + ".fixed.dts")));
     if (bHaveDevFull) {
-        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(2, 1), "error: write failed");
+        EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(2, 1), "error: cannot create output");
     }
     EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(3, 1), "done");
     EXPECT_EQ(ReadFileBytes(good + ".fixed.dts"), ReadFileBytes(good));
