@@ -19,16 +19,20 @@
 #include "cli/CliHost.h"
 
 namespace {
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int nSignal)
 {
-    // Stops at the next frame boundary; the output so far is closed on the way out.
-    CCliHost::RequestStop();
+    // Stops at the next frame boundary; the file's output is then removed, not kept short.
+    CCliHost::RequestStop(nSignal);
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, OnStopSignal);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     std::FILE* progressOut = KESTRUNE_ISATTY(KESTRUNE_FILENO(stderr)) ? stderr : nullptr;
     return CCliApp::Run(args, std::cout, std::cerr, progressOut);
