@@ -8,6 +8,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliHost.h"
 #include "cli/JsonReport.h"
+#include "cli/TerminalText.h"
 #include "cli/TextReport.h"
 #include "dts/FileJob.h"
 #include "stream/BitStream.h"
@@ -33,9 +34,6 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
 
     CCliReport::FileSummary summary;
     summary.strState = CFileJob::StateText(result.eState);
-    // A file whose walk a signal cut off was not walked to its end.
-    if (result.eState == CFileJob::EState::Done && CCliHost::StopRequested())
-        summary.strState = "stopped";
     summary.strError = result.strError;
     summary.nFrames = result.nFrames;
     if (host.HasDetectedFormat())
@@ -44,9 +42,10 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
         summary.strOutput = strOutputPath;
     report.EndFile(summary);
 
-    if (result.eState == CFileJob::EState::Done)
+    // A stopped file is no failure of its own: the exit status tells of the signal.
+    if (result.eState == CFileJob::EState::Done || result.eState == CFileJob::EState::Stopped)
         return true;
-    err << "kestrune-cli: " << result.Message() << '\n';
+    err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
     return false;
 }
 
@@ -70,7 +69,8 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     COutBitStream outStream;
     bool bAnyFailed = false;
     for (const std::string& strPath : args.files) {
-        if (CCliHost::StopRequested())
+        // A report that can no longer be written ends the run after the file it failed in.
+        if (CCliHost::StopRequested() || !report->IsGood())
             break;
         bAnyFailed |= !RunFile(strPath, args, host, *report, inStream, outStream, err);
     }
@@ -78,8 +78,12 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     out.flush();
 
     if (CCliHost::StopRequested()) {
-        err << "kestrune-cli: interrupted\n";
-        return kExitInterrupted;
+        err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
+        return kExitSignalBase + CCliHost::StopSignal();
+    }
+    if (!report->IsGood()) {
+        err << "kestrune-cli: writing the report failed (disk full or output closed?)\n";
+        return kExitFileFailed;
     }
     return bAnyFailed ? kExitFileFailed : kExitOk;
 }

@@ -12,7 +12,8 @@ public:
     static constexpr int kExitOk = 0;
     static constexpr int kExitFileFailed = 1;
     static constexpr int kExitUsage = 2;
-    static constexpr int kExitInterrupted = 130;
+    // Stopped by a signal: this plus the signal's number (130 after Ctrl-C, 143 after SIGTERM).
+    static constexpr int kExitSignalBase = 128;
 
     // Runs the command line; out receives the report, err the messages.
     // progressOut, when not null, receives a progress bar (the caller passes stderr on a terminal).

@@ -1,6 +1,8 @@
 // kestrune-cli's command line.
 #include "cli/CliArguments.h"
 
+#include "cli/TerminalText.h"
+
 namespace {
 
 constexpr int kProceed = -1;
@@ -40,8 +42,9 @@ std::string CCliArguments::UsageText()
            "  --version          show the version\n"
            "\n"
            "The removal options change the listed rows even without --rebuild.\n"
-           "Exit status: 0 when every file is done, 1 when any file failed, 2 for a usage\n"
-           "error, 130 when interrupted (the output so far is closed).\n"
+           "Exit status: 0 when every file is done, 1 when any file failed or the report\n"
+           "could not be written, 2 for a usage error, 128 + the signal's number when stopped\n"
+           "by a signal (130 after Ctrl-C, 143 after SIGTERM); a stopped file keeps no output.\n"
            "\n"
            "Examples:\n"
            "  List the format changes of a stream:\n"
@@ -77,7 +80,7 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
         } else if (arg == "--json") {
             bJson = true;
         } else {
-            return UsageError(err, "unknown option '" + arg + "'");
+            return UsageError(err, "unknown option '" + CTerminalText::Escape(arg) + "'");
         }
     }
     if (files.empty())

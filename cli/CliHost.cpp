@@ -5,10 +5,12 @@
 #include <csignal>
 
 #include "cli/CliReport.h"
+#include "cli/TerminalText.h"
 
 namespace {
-volatile std::sig_atomic_t g_bStopRequested = 0;
+volatile std::sig_atomic_t g_nStopSignal = 0;
 constexpr int kBarWidth = 30;
+constexpr int kNarrowestBar = 10;
 } // namespace
 
 CCliHost::CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, std::FILE* progressOut)
@@ -16,14 +18,19 @@ CCliHost::CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, st
 {
 }
 
-void CCliHost::RequestStop()
+void CCliHost::RequestStop(int nSignal)
 {
-    g_bStopRequested = 1;
+    g_nStopSignal = nSignal;
 }
 
 bool CCliHost::StopRequested()
 {
-    return g_bStopRequested != 0;
+    return g_nStopSignal != 0;
+}
+
+int CCliHost::StopSignal()
+{
+    return g_nStopSignal;
 }
 
 bool CCliHost::IsStopSet() const
@@ -33,7 +40,7 @@ bool CCliHost::IsStopSet() const
 
 void CCliHost::BeginFile(const std::string& strLabel)
 {
-    m_strLabel = strLabel;
+    m_strLabel = CTerminalText::Escape(strLabel);
     m_bHasDetectedFormat = false;
     m_strDetectedFormat.clear();
     m_nPos = -1;
@@ -80,17 +87,38 @@ void CCliHost::AddFrameRow(const FrameRow& row)
     m_Report.AddRow(row);
 }
 
+std::string CCliHost::FitProgressLine(int nPercent, int64_t nFrame, const std::string& strLabel, int nColumns)
+{
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "] %3d%%  frame %lld  ", nPercent, static_cast<long long>(nFrame));
+    const std::string strCounts(counts);
+    // The last column stays empty: writing there makes some terminals wrap at once.
+    const int nRoom = nColumns - 1 - 1 - static_cast<int>(strCounts.size());
+    const int nBar = std::clamp(nRoom - kNarrowestBar, 0, kBarWidth);
+    const int nFilled = nPercent * nBar / 100;
+    std::string strLine(1, '[');
+    strLine.append(static_cast<size_t>(nFilled), '#');
+    strLine.append(static_cast<size_t>(nBar - nFilled), '-');
+    strLine += strCounts;
+    const int nLabelRoom = nRoom - nBar;
+    if (nLabelRoom > 0)
+        strLine += CTerminalText::KeepEnd(strLabel, static_cast<size_t>(nLabelRoom));
+    if (static_cast<int>(strLine.size()) > nColumns - 1)
+        strLine.resize(static_cast<size_t>(std::max(0, nColumns - 1)));
+    return strLine;
+}
+
 void CCliHost::DrawProgress()
 {
     if (!m_pProgressOut)
         return;
     const int nSpan = std::max(1, m_nUpper - m_nLower);
     const int nPercent = std::clamp((m_nPos - m_nLower) * 100 / nSpan, 0, 100);
-    const int nFilled = nPercent * kBarWidth / 100;
-    std::string bar(static_cast<size_t>(nFilled), '#');
-    bar.append(static_cast<size_t>(kBarWidth - nFilled), '-');
-    std::fprintf(m_pProgressOut, "\r[%s] %3d%%  frame %lld  %s\033[K", bar.c_str(), nPercent,
-                 static_cast<long long>(m_nFrame), m_strLabel.c_str());
+    // The width is asked at every redraw, so a resized window is followed.
+    const int nColumns = CTerminalText::TerminalColumns(m_pProgressOut);
+    const std::string strLine = FitProgressLine(nPercent, m_nFrame, m_strLabel, nColumns);
+    // Back to the line's start, the new line, and the rest of the old one cleared.
+    std::fprintf(m_pProgressOut, "\r%s\033[K", strLine.c_str());
     std::fflush(m_pProgressOut);
     m_bProgressDrawn = true;
 }

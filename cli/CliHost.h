@@ -15,7 +15,8 @@ public:
     // progressOut: where the bar is drawn, or null for none. The report receives every row.
     CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, std::FILE* progressOut);
 
-    // Starts a new file: forgets the detected format of the last one.
+    // Starts a new file: forgets the detected format of the last one. strLabel is shown with its
+    // control characters escaped.
     void BeginFile(const std::string& strLabel);
     // Clears the progress bar line, if one was drawn.
     void EndFile();
@@ -23,9 +24,17 @@ public:
     bool HasDetectedFormat() const { return m_bHasDetectedFormat; }
     const std::string& DetectedFormat() const { return m_strDetectedFormat; }
 
-    // Set from the signal handler; unlike the dialog's flag, a new file does not clear it.
-    static void RequestStop();
+    // Set from the signal handler with the signal's number; unlike the dialog's flag, a new file
+    // does not clear it.
+    static void RequestStop(int nSignal);
     static bool StopRequested();
+    // The signal that asked for the stop; 0 when none did.
+    static int StopSignal();
+
+    // One line of the progress bar for a terminal nColumns wide: the bar, the percentage, the
+    // frame and as much of the end of strLabel (already escaped) as fits, never reaching the last
+    // column, so the terminal never wraps it.
+    static std::string FitProgressLine(int nPercent, int64_t nFrame, const std::string& strLabel, int nColumns);
 
     // IFrameLoopHost
     bool IsStopSet() const override;

@@ -80,7 +80,10 @@ void CJsonReport::EndFile(const FileSummary& summary)
     m_Out << "],\"state\":" << Quote(summary.strState)
           << ",\"error\":" << (summary.strError.empty() ? "null" : Quote(summary.strError))
           << ",\"detected_format\":" << Optional(summary.strDetectedFormat) << ",\"frames\":" << summary.nFrames
-          << ",\"output\":" << Optional(summary.strOutput) << '}';
+          << ",\"output\":" << Optional(summary.strOutput);
+    if (summary.strOutput && !IsValidUtf8(*summary.strOutput))
+        m_Out << ",\"output_bytes\":\"" << HexBytes(*summary.strOutput) << '"';
+    m_Out << '}';
 }
 
 void CJsonReport::Finish()

@@ -1,5 +1,7 @@
 // kestrune-cli's JSON report, one typed document for scripts, written as the walk goes:
-// {"schema":2,"files":[{"file":..,"size":..,"rows":[..],"state":..,"error":..,...}]}.
+// {"schema":2,"files":[{"file":..,"size":..,"rows":[..],"state":..,"error":..,...}]}. A name that
+// is not valid UTF-8 ("file", "output") is followed by its bytes in hex ("file_bytes",
+// "output_bytes"), since its readable form has replacement characters.
 #pragma once
 
 #include "cli/CliReport.h"

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
+#include "cli/TerminalText.h"
+
 void CTextReport::BeginFile(const std::string& strPath, std::optional<uint64_t>)
 {
-    m_strPath = strPath;
+    m_strPath = CTerminalText::Escape(strPath);
     m_Held.clear();
     m_bStreaming = false;
 }
@@ -33,7 +35,7 @@ void CTextReport::EndFile(const FileSummary& summary)
                           + summary.strDetectedFormat.value_or("none") + ", " + std::to_string(summary.nFrames)
                           + " frames";
     if (summary.strOutput)
-        strLine += ", output: " + *summary.strOutput;
+        strLine += ", output: " + CTerminalText::Escape(*summary.strOutput);
     if (m_bStreaming) {
         m_Out << strLine << "\n\n";
         return;

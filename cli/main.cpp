@@ -45,16 +45,20 @@ std::vector<std::string> Utf8Arguments()
 }
 #endif
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int nSignal)
 {
-    // Stops at the next frame boundary; the output so far is closed on the way out.
-    CCliHost::RequestStop();
+    // Stops at the next frame boundary; the file's output is then removed, not kept short.
+    CCliHost::RequestStop(nSignal);
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGINT, OnStopSignal);
+    std::signal(SIGTERM, OnStopSignal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, OnStopSignal);
+#endif
 #ifdef _WIN32
     (void)argc;
     (void)argv;

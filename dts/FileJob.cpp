@@ -2,6 +2,7 @@
 #include "dts/FileJob.h"
 
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include "dts/FrameLoop.h"
@@ -24,7 +25,11 @@ constexpr StateTexts kStateTexts[] = {
     {"error: cannot open input", "cannot open input"},
     {"error: cannot create output", "cannot create output"},
     {"error: write failed", "write failed"},
+    {"error: read failed", "read failed"},
+    {"error: no DTS frames found", "no DTS frames found"},
+    {"stopped", ""},
 };
+static_assert(std::size(kStateTexts) == static_cast<size_t>(CFileJob::EState::Stopped) + 1, "a text for every state");
 
 CFileJob::Result Failure(CFileJob::EState eState, CFileJob::EFailedPath ePath, const std::string& strPath,
                          std::string strError)
@@ -37,32 +42,64 @@ CFileJob::Result Failure(CFileJob::EState eState, CFileJob::EFailedPath ePath, c
     return result;
 }
 
-// Opening the output empties it, so an output that is the input under another name (the same
-// path, a link) would destroy the input before a byte of it is read.
+CFileJob::Result Stopped()
+{
+    CFileJob::Result result;
+    result.eState = CFileJob::EState::Stopped;
+    return result;
+}
+
+const char* const kWriteFailedCause = "writing the output failed (disk full?); no output was kept";
+
+// An output that is the input under another name (the same path, a link) must not replace it.
 bool IsSameFile(const std::string& strA, const std::string& strB)
 {
     std::error_code ec;
     return std::filesystem::equivalent(CFileShim::ToPath(strA), CFileShim::ToPath(strB), ec);
 }
 
-// A short output must not be left behind looking complete. Only a plain file is removed: an
-// output path that names a device or a link is never deleted. Returns what became of it.
-std::string RemoveFailedOutput(const std::string& strOutputPath)
+// How a walk that ran its course went, before any output is kept: a stop, then a failed read or
+// write, then a file without a single frame.
+CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
+                           int64_t nFrames, const std::string& strInputPath, const std::string& strOutputPath)
 {
-    std::error_code ec;
-    const std::filesystem::path output = CFileShim::ToPath(strOutputPath);
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(output, ec)))
-        return "it is not a plain file and was left as it is";
-    if (std::filesystem::remove(output, ec))
-        return "the incomplete output was removed";
-    return "the incomplete output could not be removed";
+    CFileJob::Result result;
+    if (host.IsStopSet())
+        result = Stopped();
+    else if (inStream.HasReadError())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
+                         "reading the input failed (I/O error)");
+    else if (pOutStream != nullptr && pOutStream->HasWriteError())
+        result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
+    else if (nFrames == 0)
+        result = Failure(CFileJob::EState::NoFrames, CFileJob::EFailedPath::Input, strInputPath,
+                         "nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)");
+    result.nFrames = nFrames;
+    return result;
+}
+
+// Puts a fully written output in place; a failure leaves the output path as it was.
+CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath,
+                            int64_t nFrames)
+{
+    outStream.TakePermissionsOf(strInputPath);
+    std::string strCause;
+    CFileJob::Result result;
+    if (outStream.Commit(strCause))
+        result.bOutputWritten = true;
+    else if (outStream.HasWriteError())
+        result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
+    else
+        result = Failure(CFileJob::EState::CannotCreateOutput, CFileJob::EFailedPath::Output, strOutputPath, strCause);
+    result.nFrames = nFrames;
+    return result;
 }
 
 } // namespace
 
 std::string CFileJob::Result::Message() const
 {
-    if (eState == EState::Done)
+    if (eState == EState::Done || eState == EState::Stopped)
         return std::string();
     return strFailedPath + ": " + FailureText(eState) + ": " + strError;
 }
@@ -93,33 +130,31 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
         host.DispatchPendingMessage();
         return host.IsStopSet();
     });
-    if (!inStream.Open(strInputPath)) {
+    const bool bOpened = inStream.Open(strInputPath);
+    CScopeExit closeInput([&inStream] { inStream.Close(); });
+    // A stop heard while the input was opened ends the file before its walk.
+    if (host.IsStopSet())
+        return Stopped();
+    if (!bOpened) {
         return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
                        CFileShim::DescribeInputProblem(strInputPath));
     }
-    CScopeExit closeInput([&inStream] { inStream.Close(); });
 
+    // Closing an output that was not committed removes it, on every way out.
+    CScopeExit closeOutput([&outStream] { outStream.Close(); });
     if (bRebuild) {
         if (IsSameFile(strInputPath, strOutputPath))
             return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "it would overwrite the input");
-        if (!outStream.Open(strOutputPath)) {
-            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath,
-                           CFileShim::DescribeOutputProblem(strOutputPath));
-        }
+        std::string strCause;
+        if (!outStream.OpenReplacing(strOutputPath, strCause))
+            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, strCause);
     }
-    CScopeExit closeOutput([&outStream] { outStream.Close(); });
 
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    outStream.Close();
-    Result result;
-    if (bRebuild && outStream.HasWriteError()) {
-        result = Failure(EState::WriteFailed, EFailedPath::Output, strOutputPath,
-                         "writing the output failed (disk full?); " + RemoveFailedOutput(strOutputPath));
-    } else {
-        result.bOutputWritten = bRebuild;
-    }
-    result.nFrames = nFrames;
-    return result;
+    const Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
+    if (result.eState != EState::Done || !bRebuild)
+        return result;
+    return KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
 }

@@ -11,7 +11,8 @@ class IFrameLoopHost;
 
 class CFileJob {
 public:
-    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed };
+    // Stopped: the host's stop flag ended the walk; the rows so far stand, no output is kept.
+    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, Stopped };
     // Which of the two paths a failure concerns.
     enum class EFailedPath { None, Input, Output };
 
@@ -23,7 +24,7 @@ public:
         int64_t nFrames = 0;         // frames handled by the loop
         bool bOutputWritten = false; // an output file was created and kept
 
-        // "PATH: cannot open input: CAUSE" for a failure, empty when done.
+        // "PATH: cannot open input: CAUSE" for a failure, empty when done or stopped.
         std::string Message() const;
     };
 
@@ -41,9 +42,11 @@ public:
     };
 
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
-    // is created before the loop reads anything, unless it is the input itself under another
-    // name; an output whose writing failed is removed when it is a plain file, so nothing short
-    // is left looking complete. Both streams are closed again before it returns.
+    // is written to a temporary file beside the output path, created before the loop reads
+    // anything, and renamed over the output path only when the file was walked to its end
+    // without error and held a frame; a stop or any failure removes it and leaves what was at
+    // the output path as it was, so nothing short is ever left looking complete. The output
+    // takes the input's permission bits. Both streams are closed again before it returns.
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
                       int64_t nInputSize, const Options& options);

@@ -7,12 +7,124 @@
 
 #include "stream/FileShim.h"
 
+#include <cerrno>
 #include <exception>
 #include <filesystem>
-#include <fstream>
+#include <random>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+const char* const kNameTooLong = "the name is too long";
+// Names tried before giving up; a clash with another program's file of the same random name is
+// already unlikely once.
+constexpr int kTemporaryNameTries = 100;
+
+// The inverse of CFileShim::ToPath.
+std::string FromPath(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    const std::u8string str = path.u8string();
+    return std::string(reinterpret_cast<const char*>(str.data()), str.size());
+#else
+    return path.string();
+#endif
+}
+
+// A hidden name that is new with overwhelming likelihood; the exclusive create still checks it.
+std::string TemporaryName()
+{
+    thread_local std::mt19937_64 generator{(static_cast<uint64_t>(std::random_device{}()) << 32)
+                                           ^ static_cast<uint64_t>(std::random_device{}())};
+    char name[40];
+    std::snprintf(name, sizeof name, ".kestrune-%016llx.part", static_cast<unsigned long long>(generator()));
+    return name;
+}
+
+#ifdef _WIN32
+
+std::FILE* OpenRegularForReading(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return nullptr;
+    return _wfopen(path.c_str(), L"rb");
+}
+
+// Null with errno set when the name exists or cannot be created.
+std::FILE* CreateExclusive(const std::filesystem::path& path)
+{
+    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* pFile = _wfdopen(fd, L"wb");
+    if (pFile == nullptr)
+        _close(fd);
+    return pFile;
+}
+
+#else
+
+// Opening without waiting means a fifo without a writer, or a device that would wait for a
+// carrier, cannot block; what was opened is then checked on the handle itself, so a fifo put in
+// place of a checked file is refused all the same.
+std::FILE* OpenRegularForReading(const std::filesystem::path& path)
+{
+    std::error_code error;
+    // Devices are not opened at all where the name already tells.
+    if (!std::filesystem::is_regular_file(path, error))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    const int nFlags = ::fcntl(fd, F_GETFL);
+    std::FILE* pFile = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && nFlags >= 0
+        && ::fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK) == 0)
+        pFile = ::fdopen(fd, "rb");
+    if (pFile == nullptr)
+        ::close(fd);
+    return pFile;
+}
+
+std::FILE* CreateExclusive(const std::filesystem::path& path)
+{
+    int nFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC;
+#ifdef O_NOFOLLOW
+    nFlags |= O_NOFOLLOW;
+#endif
+    const int fd = ::open(path.c_str(), nFlags, 0600);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* pFile = ::fdopen(fd, "wb");
+    if (pFile == nullptr) {
+        const int nError = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        errno = nError;
+    }
+    return pFile;
+}
+
+#endif
 
 std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 {
@@ -47,11 +159,7 @@ std::filesystem::path CFileShim::ToPath(const std::string& fileName)
 std::FILE* CFileShim::OpenForReading(const std::string& fileName)
 {
     try {
-        const std::filesystem::path path = ToPath(fileName);
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error))
-            return nullptr;
-        return OpenPath(path, false);
+        return OpenRegularForReading(ToPath(fileName));
     } catch (const std::exception&) {
         // A name that cannot be converted to a path names no file we could open.
         return nullptr;
@@ -65,6 +173,91 @@ std::FILE* CFileShim::OpenForWriting(const std::string& fileName)
     } catch (const std::exception&) {
         return nullptr;
     }
+}
+
+std::FILE* CFileShim::CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
+                                            std::string& strCause)
+{
+    try {
+        const std::filesystem::path folder = ToPath(strBesidePath).parent_path();
+        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
+            const std::filesystem::path temp = folder / TemporaryName();
+            errno = 0;
+            if (std::FILE* pFile = CreateExclusive(temp)) {
+                strTempPath = FromPath(temp);
+                return pFile;
+            }
+            if (errno != EEXIST) {
+                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
+                return nullptr;
+            }
+        }
+        strCause = "no unused name for a temporary file was found in its folder";
+    } catch (const std::exception&) {
+        strCause = "the name cannot be used on this system";
+    }
+    return nullptr;
+}
+
+bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause)
+{
+    try {
+        std::error_code ec;
+        const std::filesystem::file_status status = std::filesystem::symlink_status(ToPath(fileName), ec);
+        switch (status.type()) {
+        case std::filesystem::file_type::not_found:
+        case std::filesystem::file_type::regular:
+            return true;
+        case std::filesystem::file_type::directory:
+            strCause = "a folder of that name is in the way";
+            break;
+        case std::filesystem::file_type::symlink:
+            strCause = "a link of that name is in the way (it was left as it is; remove it to write the output)";
+            break;
+        case std::filesystem::file_type::none:
+            strCause = DescribeOutputProblem(fileName, ec);
+            break;
+        default:
+            strCause = "something that is not a plain file (a fifo or a device) is in the way (it was left as it is)";
+            break;
+        }
+    } catch (const std::exception&) {
+        strCause = "the name cannot be used on this system";
+    }
+    return false;
+}
+
+bool CFileShim::RenameOver(const std::string& strFrom, const std::string& strTo, std::string& strCause)
+{
+    std::error_code ec;
+    try {
+#ifdef _WIN32
+        // Replaces an existing file, which a plain rename does not do everywhere on Windows.
+        if (MoveFileExW(ToPath(strFrom).c_str(), ToPath(strTo).c_str(), MOVEFILE_REPLACE_EXISTING))
+            return true;
+        ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
+        std::filesystem::rename(ToPath(strFrom), ToPath(strTo), ec);
+        if (!ec)
+            return true;
+#endif
+    } catch (const std::exception&) {
+        ec = std::make_error_code(std::errc::invalid_argument);
+    }
+    strCause = DescribeOutputProblem(strTo, ec);
+    return false;
+}
+
+void CFileShim::CopyPermissions(const std::string& strFrom, std::FILE* pTo)
+{
+#ifdef _WIN32
+    (void)strFrom;
+    (void)pTo;
+#else
+    struct stat info {};
+    if (pTo != nullptr && ::stat(strFrom.c_str(), &info) == 0)
+        (void)::fchmod(::fileno(pTo), info.st_mode & 0777);
+#endif
 }
 
 int CFileShim::Seek(std::FILE* pFile, int64_t nOffset, int nOrigin)
@@ -87,12 +280,11 @@ int64_t CFileShim::Tell(std::FILE* pFile)
 
 bool CFileShim::GetRegularFileSize(const std::string& fileName, uint64_t& nSize, std::string& strCause)
 {
-    std::error_code ec;
-    const std::filesystem::path path = ToPath(fileName);
-    if (std::filesystem::is_regular_file(path, ec)) {
-        const uintmax_t nBytes = std::filesystem::file_size(path, ec);
-        std::ifstream probe(path, std::ios::binary);
-        if (!ec && probe) {
+    if (std::FILE* pFile = OpenForReading(fileName)) {
+        const bool bSized = Seek(pFile, 0, SEEK_END) == 0;
+        const int64_t nBytes = bSized ? Tell(pFile) : -1;
+        std::fclose(pFile);
+        if (nBytes >= 0) {
             nSize = static_cast<uint64_t>(nBytes);
             return true;
         }
@@ -104,26 +296,43 @@ bool CFileShim::GetRegularFileSize(const std::string& fileName, uint64_t& nSize,
 std::string CFileShim::DescribeInputProblem(const std::string& fileName)
 {
     std::error_code ec;
-    const std::filesystem::path path = ToPath(fileName);
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    std::filesystem::file_status status;
+    try {
+        status = std::filesystem::status(ToPath(fileName), ec);
+    } catch (const std::exception&) {
+        return "the name cannot be used on this system";
+    }
     if (status.type() == std::filesystem::file_type::not_found)
         return "the file does not exist";
+    if (ec == std::errc::filename_too_long)
+        return kNameTooLong;
     if (ec)
         return ec.message();
     if (status.type() == std::filesystem::file_type::directory)
         return "it is a directory";
     if (status.type() != std::filesystem::file_type::regular)
         return "it is not a regular file";
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe)
+    std::FILE* pProbe = OpenForReading(fileName);
+    if (pProbe == nullptr)
         return "it cannot be read (permission denied?)";
+    std::fclose(pProbe);
     return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
 }
 
-std::string CFileShim::DescribeOutputProblem(const std::string& fileName)
+std::string CFileShim::DescribeOutputProblem(const std::string& fileName, std::error_code error)
 {
+    if (error == std::errc::filename_too_long)
+        return kNameTooLong;
     std::error_code ec;
-    const std::filesystem::path path = ToPath(fileName);
+    std::filesystem::path path;
+    try {
+        path = ToPath(fileName);
+    } catch (const std::exception&) {
+        return "the name cannot be used on this system";
+    }
+    (void)std::filesystem::symlink_status(path, ec);
+    if (ec == std::errc::filename_too_long)
+        return kNameTooLong;
     if (std::filesystem::is_directory(path, ec))
         return "a folder of that name is in the way";
     const std::filesystem::path dir = path.parent_path();
@@ -134,5 +343,7 @@ std::string CFileShim::DescribeOutputProblem(const std::string& fileName)
         if (std::filesystem::exists(status) && !std::filesystem::is_directory(status))
             return "its folder is a file";
     }
+    if (error == std::errc::no_space_on_device)
+        return "the disk is full";
     return "the file cannot be created (read-only folder or no permission?)";
 }

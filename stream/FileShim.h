@@ -5,18 +5,35 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 class CFileShim {
 public:
     // A UTF-8 path as the file system takes it on this platform; on Windows, bytes that are not
     // UTF-8 give the empty path, which names no file.
     static std::filesystem::path ToPath(const std::string& fileName);
-    // fileName is UTF-8. Only a regular file is opened (mode "rb"): a directory opens on some
-    // systems and fails only at its first read, and a fifo or a device could block the open or
-    // never end, so all of them give null like a missing or unreadable file.
+    // fileName is UTF-8. Only a regular file is opened (mode "rb"): the name is opened without
+    // waiting and what it names is checked on the open handle, so a fifo or a device (even one
+    // swapped in after a check) never blocks, and a directory, a fifo or a device give null like
+    // a missing or unreadable file.
     static std::FILE* OpenForReading(const std::string& fileName);
     // fileName is UTF-8. Creates or truncates (mode "wb"); null on failure.
     static std::FILE* OpenForWriting(const std::string& fileName);
+    // Creates a new file of a unique name in the folder of strBesidePath for writing (mode "wb"),
+    // readable and writable by its owner only. It never opens a name that exists, so it never
+    // follows a link or opens a fifo or a device. strTempPath receives the name; null on failure,
+    // with the cause in strCause.
+    static std::FILE* CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
+                                            std::string& strCause);
+    // Whether an output may be put at fileName by replacing what is there: nothing or a plain
+    // file may be replaced; a folder, a link, a fifo or a device is left alone (false, the cause
+    // in strCause).
+    static bool IsReplaceable(const std::string& fileName, std::string& strCause);
+    // Renames strFrom to strTo, replacing a file of that name. False, with the cause, on failure.
+    static bool RenameOver(const std::string& strFrom, const std::string& strTo, std::string& strCause);
+    // Gives the open file pTo the permission bits of the file strFrom (on POSIX; Windows has
+    // none to give). Harmless when either fails.
+    static void CopyPermissions(const std::string& strFrom, std::FILE* pTo);
     // As fseek, with a 64-bit offset: 0 on success.
     static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
     // As ftell, with a 64-bit result: -1 on failure.
@@ -28,6 +45,7 @@ public:
     // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
     // The one place that tells a missing file, a folder, a device and an unreadable file apart.
     static std::string DescribeInputProblem(const std::string& fileName);
-    // Why an output cannot be created, in plain English ("its folder does not exist").
-    static std::string DescribeOutputProblem(const std::string& fileName);
+    // Why an output cannot be created, in plain English ("its folder does not exist"); error is
+    // what the attempt failed with, when known.
+    static std::string DescribeOutputProblem(const std::string& fileName, std::error_code error = {});
 };

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "stream/FileShim.h"
 
@@ -27,6 +29,42 @@ bool COutBitStream::Open(const std::string& fileName)
     // copy them again and hide a failed write until later.
     std::setvbuf(m_pFile, nullptr, _IONBF, 0);
     Clear();
+    return true;
+}
+
+bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& strCause)
+{
+    Close();
+    m_bWriteError = false;
+    if (!CFileShim::IsReplaceable(strFinalPath, strCause))
+        return false;
+    m_pFile = CFileShim::CreateTemporaryBeside(strFinalPath, m_strTempPath, strCause);
+    if (m_pFile == nullptr)
+        return false;
+    m_strFinalPath = strFinalPath;
+    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+    Clear();
+    return true;
+}
+
+void COutBitStream::TakePermissionsOf(const std::string& strPath)
+{
+    CFileShim::CopyPermissions(strPath, m_pFile);
+}
+
+bool COutBitStream::Commit(std::string& strCause)
+{
+    if (m_strTempPath.empty()) {
+        strCause = "no output is open";
+        return false;
+    }
+    CloseFile();
+    if (m_bWriteError || !CFileShim::RenameOver(m_strTempPath, m_strFinalPath, strCause)) {
+        Close();
+        return false;
+    }
+    m_strTempPath.clear();
+    m_strFinalPath.clear();
     return true;
 }
 
@@ -106,6 +144,17 @@ void COutBitStream::Clear()
 }
 
 void COutBitStream::Close()
+{
+    CloseFile();
+    if (!m_strTempPath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(CFileShim::ToPath(m_strTempPath), ec);
+        m_strTempPath.clear();
+        m_strFinalPath.clear();
+    }
+}
+
+void COutBitStream::CloseFile()
 {
     if (m_nByteCount > 0 || m_nPendingBits > 0)
         Flush();

@@ -20,6 +20,18 @@ public:
     // fileName is UTF-8. Completes and closes a file still open, then creates (or
     // truncates) fileName. True when it is open for writing.
     bool Open(const std::string& fileName);
+    // strFinalPath is UTF-8. Closes a file still open, then writes to a new temporary file in
+    // the folder of strFinalPath, which Commit puts in place; until then nothing at strFinalPath
+    // changes, and Close (or the end of the stream) removes the temporary file. Fails, with the
+    // cause in strCause, where a folder, a link, a fifo or a device holds the final name.
+    bool OpenReplacing(const std::string& strFinalPath, std::string& strCause);
+    // After OpenReplacing: the output takes the permission bits of the file strPath (the input),
+    // so that a private input does not give a readable copy.
+    void TakePermissionsOf(const std::string& strPath);
+    // After OpenReplacing: writes what is collected, closes, and renames the temporary file over
+    // the final path. False when a write failed (HasWriteError) or the rename failed (the cause in
+    // strCause); the temporary file is then removed and the final path left as it was.
+    bool Commit(std::string& strCause);
     // A value of exactly 1 appends a one; anything else a zero.
     void PutBit(int bit);
     // Appends the low count bits of value, most significant first; count <= 0 appends nothing.
@@ -28,8 +40,8 @@ public:
     // Appends nCount bytes, each as PutBits(byte, 8) would, at any bit position; whole-byte
     // copies when the bits put so far fill whole bytes. nCount <= 0 appends nothing.
     void PutBytes(const uint8_t* pBytes, int nCount);
-    // Writes what is collected, a partial last byte included (low bits zero), and closes.
-    // Harmless when closed.
+    // Writes what is collected, a partial last byte included (low bits zero), and closes; a
+    // temporary file not committed is removed. Harmless when closed.
     void Close();
 
     bool IsOpen() const;
@@ -47,6 +59,11 @@ public:
 private:
     // Writes the completed bytes of a full buffer; the bits of a byte still being filled stay.
     void WriteCompleted();
+    // Writes what is collected and closes the file, keeping it.
+    void CloseFile();
+
+    std::string m_strTempPath;              // the temporary file of OpenReplacing, until Commit or Close
+    std::string m_strFinalPath;             // ...and the name it is to take
 
     std::FILE* m_pFile = nullptr;
     std::unique_ptr<uint8_t[]> m_pBuffer;   // kCapacity bytes, allocated once

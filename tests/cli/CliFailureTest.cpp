@@ -95,11 +95,10 @@ TEST(CliFailure, InputsThatCannotBeOpenedNameTheFileAndTheCause)
     EXPECT_EQ(text.err, "kestrune-cli: " + folder + ": cannot open input: it is a directory\n");
 }
 
-// Outputs that cannot be created or written, each naming the output: a folder in the way, an
-// output name that links back to the input (opening it would empty the input), a link to a full
-// device, and a read-only folder (not for root). Catches an input destroyed by its own rebuild,
-// a failure reported as done or with an output, a cause that claims a removal that did not
-// happen, and a link or device removed.
+// Outputs that cannot be created, each naming the output: a folder in the way, an output name
+// that links back to the input, a link to a device, and a read-only folder (not for root).
+// Catches an input destroyed by its own rebuild, a failure reported as done or with an output,
+// a link followed, and a link or device removed.
 TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
 {
     CTempDir dir;
@@ -144,11 +143,10 @@ TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
         WriteFileBytes(full, stream);
         std::filesystem::create_symlink("/dev/full", full + ".fixed.dts");
         const nlohmann::json doc =
-            runCase(full, {"output on a full device",
-                           "write failed: writing the output failed (disk full?); it is not a plain file and was left as it is",
-                           "error: write failed"});
-        EXPECT_EQ(doc["files"][0]["frames"], 8) << "the walk still reports the input";
-        EXPECT_EQ(doc["files"][0]["rows"].size(), 1u);
+            runCase(full, {"link to a device at the output name",
+                           "cannot create output: a link of that name is in the way (it was left as it is; remove it to write the output)",
+                           "error: cannot create output"});
+        EXPECT_EQ(doc["files"][0]["frames"], 0) << "refused before the walk";
         EXPECT_TRUE(std::filesystem::is_symlink(full + ".fixed.dts"));
         EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
     }
@@ -172,19 +170,39 @@ TEST(CliFailure, OutputsThatCannotBeWrittenNameTheOutputAndTheCause)
 #endif
 }
 
-// Files that open but hold no frame (a WAVE whose data is all zeros, an empty file): catches a
-// scan that fails or hangs on them. They are done with no detected format and no rows, and exit 0:
-// only a file that cannot be opened or written is a failure.
-TEST(CliFailure, FilesWithoutFramesAreDoneWithNothingFound)
+// Files that open but hold no frame (a WAVE whose data is all zeros, an empty file, text):
+// catches a scan that fails or hangs on them and a frameless file passed off as done. Each is
+// "error: no DTS frames found" with the cause on stderr, exit 1; with --rebuild no output is
+// written and an older output of the same name is left exactly as it was.
+TEST(CliFailure, FilesWithoutFramesAreErrorsAndKeepNoOutput)
 {
     CTempDir dir;
     const std::string zeros = dir.Path("zeros.wav");
     WriteFileBytes(zeros, WrapWave(Bytes(64 * 1024, 0)));
     const std::string empty = dir.Path("empty.dts");
     WriteFileBytes(empty, {});
+    const std::string text = dir.Path("notes.txt");
+    WriteFileBytes(text, Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    const std::string cause = ": no DTS frames found: nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)\n";
     const CliRun run = RunCli({zeros, empty});
-    EXPECT_EQ(run.nExit, 0) << run.err;
-    EXPECT_TRUE(run.err.empty());
-    EXPECT_EQ(run.out, zeros + ": done, Detected Format: none, 0 frames\n\n" + empty +
-                           ": done, Detected Format: none, 0 frames\n\n");
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(run.err, "kestrune-cli: " + zeros + cause + "kestrune-cli: " + empty + cause);
+    EXPECT_EQ(run.out, zeros + ": error: no DTS frames found, Detected Format: none, 0 frames\n\n" + empty +
+                           ": error: no DTS frames found, Detected Format: none, 0 frames\n\n");
+
+    const Bytes older = Frames(3);
+    WriteFileBytes(text + ".fixed.dts", older);
+    WriteFileBytes(empty + ".fixed.dts", older);
+    const CliRun rebuild = RunCli({"--json", "--rebuild", zeros, text, empty});
+    EXPECT_EQ(rebuild.nExit, 1);
+    const nlohmann::json doc = nlohmann::json::parse(rebuild.out);
+    for (const nlohmann::json& file : doc["files"]) {
+        EXPECT_EQ(file["state"], "error: no DTS frames found");
+        EXPECT_TRUE(file["output"].is_null());
+    }
+    EXPECT_EQ(ReadFileBytes(text + ".fixed.dts"), older) << "an older output is left as it was";
+    EXPECT_EQ(ReadFileBytes(empty + ".fixed.dts"), older);
+    EXPECT_FALSE(std::filesystem::exists(zeros + ".fixed.dts"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), std::filesystem::directory_iterator()), 5)
+        << "no temporary file is left";
 }

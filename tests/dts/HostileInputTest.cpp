@@ -178,7 +178,8 @@ TEST(HostileInput, FormatChunkOfOneMegabyte)
 // A RIFF file cut at every byte of its headers, down to "RIFF" alone and a header with nothing
 // after it: catches reads past a short header and a half-walked file taken as open. Before four
 // bytes it is no RIFF and reads as a plain stream without a sync; up to the whole data header
-// it fails with the cause; with the data header complete it opens and has no frames.
+// it fails with the cause; with the data header complete it opens and has no frames. None of
+// them gives an output.
 TEST(HostileInput, RiffHeadersWithNothingAfterThem)
 {
     CTempDir dir;
@@ -196,9 +197,8 @@ TEST(HostileInput, RiffHeadersWithNothingAfterThem)
         EXPECT_EQ(r.nFrames, 0);
         EXPECT_TRUE(host.rows.empty());
         if (nCut < 4 || nCut == kDataAt) {
-            EXPECT_EQ(r.eState, State::Done);
-            EXPECT_TRUE(r.strError.empty());
-            EXPECT_EQ(ReadFileBytes(out), Bytes()) << "an empty output";
+            EXPECT_EQ(r.eState, State::NoFrames);
+            EXPECT_FALSE(std::filesystem::exists(out)) << "no output without a frame";
         } else {
             EXPECT_EQ(r.eState, State::CannotOpenInput);
             EXPECT_EQ(r.strError, kNotAStream);
@@ -209,8 +209,8 @@ TEST(HostileInput, RiffHeadersWithNothingAfterThem)
 }
 
 // A data chunk of nothing but zeros, and a plain file of zeros: catches a sync scan that runs
-// past the end or never ends, and a stream without frames reported as anything but an empty
-// walk (no row, no detected format, an empty rebuilt output).
+// past the end or never ends, and a stream without frames passed off as done or replacing an
+// older output with an empty one (no row, no detected format, the older output kept).
 TEST(HostileInput, AllZeroDataFindsNoFrames)
 {
     CTempDir dir;
@@ -222,13 +222,16 @@ TEST(HostileInput, AllZeroDataFindsNoFrames)
         WriteFileBytes(in, file);
         const FileSnapshot before = Snapshot(in);
         CRecorderHost host;
+        WriteFileBytes(out, Bytes{1, 2, 3});
         const CFileJob::Result r = RunJob(host, in, out, true);
-        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.eState, State::NoFrames);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: no DTS frames found");
+        EXPECT_EQ(r.eFailedPath, CFileJob::EFailedPath::Input);
         EXPECT_EQ(r.nFrames, 0);
         EXPECT_TRUE(host.rows.empty());
         EXPECT_TRUE(host.detectedFormats.empty());
-        EXPECT_TRUE(r.bOutputWritten);
-        EXPECT_EQ(ReadFileBytes(out), Bytes());
+        EXPECT_FALSE(r.bOutputWritten);
+        EXPECT_EQ(ReadFileBytes(out), (Bytes{1, 2, 3})) << "the older output is left as it was";
         ExpectUnchanged(in, before);
     }
 }
@@ -290,8 +293,8 @@ TEST(HostileInput, TenThousandSmallestFrames)
 
 // A file cut inside every field of the first frame's header, with and without a CRC, plain,
 // 14-bit and WAVE: catches a header read that runs past the end, a partial header counted as a
-// frame, and a cut-short frame written out. A cut before the header's end gives no frame; a cut
-// after it gives one frame of the bytes present, reported but never written.
+// frame, and a cut-short frame written out. A cut before the header's end gives no frame (and
+// no output); a cut after it gives one frame of the bytes present, reported but never written.
 TEST(HostileInput, FirstHeaderCutAtEveryByte)
 {
     CTempDir dir;
@@ -316,16 +319,19 @@ TEST(HostileInput, FirstHeaderCutAtEveryByte)
                 if (kind == Kind::Packed14)
                     nStreamBytes = (nCut / 2) * 14 / 8;
                 WriteFileBytes(in, Bytes(whole.begin(), whole.begin() + static_cast<long>(nCut)));
+                std::filesystem::remove(out);
                 const FileSnapshot before = Snapshot(in);
                 CRecorderHost host;
                 const CFileJob::Result r = RunJob(host, in, out, true);
-                EXPECT_EQ(r.eState, State::Done);
-                EXPECT_EQ(ReadFileBytes(out), Bytes()) << "nothing of a partial frame is written";
                 if (nStreamBytes < nHeader) {
+                    EXPECT_EQ(r.eState, State::NoFrames);
+                    EXPECT_FALSE(std::filesystem::exists(out));
                     EXPECT_EQ(r.nFrames, 0);
                     EXPECT_TRUE(host.rows.empty());
                     EXPECT_TRUE(host.detectedFormats.empty());
                 } else {
+                    EXPECT_EQ(r.eState, State::Done);
+                    EXPECT_EQ(ReadFileBytes(out), Bytes()) << "nothing of a partial frame is written";
                     EXPECT_EQ(r.nFrames, 1);
                     ASSERT_EQ(host.rows.size(), 1u);
                     EXPECT_EQ(host.rows[0].nFrameSize, static_cast<int32_t>(nStreamBytes));
@@ -448,11 +454,11 @@ TEST(HostileInput, OutputsThatCannotBeCreated)
 }
 
 #ifndef _WIN32
-// Writes that fail: a full device (/dev/full), both for an output smaller than the file
-// library's buffer (the failure shows only when it is closed) and a larger one; and a plain
-// file that stops growing (a file-size limit stands in for a full disk, and holds for root).
-// Catches a failure reported as done, a short plain file left looking complete, a device
-// removed, and a cause that says the output was removed when it was not.
+// Outputs that cannot be written: a device (/dev/full) or a link to one at the output name is
+// refused before the walk and left as it is; a plain file that stops growing (a file-size limit
+// stands in for a full disk, and holds for root) fails the write and leaves the older output as
+// it was. Catches a device written through or removed, a failure reported as done, a short
+// file left looking complete, an older output truncated, and a temporary file left behind.
 TEST(HostileInput, WritesThatFail)
 {
     CTempDir dir;
@@ -466,22 +472,20 @@ TEST(HostileInput, WritesThatFail)
         if (HasDevFull()) {
             CRecorderHost host;
             const CFileJob::Result r = RunJob(host, in, "/dev/full", true);
-            EXPECT_EQ(r.eState, State::WriteFailed);
-            EXPECT_STREQ(CFileJob::StateText(r.eState), "error: write failed");
-            EXPECT_EQ(r.strError, "writing the output failed (disk full?); it is not a plain file and was left as it is");
+            EXPECT_EQ(r.eState, State::CannotCreateOutput);
+            EXPECT_EQ(r.strError, "something that is not a plain file (a fifo or a device) is in the way (it was left as it is)");
             EXPECT_FALSE(r.bOutputWritten);
-            EXPECT_EQ(r.nFrames, nFrames) << "the walk still reports the whole input";
-            EXPECT_EQ(host.rows.size(), 1u);
+            EXPECT_TRUE(host.rows.empty()) << "refused before the walk";
             EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
         }
-        // Through a link to the device: the link stays too.
+        // Through a link to the device: the link stays too, and is never written through.
         const std::string link = dir.Path("full.out");
         std::filesystem::remove(link);
         std::filesystem::create_symlink("/dev/full", link);
         {
             CRecorderHost host;
             const CFileJob::Result r = RunJob(host, in, link, true);
-            EXPECT_EQ(r.eState, State::WriteFailed);
+            EXPECT_EQ(r.eState, State::CannotCreateOutput);
             EXPECT_TRUE(std::filesystem::is_symlink(link));
         }
         ExpectUnchanged(in, before);
@@ -490,6 +494,8 @@ TEST(HostileInput, WritesThatFail)
     // A file-size limit of 4000 bytes on a 100,000-byte output: the write fails with EFBIG
     // (the signal that would otherwise end the process is ignored for the run).
     const std::string out = dir.Path("limited.out");
+    WriteFileBytes(out, Bytes{5, 5, 5});
+    std::filesystem::remove(dir.Path("full.out"));
     const FileSnapshot before = Snapshot(in);
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -504,8 +510,10 @@ TEST(HostileInput, WritesThatFail)
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.eState, State::WriteFailed);
-    EXPECT_EQ(r.strError, "writing the output failed (disk full?); the incomplete output was removed");
-    EXPECT_FALSE(std::filesystem::exists(out)) << "a short plain file is removed";
+    EXPECT_EQ(r.strError, "writing the output failed (disk full?); no output was kept");
+    EXPECT_EQ(ReadFileBytes(out), (Bytes{5, 5, 5})) << "the older output is left as it was";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), std::filesystem::directory_iterator()), 2)
+        << "the input and the older output only: no temporary file";
     EXPECT_FALSE(r.bOutputWritten);
     ExpectUnchanged(in, before);
     if (!HasDevFull())

@@ -142,3 +142,51 @@ TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
     EXPECT_FALSE(out.HasWriteError());
     EXPECT_EQ(ReadFileBytes(dir.Path("ok.dts")), (Bytes{0x12}));
 }
+
+namespace {
+
+size_t CountEntries(const std::string& folder)
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+} // namespace
+
+// A replacing output is all or nothing: until Commit the final name keeps what it held and the
+// bytes go to one extra file in the same folder; Close without Commit removes that file, Commit
+// renames it over the final name, and a second stream on the same name gets a file of its own.
+// Catches writes that reach the final name early, a temporary file left behind, and two
+// replacing streams sharing one temporary file.
+TEST(OutBitStream, ReplacingIsAllOrNothing)
+{
+    CStreamTempDir dir;
+    const std::string path = dir.Write("out.dts", Bytes{0xEE, 0xEE});
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string strCause;
+    {
+        COutBitStream out;
+        ASSERT_TRUE(out.OpenReplacing(path, strCause)) << strCause;
+        out.PutBits(0xC3, 8);
+        out.Flush();
+        EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xEE, 0xEE}));
+        EXPECT_EQ(CountEntries(folder), 2u);
+        out.Close();
+        EXPECT_FALSE(out.Commit(strCause)) << "nothing left to commit";
+    }
+    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xEE, 0xEE}));
+    EXPECT_EQ(CountEntries(folder), 1u);
+    {
+        COutBitStream first;
+        COutBitStream second;
+        ASSERT_TRUE(first.OpenReplacing(path, strCause));
+        ASSERT_TRUE(second.OpenReplacing(path, strCause));
+        EXPECT_EQ(CountEntries(folder), 3u);
+        first.PutBits(0x12, 8);
+        second.PutBits(0x34, 8);
+        ASSERT_TRUE(first.Commit(strCause)) << strCause;
+        EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x12}));
+        EXPECT_FALSE(first.IsOpen());
+    }
+    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x12})) << "the second stream's end removed only its own file";
+    EXPECT_EQ(CountEntries(folder), 1u);
+}

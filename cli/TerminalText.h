@@ -1,0 +1,22 @@
+// Text for a terminal: file names and messages with their control characters shown escaped, so
+// a name cannot move the cursor, clear the screen or start a line of its own.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class CTerminalText {
+public:
+    // str with every control character escaped: \n, \r and \t by name, the other C0 controls,
+    // DEL and bytes that are not UTF-8 as \xHH, and the C1 controls (U+0080 to U+009F) as
+    // \u00HH. Printable UTF-8 passes unchanged.
+    static std::string Escape(const std::string& str);
+    // The number of terminal columns str takes, counting one per character (a UTF-8 lead byte or
+    // a byte that is not UTF-8).
+    static size_t Columns(const std::string& str);
+    // The width of the terminal pOut writes to (on Windows, the console of stderr); 80 where
+    // it cannot be told.
+    static int TerminalColumns(std::FILE* pOut);
+    // The end of str that fits in nColumns, with "..." in front when something was cut.
+    static std::string KeepEnd(const std::string& str, size_t nColumns);
+};
