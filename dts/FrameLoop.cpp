@@ -293,7 +293,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
         FrameRead f;
         const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams);
-        if (eRead == EFrameRead::End)
+        // A read error is no damage to search past: the walk ends and the job reports it.
+        if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;
         if (eRead == EFrameRead::Damaged) {
             if (!SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0))

@@ -119,7 +119,9 @@ void CBitStream::ResetPosition()
 
 bool CBitStream::TryRefill()
 {
-    const int nDelivered = m_pSource != nullptr ? m_pSource->Read(m_pBuffer.get(), m_nBufferSize) : 0;
+    // After a failed read nothing more is taken: what a retry would deliver lies past a hole.
+    const bool bUsable = m_pSource != nullptr && !m_pSource->HasReadError();
+    const int nDelivered = bUsable ? m_pSource->Read(m_pBuffer.get(), m_nBufferSize) : 0;
     // A read error ends the stream like the end of the file (HasReadError tells them apart).
     // The buffer was wholly handed out, so emptying it leaves the counter where it is.
     if (nDelivered <= 0) {
@@ -209,7 +211,7 @@ int CBitStream::PeekBytes(uint8_t* pBytes, int nCount)
         while (m_nValidLength < nCount) {
             // Even counts keep 16-bit words whole from one read to the next.
             const int nRoom = (m_nBufferSize - m_nValidLength) & ~1;
-            const int nRead = nRoom > 0 ? m_pSource->Read(m_pBuffer.get() + m_nValidLength, nRoom) : 0;
+            const int nRead = nRoom > 0 && !m_pSource->HasReadError() ? m_pSource->Read(m_pBuffer.get() + m_nValidLength, nRoom) : 0;
             if (nRead <= 0)
                 break;
             m_nValidLength += nRead;

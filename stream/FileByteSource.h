@@ -13,7 +13,8 @@ public:
     void Attach(std::FILE* pFile, int64_t nLimit = -1);
 
     int Read(uint8_t* pBytes, int nCount) override;
-    bool HasReadError() const override { return m_bReadError; }
+    // The file's own error flag counts too: it outlives a new Attach to the same file.
+    bool HasReadError() const override { return m_bReadError || (m_pFile != nullptr && std::ferror(m_pFile) != 0); }
 
 private:
     std::FILE* m_pFile = nullptr;

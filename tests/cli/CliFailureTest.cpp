@@ -190,7 +190,7 @@ TEST(CliFailure, FilesWithoutFramesAreErrorsAndKeepNoOutput)
     EXPECT_EQ(run.out, zeros + ": error: no DTS frames found, Detected Format: none, 0 frames\n\n" + empty +
                            ": error: no DTS frames found, Detected Format: none, 0 frames\n\n");
 
-    const Bytes older = Frames(3);
+    const Bytes older = RepeatFrame(3);
     WriteFileBytes(text + ".fixed.dts", older);
     WriteFileBytes(empty + ".fixed.dts", older);
     const CliRun rebuild = RunCli({"--json", "--rebuild", zeros, text, empty});

@@ -159,7 +159,7 @@ size_t CountEntries(const std::string& folder)
 // replacing streams sharing one temporary file.
 TEST(OutBitStream, ReplacingIsAllOrNothing)
 {
-    CStreamTempDir dir;
+    CTempDir dir;
     const std::string path = dir.Write("out.dts", Bytes{0xEE, 0xEE});
     const std::string folder = std::filesystem::path(path).parent_path().string();
     std::string strCause;
@@ -168,12 +168,12 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         ASSERT_TRUE(out.OpenReplacing(path, strCause)) << strCause;
         out.PutBits(0xC3, 8);
         out.Flush();
-        EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xEE, 0xEE}));
+        EXPECT_EQ(ReadFileBytes(path), (Bytes{0xEE, 0xEE}));
         EXPECT_EQ(CountEntries(folder), 2u);
         out.Close();
         EXPECT_FALSE(out.Commit(strCause)) << "nothing left to commit";
     }
-    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0xEE, 0xEE}));
+    EXPECT_EQ(ReadFileBytes(path), (Bytes{0xEE, 0xEE}));
     EXPECT_EQ(CountEntries(folder), 1u);
     {
         COutBitStream first;
@@ -184,9 +184,9 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         first.PutBits(0x12, 8);
         second.PutBits(0x34, 8);
         ASSERT_TRUE(first.Commit(strCause)) << strCause;
-        EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x12}));
+        EXPECT_EQ(ReadFileBytes(path), (Bytes{0x12}));
         EXPECT_FALSE(first.IsOpen());
     }
-    EXPECT_EQ(CStreamTempDir::Read(path), (Bytes{0x12})) << "the second stream's end removed only its own file";
+    EXPECT_EQ(ReadFileBytes(path), (Bytes{0x12})) << "the second stream's end removed only its own file";
     EXPECT_EQ(CountEntries(folder), 1u);
 }
