@@ -29,13 +29,14 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
     host.BeginFile(strPath);
     const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, false});
+                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly});
     host.EndFile();
 
     CCliReport::FileSummary summary;
     summary.strState = CFileJob::StateText(result.eState);
     summary.strError = result.strError;
     summary.nFrames = result.nFrames;
+    summary.strInputKind = result.strInputKind;
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     if (result.bOutputWritten)

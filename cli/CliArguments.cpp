@@ -24,7 +24,7 @@ const char* CCliArguments::VersionText()
 
 std::string CCliArguments::UsageText()
 {
-    return "Usage: kestrune-cli [--rebuild] [--remove-crc] [--remove-dialnorm] [--json] FILE...\n"
+    return "Usage: kestrune-cli [--rebuild] [--remove-crc] [--remove-dialnorm] [--core-only] [--json] FILE...\n"
            "\n"
            "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
            "WAVE file carrying one) and lists every point where the stream's format changes.\n"
@@ -37,6 +37,7 @@ std::string CCliArguments::UsageText()
            "                     named FILE.fixed.dts (an existing one is replaced)\n"
            "  --remove-crc       drop the header CRC of every frame\n"
            "  --remove-dialnorm  neutralise the dialog normalisation (0 dB)\n"
+           "  --core-only        with --rebuild: leave the DTS-HD extension substreams out\n"
            "  --json             print one JSON document instead of tables\n"
            "  --help             show this help\n"
            "  --version          show the version\n"
@@ -79,10 +80,14 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
             bRemoveDialNorm = true;
         } else if (arg == "--json") {
             bJson = true;
+        } else if (arg == "--core-only") {
+            bCoreOnly = true;
         } else {
             return UsageError(err, "unknown option '" + CTerminalText::Escape(arg) + "'");
         }
     }
+    if (bCoreOnly && !bRebuild)
+        return UsageError(err, "--core-only needs --rebuild");
     if (files.empty())
         return UsageError(err, "no input file given");
     return kProceed;

@@ -11,6 +11,7 @@ public:
     bool bRemoveCRC = false;
     bool bRemoveDialNorm = false;
     bool bJson = false;
+    bool bCoreOnly = false;   // with bRebuild: leave the DTS-HD substreams out
     std::vector<std::string> files;
 
     // Reads args. Returns -1 when the files are to be processed, otherwise the exit status:

@@ -17,6 +17,7 @@ public:
         std::string strError;                       // the cause of a failure, empty when done
         std::optional<std::string> strDetectedFormat;
         int64_t nFrames = 0;
+        std::string strInputKind;                   // "16-bit BE", "14-bit LE in WAVE"...; empty when not opened
         std::optional<std::string> strOutput;       // the output written and kept
     };
 

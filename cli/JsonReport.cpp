@@ -65,22 +65,32 @@ void CJsonReport::BeginFile(const std::string& strPath, std::optional<uint64_t> 
 
 void CJsonReport::AddRow(const FrameRow& row)
 {
+    if (row.nSkippedBytes > 0) {
+        m_Skipped.emplace_back(row.nOffset, row.nSkippedBytes);
+        return;
+    }
     m_Out << (m_bFirstRow ? "" : ",") << "{\"offset\":" << row.nOffset << ",\"frame\":" << row.nFrame
           << ",\"bitrate\":" << Quote(row.strBitrate)
           << ",\"bitrate_kbps\":" << (row.dBitrateKbps < 0 ? "null" : Number(row.dBitrateKbps))
           << ",\"format\":" << Quote(row.strFormat) << ",\"sample_rate_hz\":" << row.nSampleRateHz
           << ",\"channels\":" << Quote(row.strChannels) << ",\"lfe\":" << (row.bLFE ? "true" : "false")
           << ",\"frame_size\":" << row.nFrameSize << ",\"dialnorm\":" << Quote(row.strDialNorm)
-          << ",\"dialnorm_db\":" << row.nDialNormDb << ",\"crc\":" << (row.bCRC ? "true" : "false") << '}';
+          << ",\"dialnorm_db\":" << row.nDialNormDb << ",\"crc\":" << (row.bCRC ? "true" : "false")
+          << ",\"extension\":" << (row.strExtension.empty() ? "null" : Quote(row.strExtension)) << '}';
     m_bFirstRow = false;
 }
 
 void CJsonReport::EndFile(const FileSummary& summary)
 {
+    m_Out << "],\"skipped\":[";
+    for (size_t i = 0; i < m_Skipped.size(); ++i)
+        m_Out << (i == 0 ? "" : ",") << "{\"offset\":" << m_Skipped[i].first << ",\"bytes\":" << m_Skipped[i].second << '}';
+    m_Skipped.clear();
     m_Out << "],\"state\":" << Quote(summary.strState)
           << ",\"error\":" << (summary.strError.empty() ? "null" : Quote(summary.strError))
           << ",\"detected_format\":" << Optional(summary.strDetectedFormat) << ",\"frames\":" << summary.nFrames
-          << ",\"output\":" << Optional(summary.strOutput);
+          << ",\"output\":" << Optional(summary.strOutput)
+          << ",\"input_kind\":" << (summary.strInputKind.empty() ? "null" : Quote(summary.strInputKind));
     if (summary.strOutput && !IsValidUtf8(*summary.strOutput))
         m_Out << ",\"output_bytes\":\"" << HexBytes(*summary.strOutput) << '"';
     m_Out << '}';

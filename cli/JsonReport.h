@@ -4,6 +4,9 @@
 // "output_bytes"), since its readable form has replacement characters.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "cli/CliReport.h"
 
 class CJsonReport : public CCliReport {
@@ -23,4 +26,6 @@ public:
 private:
     bool m_bFirstFile = true;
     bool m_bFirstRow = true;
+    // The file's skipped stretches, written after its rows: "offset" and "bytes" of each.
+    std::vector<std::pair<uint64_t, int64_t>> m_Skipped;
 };

@@ -95,6 +95,13 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
     return result;
 }
 
+// How the input stores its stream, in the words of the report: the layout the walk ended in.
+std::string InputKindText(const CBitStream& in)
+{
+    const std::string strLayout = LayoutOf(in.GetLayout()).pszName;
+    return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
+}
+
 } // namespace
 
 std::string CFileJob::Result::Message() const
@@ -153,8 +160,9 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    const Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
-    if (result.eState != EState::Done || !bRebuild)
-        return result;
-    return KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
+    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
+    if (result.eState == EState::Done && bRebuild)
+        result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
+    result.strInputKind = InputKindText(inStream);
+    return result;
 }

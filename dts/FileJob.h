@@ -23,6 +23,7 @@ public:
         std::string strError;        // for a failure: the cause in plain English, naming no file
         int64_t nFrames = 0;         // frames handled by the loop
         bool bOutputWritten = false; // an output file was created and kept
+        std::string strInputKind;    // how the input stores its stream ("14-bit LE in WAVE"), once opened
 
         // "PATH: cannot open input: CAUSE" for a failure, empty when done or stopped.
         std::string Message() const;

@@ -84,15 +84,18 @@ TEST(CliApp, JsonReportStatesAndExitCodes)
                                         {"format", "DTS 16/48"}, {"sample_rate_hz", 48000},
                                         {"channels", "C+L+R+SL+SR+LFE"}, {"lfe", true},
                                         {"frame_size", 300}, {"dialnorm", "-0 dB"},
-                                        {"dialnorm_db", 0},  {"crc", false}};
+                                        {"dialnorm_db", 0},  {"crc", false},
+                                        {"extension", nullptr}};
     EXPECT_EQ(f1["rows"][0], expectedRow);
     EXPECT_EQ(f1["rows"][1]["offset"], 0x384);
     EXPECT_EQ(f1["rows"][1]["frame"], 3);
     EXPECT_EQ(f1["rows"][1]["dialnorm"], "-12 dB");
     EXPECT_EQ(f1["rows"][1]["dialnorm_db"], -12);
+    EXPECT_EQ(f1["input_kind"], "16-bit BE");
+    EXPECT_TRUE(f1["skipped"].empty());
     // Keys come in the documented order: the schema, then each file's name first.
     EXPECT_EQ(run.out.find("{\"schema\":2,\"files\":[{\"file\":"), 0u);
-    const std::vector<std::string> fileKeys = {"file", "size", "rows", "state", "error", "detected_format", "frames", "output"};
+    const std::vector<std::string> fileKeys = {"file", "size", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind"};
     std::vector<std::string> keys;
     const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
     for (const auto& item : ordered["files"][1].items())
