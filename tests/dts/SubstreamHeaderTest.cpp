@@ -2,14 +2,18 @@
 // cut or damaged headers, against substreams built bit by bit in tests/support.
 #include "dts/SubstreamHeader.h"
 
+#include "support/StreamVariants.h"
 #include "support/SubstreamBuilder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -327,4 +331,42 @@ TEST(SubstreamHeader, MalformedFieldsWithGoodCrc)
         ASSERT_TRUE(ParseSubstream(exact.get(), random.size(), info));
         ASSERT_TRUE(info.bCrcOk) << "seed " << nSeed << " round " << nRound;
     }
+}
+
+// FFmpeg's reader as a second opinion on the builder's CRC, which the tests above trust: a core
+// stream with a built substream after every frame draws no header checksum complaint, and the
+// same with one header bit flipped does. A CRC over the wrong range fails one way or the other.
+TEST(SubstreamHeader, FfmpegAgreesOnTheHeaderCrc)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "runs ffmpeg through a POSIX shell";
+#else
+    if (std::system("ffmpeg -hide_banner -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const std::vector<uint8_t> core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::vector<size_t> starts = SplitFrames(core);
+    CTempDir dir;
+    for (bool bWide : {false, true}) {
+        for (bool bDamaged : {false, true}) {
+            std::vector<uint8_t> substream = BuildSubstream(OneAsset(Content::XLL, bWide, 12));
+            if (bDamaged)
+                substream[9] ^= 0x01;  // a static field, after the size fields of either width
+            EXPECT_EQ(Parse(substream).bCrcOk, !bDamaged);
+            std::vector<uint8_t> stream;
+            for (size_t i = 0; i < starts.size(); ++i) {
+                const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : core.size();
+                stream.insert(stream.end(), core.begin() + starts[i], core.begin() + nEnd);
+                stream.resize((stream.size() + 3) / 4 * 4, 0);  // substreams start on 4 bytes
+                stream.insert(stream.end(), substream.begin(), substream.end());
+            }
+            WriteFileBytes(dir.Path("hd.dts"), stream);
+            const std::string cmd = "ffmpeg -hide_banner -nostats -v error -err_detect crccheck -f dts -i '" +
+                dir.Path("hd.dts") + "' -f null - 2>'" + dir.Path("log.txt") + "'";
+            (void)std::system(cmd.c_str());
+            const std::vector<uint8_t> log = ReadFileBytes(dir.Path("log.txt"));
+            const bool bComplaint = std::string(log.begin(), log.end()).find("EXSS header checksum") != std::string::npos;
+            EXPECT_EQ(bComplaint, bDamaged) << "wide " << bWide;
+        }
+    }
+#endif
 }
