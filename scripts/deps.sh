@@ -9,6 +9,7 @@ KESTRUNE_PACKAGES=(
   nlohmann-json3-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
   ffmpeg
+  strace time
   xvfb xauth
 )
 
