@@ -281,7 +281,8 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
 {
     // Once shown, the frame is known; before, room is kept for a usual one.
     QSize frame = frameGeometry().size() - size();
-    if (!isVisible() || frame.isEmpty())
+    const bool bFrameKnown = isVisible() && !frame.isEmpty();
+    if (!bFrameKnown)
         frame = QSize(kFrameAllowanceX, kFrameAllowanceY);
     const QSize room = rcAvailable.size() - frame;
     const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
@@ -290,7 +291,9 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
     const QRect outer(frameGeometry().topLeft(), fitted + frame);
     const int x = std::max(rcAvailable.left(), std::min(outer.left(), rcAvailable.right() + 1 - outer.width()));
     const int y = std::max(rcAvailable.top(), std::min(outer.top(), rcAvailable.bottom() + 1 - outer.height()));
-    if (QPoint(x, y) != outer.topLeft())
+    // A shown window whose frame is not known yet is left where the window manager put it: a
+    // move now would place its inside where its frame should go.
+    if (QPoint(x, y) != outer.topLeft() && (bFrameKnown || !isVisible()))
         move(x, y);
 }
 
@@ -304,10 +307,12 @@ void CKestruneDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A window manager adds its frame once the window is mapped: fit again with the real one.
-    QTimer::singleShot(0, this, [this] {
-        if (QScreen* pScreen = screen())
-            FitToScreen(pScreen->availableGeometry());
-    });
+    for (int nDelayMs : {0, 300}) {
+        QTimer::singleShot(nDelayMs, this, [this] {
+            if (QScreen* pScreen = screen())
+                FitToScreen(pScreen->availableGeometry());
+        });
+    }
 }
 
 void CKestruneDlg::dragEnterEvent(QDragEnterEvent* event)

@@ -28,6 +28,8 @@ CListView::CListView(QWidget* parent, CReportModel* pModel)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setWordWrap(false);
+    // Tab leaves the list for the next control, as in a report list, instead of walking its cells.
+    setTabKeyNavigation(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

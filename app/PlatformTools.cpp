@@ -41,6 +41,7 @@ std::unique_ptr<QFileDialog> CPlatformTools::CreateFileDialog(QWidget* pParent, 
     // does, and its filter box can show our descriptions as they are.
     pDialog->setOption(QFileDialog::DontUseNativeDialog);
     pDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    pDialog->setWindowTitle(QStringLiteral("Add DTS file"));
     pDialog->setFileMode(QFileDialog::ExistingFiles);
     if (!strDirectory.isEmpty())
         pDialog->setDirectory(strDirectory);

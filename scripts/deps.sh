@@ -50,3 +50,6 @@ kestrune_install_deps() {
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
+
+# Only for driving the real window under Xvfb (scripts/drive_gui.sh).
+KESTRUNE_GUI_DRIVE_PACKAGES=(xvfb xauth xdotool openbox imagemagick x11-utils)
