@@ -1,6 +1,8 @@
 // kestrune-cli's command line.
 #include "cli/CliArguments.h"
 
+#include <utility>
+
 #include "cli/TerminalText.h"
 
 namespace {
@@ -58,6 +60,18 @@ std::string CCliArguments::UsageText()
            "      kestrune-cli --json *.dts > report.json\n";
 }
 
+bool* CCliArguments::FlagOf(const std::string& arg)
+{
+    const std::pair<const char*, bool*> flags[] = {{"--rebuild", &bRebuild}, {"--remove-crc", &bRemoveCRC},
+                                                    {"--remove-dialnorm", &bRemoveDialNorm}, {"--json", &bJson},
+                                                    {"--core-only", &bCoreOnly}};
+    for (const auto& [pszName, pFlag] : flags) {
+        if (arg == pszName)
+            return pFlag;
+    }
+    return nullptr;
+}
+
 int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     bool bOptionsEnded = false;
@@ -72,16 +86,8 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
         } else if (arg == "--version") {
             out << VersionText() << '\n';
             return kExitOk;
-        } else if (arg == "--rebuild") {
-            bRebuild = true;
-        } else if (arg == "--remove-crc") {
-            bRemoveCRC = true;
-        } else if (arg == "--remove-dialnorm") {
-            bRemoveDialNorm = true;
-        } else if (arg == "--json") {
-            bJson = true;
-        } else if (arg == "--core-only") {
-            bCoreOnly = true;
+        } else if (bool* pFlag = FlagOf(arg)) {
+            *pFlag = true;
         } else {
             return UsageError(err, "unknown option '" + CTerminalText::Escape(arg) + "'");
         }

@@ -19,5 +19,11 @@ public:
     int Parse(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
     static std::string UsageText();
+
+private:
+    // The switch an option sets, or null for an option that sets none.
+    bool* FlagOf(const std::string& arg);
+
+public:
     static const char* VersionText();
 };
