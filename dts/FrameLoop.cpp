@@ -2,7 +2,6 @@
 #include "dts/FrameLoop.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "dts/FrameSearch.h"
@@ -163,15 +162,9 @@ EFrameRead ReadHeader(CBitStream& in, FrameHeader& h)
 // The smallest FSIZE the standard allows: a frame of 96 bytes.
 constexpr uint32_t kMinFSIZE = 95;
 
-bool IsCoreSync(const uint8_t* p)
-{
-    return std::memcmp(p, DtsSync::k16BitBE.bytes, 4) == 0;
-}
-
 bool IsAnySync(const uint8_t* p)
 {
-    const uint32_t nWord = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-    return nWord == DtsSync::kCore || nWord == DtsSync::kSubstream;
+    return DtsSync::IsCoreAt(p) || DtsSync::IsSubstreamAt(p);
 }
 
 // An open-rate frame is FSIZE bytes long in some streams and FSIZE + 1 in others (the
@@ -244,7 +237,7 @@ bool ConfirmFrame(CBitStream& in)
         return false;
     uint8_t next[4];
     const int nNext = in.PeekBytes(next, 4);
-    return nNext == 0 || (nNext == 4 && IsCoreSync(next));
+    return nNext == 0 || (nNext == 4 && DtsSync::IsCoreAt(next));
 }
 
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,

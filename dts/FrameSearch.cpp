@@ -1,9 +1,8 @@
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 
-#include <cstring>
-
 #include "stream/BitStream.h"
+#include "stream/SyncWords.h"
 
 namespace {
 
@@ -25,8 +24,7 @@ EInputKind CFrameSearch::CandidateAt(const uint8_t* pBytes, int nCount, int64_t 
     if (eLayout != EInputKind::Words16BE && !bWordBoundary)
         return EInputKind::Unknown;
     // The input hands out stream bytes, whatever the layout: the sync as the stream has it.
-    const DtsSync::StoredSync& sync = DtsSync::k16BitBE;
-    if (nCount < sync.nLength || std::memcmp(pBytes, sync.bytes, static_cast<size_t>(sync.nLength)) != 0)
+    if (nCount < 4 || !DtsSync::IsCoreAt(pBytes))
         return EInputKind::Unknown;
     return eLayout;
 }

@@ -287,12 +287,6 @@ bool ReadAssetDescriptor(BitCursor& c, const StreamFields& s, AssetFields& a)
     return !c.bOver;
 }
 
-bool IsSubstreamSync(const uint8_t* p)
-{
-    const uint32_t nSync = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-    return nSync == DtsSync::kSubstream;
-}
-
 // The sizes and their width, read from the first kSizeFieldBytes bytes.
 void ReadSizeFields(const uint8_t* p, SubstreamInfo& info)
 {
@@ -351,7 +345,7 @@ EExtensionKind KindOfMask(uint32_t nMask)
 bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h)
 {
     info = SubstreamInfo{};
-    if (p == nullptr || n < kSizeFieldBytes || !IsSubstreamSync(p))
+    if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
         return false;
     ReadSizeFields(p, info);
     info.eKind = EExtensionKind::HD;
@@ -394,7 +388,7 @@ EExtensionKind StrongerKind(EExtensionKind a, EExtensionKind b)
 
 bool ReadSubstreamSizes(const uint8_t* p, size_t n, int& nHeaderSize, int& nSubstreamSize)
 {
-    if (p == nullptr || n < kSizeFieldBytes || !IsSubstreamSync(p))
+    if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
         return false;
     SubstreamInfo info;
     ReadSizeFields(p, info);

@@ -6,24 +6,16 @@
 
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-
-namespace {
-
-bool IsSubstreamSync(const uint8_t* p)
-{
-    return p[0] == 0x64 && p[1] == 0x58 && p[2] == 0x20 && p[3] == 0x25;
-}
-
-} // namespace
+#include "stream/SyncWords.h"
 
 int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
 {
     const int nPad = (4 - nFrameLength % 4) % 4;
     uint8_t ahead[8];
     const int nAhead = in.PeekBytes(ahead, nPad + 4);
-    if (nAhead >= 4 && IsSubstreamSync(ahead))
+    if (nAhead >= 4 && DtsSync::IsSubstreamAt(ahead))
         return 0;
-    if (nPad == 0 || nAhead < nPad + 4 || !IsSubstreamSync(ahead + nPad))
+    if (nPad == 0 || nAhead < nPad + 4 || !DtsSync::IsSubstreamAt(ahead + nPad))
         return -1;
     for (int i = 0; i < nPad; ++i) {
         if (ahead[i] != 0)

@@ -9,6 +9,15 @@ namespace DtsSync {
 constexpr uint32_t kCore = 0x7FFE8001;
 // An extension substream (DTS-HD) starts with this.
 constexpr uint32_t kSubstream = 0x64582025;
+// The 32-bit value of the stream that starts at p (four bytes, most significant first).
+constexpr uint32_t WordAt(const uint8_t* p)
+{
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+// Whether the four stream bytes at p are a core frame's sync, or a substream's.
+constexpr bool IsCoreAt(const uint8_t* p) { return WordAt(p) == kCore; }
+constexpr bool IsSubstreamAt(const uint8_t* p) { return WordAt(p) == kSubstream; }
+
 // A RIFF file starts with these four bytes.
 constexpr uint8_t kRiffTag[4] = {'R', 'I', 'F', 'F'};
 
