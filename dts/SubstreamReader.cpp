@@ -41,27 +41,28 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         }
         if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize))
             break;
+        // The header is looked at before anything is taken, so that a substream whose CRC fails
+        // is left in place as damage; the padding before it is not kept (the writer lays it anew).
         const size_t nAt = substreams.size();
-        substreams.resize(nAt + static_cast<size_t>(nStart) + static_cast<size_t>(nSize));
-        // Peeked first so that a substream whose CRC fails is left in place as damage.
-        std::vector<uint8_t> header(static_cast<size_t>(nStart + nHeaderSize));
-        if (in.PeekBytes(header.data(), static_cast<int>(header.size())) < static_cast<int>(header.size())) {
-            substreams.resize(nAt);
-            bCutShort = true;
-            return eKind;
-        }
+        const int nHeaderBytes = nStart + nHeaderSize;
+        substreams.resize(nAt + static_cast<size_t>(std::max(nHeaderBytes, nSize)));
         SubstreamInfo info;
-        if (!ParseSubstream(header.data() + nStart, static_cast<size_t>(nHeaderSize), info) || !info.bCrcOk) {
-            substreams.resize(nAt);
-            return eKind;
-        }
-        if (in.ReadBytes(substreams.data() + nAt, nStart + nSize) < nStart + nSize) {
+        if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
             bCutShort = true;
             return eKind;
         }
-        // The padding is not kept: the writer lays it out anew.
-        substreams.erase(substreams.begin() + static_cast<long>(nAt), substreams.begin() + static_cast<long>(nAt) + nStart);
+        if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info) || !info.bCrcOk) {
+            substreams.resize(nAt);
+            return eKind;
+        }
+        in.SkipBytes(nStart);
+        const bool bWhole = in.ReadBytes(substreams.data() + nAt, nSize) == nSize;
+        substreams.resize(bWhole ? nAt + static_cast<size_t>(nSize) : nAt);
+        if (!bWhole) {
+            bCutShort = true;
+            return eKind;
+        }
         eKind = StrongerKind(eKind, info.eKind);
         nStart = FindStart(in, 0);
     }

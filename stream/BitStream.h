@@ -66,7 +66,7 @@ public:
     // every further read throws). Never throws EOFBSException itself, so a caller can keep the
     // bytes of a cut-short block without a handler per byte. nCount <= 0 reads nothing.
     int ReadBytes(uint8_t* pBytes, int nCount);
-    // At a byte boundary: copies up to nCount (<= 4096) upcoming bytes into pBytes without
+    // At a byte boundary: copies up to nCount (at most the buffer size) upcoming bytes into pBytes without
     // consuming them; fewer only where the input ends. Returns how many were copied.
     int PeekBytes(uint8_t* pBytes, int nCount);
     // At a byte boundary: hands out and drops nCount bytes; false where the input ended first.
