@@ -48,8 +48,6 @@ public:
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
-    // For a WAVE input, the word layout of its data (Unknown when no sync was found).
-    EInputKind GetWaveLayout() const { return m_eKind == EInputKind::Wave ? m_WaveSource.GetLayout() : EInputKind::Unknown; }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 

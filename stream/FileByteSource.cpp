@@ -7,7 +7,6 @@ void CFileByteSource::Attach(std::FILE* pFile, int64_t nLimit)
 {
     m_pFile = pFile;
     m_nLeft = nLimit;
-    m_bReadError = false;
 }
 
 int CFileByteSource::Read(uint8_t* pBytes, int nCount)
@@ -18,10 +17,8 @@ int CFileByteSource::Read(uint8_t* pBytes, int nCount)
         nCount = static_cast<int>(std::min<int64_t>(nCount, m_nLeft));
     if (nCount == 0)
         return 0;
+    // A short read of a regular file is its end or a failure; the file's error flag tells which.
     const size_t nRead = std::fread(pBytes, 1, static_cast<size_t>(nCount), m_pFile);
-    // A short read of a regular file is its end or a failure; only the latter sets the error flag.
-    if (nRead < static_cast<size_t>(nCount) && std::ferror(m_pFile) != 0)
-        m_bReadError = true;
     if (m_nLeft >= 0)
         m_nLeft -= static_cast<int64_t>(nRead);
     return static_cast<int>(nRead);

@@ -13,11 +13,10 @@ public:
     void Attach(std::FILE* pFile, int64_t nLimit = -1);
 
     int Read(uint8_t* pBytes, int nCount) override;
-    // The file's own error flag counts too: it outlives a new Attach to the same file.
-    bool HasReadError() const override { return m_bReadError || (m_pFile != nullptr && std::ferror(m_pFile) != 0); }
+    // The file's own error flag: it outlives a new Attach to the same file.
+    bool HasReadError() const override { return m_pFile != nullptr && std::ferror(m_pFile) != 0; }
 
 private:
     std::FILE* m_pFile = nullptr;
     int64_t m_nLeft = -1;   // bytes still to hand out, or -1 for the whole file
-    bool m_bReadError = false;
 };
