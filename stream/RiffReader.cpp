@@ -34,6 +34,7 @@ bool CRiffReader::Open(const std::string& fileName)
     m_pFile = CFileShim::OpenForReading(fileName);
     m_bOwnsFile = true;
     m_nPos = -1;
+    m_nFileSize = -2;
     m_bStopped = false;
     return m_pFile != nullptr;
 }
@@ -44,6 +45,7 @@ void CRiffReader::Attach(std::FILE* pFile)
     m_pFile = pFile;
     m_bOwnsFile = false;
     m_nPos = -1;
+    m_nFileSize = -2;
     m_bStopped = false;
 }
 
@@ -67,13 +69,17 @@ std::FILE* CRiffReader::GetFile() const
 
 int64_t CRiffReader::FileSize() const
 {
-    if (m_pFile == nullptr)
-        return -1;
-    const int64_t nHere = CFileShim::Tell(m_pFile);
-    if (nHere < 0 || CFileShim::Seek(m_pFile, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t nSize = CFileShim::Tell(m_pFile);
-    return CFileShim::Seek(m_pFile, nHere, SEEK_SET) == 0 ? nSize : -1;
+    // Measured once per file: every descent asks, and each measure costs three seeks.
+    if (m_nFileSize < -1 && m_pFile != nullptr) {
+        m_nFileSize = -1;
+        const int64_t nHere = CFileShim::Tell(m_pFile);
+        if (nHere >= 0 && CFileShim::Seek(m_pFile, 0, SEEK_END) == 0) {
+            const int64_t nSize = CFileShim::Tell(m_pFile);
+            if (CFileShim::Seek(m_pFile, nHere, SEEK_SET) == 0)
+                m_nFileSize = nSize;
+        }
+    }
+    return m_pFile != nullptr ? m_nFileSize : -1;
 }
 
 bool CRiffReader::StopRequested()

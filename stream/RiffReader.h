@@ -65,6 +65,7 @@ private:
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;
     int64_t m_nPos = -1;              // where the file is, as far as this reader moved it; -1: unknown
+    mutable int64_t m_nFileSize = -2; // the file's length once measured; -1: cannot be told, -2: not yet
     std::function<bool()> m_StopProbe;
     bool m_bStopped = false;
     int m_nStepsSinceProbe = 0;
