@@ -4,18 +4,7 @@
 # The open must not block: the file fails with "cannot open input", exit 1, within seconds.
 # Takes about a second. Usage: fifo_swap.sh PATH/TO/kestrune-cli SAMPLE.dts
 # (exit 77: skipped, no usable strace)
-set -u
-cli=$1
-sample=$2
-if ! command -v strace >/dev/null || ! strace -o /dev/null true 2>/dev/null; then
-    echo "skipped: strace cannot trace here"
-    exit 77
-fi
-# LeakSanitizer cannot run under a tracer; the sanitizer suite checks leaks everywhere else.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-in=$dir/in.dts
+source "$(dirname "$0")/strace_prelude.sh" "$@"
 cp "$sample" "$in"
 
 timeout 10 strace -f -o /dev/null -P "$in" -e trace=openat -e inject=openat:delay_enter=500000:when=1 \

@@ -3,18 +3,7 @@
 # file: the file must be "error: read failed" with its cause, exit 1, no output kept, an older
 # output left as it was and nothing else left in the folder. Takes about a second.
 # Usage: read_error.sh PATH/TO/kestrune-cli SAMPLE.dts   (exit 77: skipped, no usable strace)
-set -u
-cli=$1
-sample=$2
-if ! command -v strace >/dev/null || ! strace -o /dev/null true 2>/dev/null; then
-    echo "skipped: strace cannot trace here"
-    exit 77
-fi
-# LeakSanitizer cannot run under a tracer; the sanitizer suite checks leaks everywhere else.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-in=$dir/in.dts
+source "$(dirname "$0")/strace_prelude.sh" "$@"
 # About 3.5 MB: dozens of reads of the input, so the fifth falls well inside it.
 for _ in $(seq 300); do cat "$sample"; done >"$in"
 printf 'older' >"$in.fixed.dts"
