@@ -143,8 +143,10 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     if (host.IsStopSet())
         return Stopped();
     if (!bOpened) {
+        // A WAVE file's own structure says best what is wrong with it; the file system the rest.
+        const std::string& strProblem = inStream.GetOpenProblem();
         return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
-                       CFileShim::DescribeInputProblem(strInputPath));
+                       strProblem.empty() ? CFileShim::DescribeInputProblem(strInputPath) : strProblem);
     }
 
     // Closing an output that was not committed removes it, on every way out.

@@ -36,6 +36,7 @@ bool CRiffReader::Open(const std::string& fileName)
     m_nPos = -1;
     m_nFileSize = -2;
     m_bStopped = false;
+    m_bOverrun = false;
     return m_pFile != nullptr;
 }
 
@@ -47,6 +48,7 @@ void CRiffReader::Attach(std::FILE* pFile)
     m_nPos = -1;
     m_nFileSize = -2;
     m_bStopped = false;
+    m_bOverrun = false;
 }
 
 void CRiffReader::Close()
@@ -169,6 +171,10 @@ bool CRiffReader::DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& 
             return true;
         }
         nOffset = ChunkEnd(found);
+        if (FileSize() >= 0 && nOffset > FileSize()) {
+            m_Overrun = found;
+            m_bOverrun = true;
+        }
     }
     return false;
 }

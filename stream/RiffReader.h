@@ -34,6 +34,9 @@ public:
     // Searching forward from the current position, the sub-chunk of parent with this id; the file
     // is then positioned at its contents. Chunks that do not lie in the parent are not found.
     bool DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& chunk);
+    // The last chunk a descent stepped over whose declared size runs past the end of the file, or
+    // null: a walk that found nothing after it was cut short by it.
+    const Chunk* GetOverrun() const { return m_bOverrun ? &m_Overrun : nullptr; }
     // Positions the file after chunk, stepping over the pad byte that follows an odd size.
     bool Ascend(const Chunk& chunk);
 
@@ -68,5 +71,7 @@ private:
     mutable int64_t m_nFileSize = -2; // the file's length once measured; -1: cannot be told, -2: not yet
     std::function<bool()> m_StopProbe;
     bool m_bStopped = false;
+    Chunk m_Overrun;
+    bool m_bOverrun = false;
     int m_nStepsSinceProbe = 0;
 };

@@ -15,6 +15,8 @@ constexpr char kDataId[5] = "data";
 constexpr int kSearchBlock = 64 * 1024;
 // The longest stored sync pattern.
 constexpr int kPatternBytes = 6;
+// "RIFF", its size and the form type.
+constexpr int64_t kRiffHeaderBytes = 12;
 
 } // namespace
 
@@ -40,29 +42,49 @@ bool CWaveSource::Open(std::FILE* pFile, const std::function<bool()>& stopProbe)
     return DescendToData(stopProbe);
 }
 
+const char* CWaveSource::WalkToData()
+{
+    if (!m_Riff.DescendRiff("WAVE", m_RiffChunk))
+        return m_Riff.FileSize() < kRiffHeaderBytes ? "it is cut short inside its RIFF header"
+                                                    : "it is a RIFF file but not a WAVE file";
+    if (!m_Riff.DescendChunk(m_RiffChunk, kFormatId, m_SubChunk))
+        return "its WAVE header has no \"fmt \" chunk";
+    // Searched from the end of "fmt ", so a "data" chunk before it is not found.
+    if (!m_Riff.Ascend(m_SubChunk) || !m_Riff.DescendChunk(m_RiffChunk, kDataId, m_SubChunk))
+        return "its WAVE header has no \"data\" chunk after the \"fmt \" chunk";
+    return nullptr;
+}
+
+std::string CWaveSource::ExplainMissing(const char* pszProblem) const
+{
+    std::string strProblem = pszProblem;
+    const int64_t nFileSize = m_Riff.FileSize();
+    // A chunk that claims more bytes than the file has hides everything after it.
+    const CRiffReader::Chunk* pOverrun = m_Riff.GetOverrun();
+    if (pOverrun == nullptr && m_SubChunk.nDataOffset + m_SubChunk.nSize > nFileSize)
+        pOverrun = &m_SubChunk;
+    if (pOverrun != nullptr && nFileSize >= 0) {
+        return strProblem + ": its \"" + std::string(pOverrun->id, 4) + "\" chunk claims "
+               + std::to_string(pOverrun->nSize) + " bytes, past the end of the file";
+    }
+    // A RIFF size too small for the chunks that follow it is what is really wrong then.
+    if (m_RiffChunk.nSize > 0 && m_RiffChunk.nDataOffset + m_RiffChunk.nSize < nFileSize) {
+        strProblem += " within the " + std::to_string(m_RiffChunk.nSize)
+                      + " bytes its RIFF header gives it (the file has more after them)";
+    }
+    return strProblem;
+}
+
 bool CWaveSource::DescendToData(const std::function<bool()>& stopProbe)
 {
     m_nSyncOffset = 0;
     m_eLayout = EInputKind::Unknown;
     m_strProblem.clear();
     m_RiffChunk = CRiffReader::Chunk();
+    m_SubChunk = CRiffReader::Chunk();
     m_Riff.SetStopProbe(stopProbe);
-    const char* pszProblem = nullptr;
-    if (!m_Riff.DescendRiff("WAVE", m_RiffChunk))
-        pszProblem = "it is a RIFF file but not a WAVE file";
-    else if (!m_Riff.DescendChunk(m_RiffChunk, kFormatId, m_SubChunk))
-        pszProblem = "its WAVE header has no \"fmt \" chunk";
-    // Searched from the end of "fmt ", so a "data" chunk before it is not found.
-    else if (!m_Riff.Ascend(m_SubChunk) || !m_Riff.DescendChunk(m_RiffChunk, kDataId, m_SubChunk))
-        pszProblem = "its WAVE header has no \"data\" chunk after the \"fmt \" chunk";
-    if (pszProblem != nullptr) {
-        m_strProblem = m_Riff.WasStopped() ? "the walk through its chunks was stopped" : pszProblem;
-        // A RIFF size too small for the chunks that follow it is what is really wrong then.
-        const int64_t nFileSize = m_Riff.FileSize();
-        if (!m_Riff.WasStopped() && m_RiffChunk.nSize > 0 && m_RiffChunk.nDataOffset + m_RiffChunk.nSize < nFileSize) {
-            m_strProblem += " within the " + std::to_string(m_RiffChunk.nSize)
-                            + " bytes its RIFF header gives it (the file has more after them)";
-        }
+    if (const char* pszProblem = WalkToData()) {
+        m_strProblem = m_Riff.WasStopped() ? "the walk through its chunks was stopped" : ExplainMissing(pszProblem);
         Close();
         return false;
     }

@@ -45,6 +45,11 @@ public:
 private:
     // Walks the open file to the contents of the data chunk.
     bool DescendToData(const std::function<bool()>& stopProbe);
+    // The walk itself: null on reaching the data chunk, else what is missing.
+    const char* WalkToData();
+    // What is missing, with what in the file's structure made it so (a chunk whose size runs past
+    // the end of the file, a RIFF size that ends before the chunks do).
+    std::string ExplainMissing(const char* pszProblem) const;
     // The data chunk's size as the stream is to be read: -1 where the file's end must end it.
     int64_t UsableDataSize() const;
     // Looks for the first sync of any word layout at even offsets of the data; on a match

@@ -28,8 +28,6 @@ namespace {
 
 using State = CFileJob::EState;
 
-const std::string kNotAStream = "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a "
-                                "\"fmt \" chunk and a \"data\" chunk after it)";
 
 // Bytes and modification time of an input, taken before a run and compared after it.
 struct FileSnapshot {
@@ -71,6 +69,21 @@ constexpr size_t kFmtSizeAt = 16;
 constexpr size_t kDataSizeAt = 40;
 constexpr size_t kDataAt = 44;
 
+const char* const kNoData = "its WAVE header has no \"data\" chunk after the \"fmt \" chunk";
+
+// What is wrong with a WAVE header cut after nCut bytes: the RIFF header (12 bytes), the "fmt "
+// chunk's header (8) or its 16 contents, or the "data" chunk's header (8).
+std::string CutWaveCause(size_t nCut)
+{
+    if (nCut < 12)
+        return "it is cut short inside its RIFF header";
+    if (nCut < 20)
+        return "its WAVE header has no \"fmt \" chunk";
+    if (nCut < 36)
+        return std::string(kNoData) + ": its \"fmt \" chunk claims 16 bytes, past the end of the file";
+    return kNoData;
+}
+
 Bytes WaveOf(const Bytes& stream16, const WaveOptions& opts = {})
 {
     return WrapWave(SwapWords(stream16), opts);
@@ -111,6 +124,7 @@ TEST(HostileInput, ChunkSizesNearTheTopOfTheirRange)
         const char* name;
         size_t at;
         uint32_t size;
+        const char* cause;
     };
     // The chunk after fmt starts at 36; with size 0xFFFFFFF8 the next header would be at
     // 36 + 8 + 0xFFFFFFF8, which is 36 again in 32 bits.
@@ -118,11 +132,11 @@ TEST(HostileInput, ChunkSizesNearTheTopOfTheirRange)
     withJunk.chunksBeforeData = {{"junk", {}}};
     const Bytes junkFirst = WrapWave(SwapWords(stream), withJunk);
     const Failing failing[] = {
-        {"fmt size FFFFFFFF (odd: the pad byte makes it 2^32)", kFmtSizeAt, 0xFFFFFFFFu},
-        {"fmt size FFFFFFFE", kFmtSizeAt, 0xFFFFFFFEu},
-        {"fmt size FFFFFFF8", kFmtSizeAt, 0xFFFFFFF8u},
-        {"junk size wrapping to itself", 40, 0xFFFFFFF8u},
-        {"junk size FFFFFFFF", 40, 0xFFFFFFFFu},
+        {"fmt size FFFFFFFF (odd: the pad byte makes it 2^32)", kFmtSizeAt, 0xFFFFFFFFu, "\"fmt \" chunk claims 4294967295"},
+        {"fmt size FFFFFFFE", kFmtSizeAt, 0xFFFFFFFEu, "\"fmt \" chunk claims 4294967294"},
+        {"fmt size FFFFFFF8", kFmtSizeAt, 0xFFFFFFF8u, "\"fmt \" chunk claims 4294967288"},
+        {"junk size wrapping to itself", 40, 0xFFFFFFF8u, "\"junk\" chunk claims 4294967288"},
+        {"junk size FFFFFFFF", 40, 0xFFFFFFFFu, "\"junk\" chunk claims 4294967295"},
     };
     for (const Failing& f : failing) {
         SCOPED_TRACE(f.name);
@@ -136,7 +150,8 @@ TEST(HostileInput, ChunkSizesNearTheTopOfTheirRange)
         const CFileJob::Result r = RunJob(host, in, out, true);
         EXPECT_EQ(r.eState, State::CannotOpenInput);
         EXPECT_STREQ(CFileJob::StateText(r.eState), "error: cannot open input");
-        EXPECT_EQ(r.strError, kNotAStream);
+        // The cause names the chunk whose size hides the data chunk.
+        EXPECT_EQ(r.strError, std::string(kNoData) + ": its " + f.cause + " bytes, past the end of the file");
         EXPECT_FALSE(std::filesystem::exists(out)) << "no output for an input that does not open";
         EXPECT_TRUE(host.rows.empty());
         ExpectUnchanged(in, before);
@@ -201,7 +216,7 @@ TEST(HostileInput, RiffHeadersWithNothingAfterThem)
             EXPECT_FALSE(std::filesystem::exists(out)) << "no output without a frame";
         } else {
             EXPECT_EQ(r.eState, State::CannotOpenInput);
-            EXPECT_EQ(r.strError, kNotAStream);
+            EXPECT_EQ(r.strError, CutWaveCause(nCut));
             EXPECT_FALSE(std::filesystem::exists(out));
         }
         ExpectUnchanged(in, before);
