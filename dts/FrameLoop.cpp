@@ -98,8 +98,10 @@ void WriteHeader(COutBitStream& out, const FrameHeader& h, uint32_t nFSIZE)
 
 
 
-// The row of a frame that starts one: its labels and the values it was read with.
-FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex, int32_t nFrameLength, uint32_t nCPFRead)
+// The row of a frame that starts one: its labels (the Format with what its substreams carry)
+// and the values it was read with.
+FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex, int32_t nFrameLength, uint32_t nCPFRead,
+                 EExtensionKind eExtension)
 {
     FrameRow row;
     row.nOffset = static_cast<uint64_t>(nFrameStart);
@@ -116,6 +118,10 @@ FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex,
     row.dBitrateKbps = BitRateKbps(h.RATE);
     row.nSampleRateHz = SampleRateHz(h.SFREQ, h.EXT_AUDIO_ID);
     row.nDialNormDb = DialNormDb(h.VERNUM, h.DIALNORM);
+    if (eExtension != EExtensionKind::None) {
+        row.strExtension = ExtensionKindLabel(eExtension);
+        row.strFormat += " + " + row.strExtension;
+    }
     return row;
 }
 
@@ -274,7 +280,6 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     int64_t nFrameIndex = 0;
     // A plain file that does not start with a frame may hold any word layout.
     bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
-    bool bDetected = false;
     // One body buffer serves every frame of the file (a body is at most 16384 bytes), and one
     // buffer the substreams after it.
     std::vector<uint8_t> body;
@@ -304,15 +309,10 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
         const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
         if (current != lastReported) {
-            FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead);
-            if (f.eExtension != EExtensionKind::None) {
-                row.strExtension = ExtensionKindLabel(f.eExtension);
-                row.strFormat += " + " + row.strExtension;
-            }
-            // Only the first row of a file names its stream type.
-            if (!bDetected)
+            const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+            // Only the first frame of a file names its stream type; it always starts a row.
+            if (nFrameIndex == 0)
                 m_Host.SetDetectedFormat(row.strFormat);
-            bDetected = true;
             lastReported = current;
             m_Host.AddFrameRow(row);
         }
