@@ -31,8 +31,9 @@ TEST(FitScreen, OpensInsideASmallScreenAt144Dpi)
         << "," << dlg.frameGeometry().y();
     const QRect window(QPoint(0, 0), dlg.size());
     for (QWidget* pChild : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (pChild->isVisible())
+        if (pChild->isVisible()) {
             EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
+        }
     }
     for (CListView* pList : {dlg.m_ctlBatchList, dlg.m_ctlFrameList})
         EXPECT_GE(pList->height(), 2 * QFontMetrics(pList->font()).height());

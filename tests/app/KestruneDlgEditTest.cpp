@@ -62,16 +62,18 @@ void ExpectWhole(const CKestruneDlg& dlg)
 {
     const QRect window(QPoint(0, 0), dlg.size());
     for (QWidget* pChild : dlg.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (pChild->isVisible())
+        if (pChild->isVisible()) {
             EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
+        }
     }
     const QWidget* order[] = {dlg.m_ctlLogo, dlg.m_ctlProcessingGroup, dlg.m_ctlDebugGroup, dlg.m_ctlBatchList,
                               dlg.m_ctlProgress, dlg.m_ctlFrameList};
     for (const QWidget* pA : order)
         for (const QWidget* pB : order)
-            if (pA != pB)
+            if (pA != pB) {
                 EXPECT_FALSE(pA->geometry().intersects(pB->geometry()))
                     << pA->metaObject()->className() << " / " << pB->metaObject()->className();
+            }
     EXPECT_LT(dlg.m_ctlQuit->geometry().bottom(), dlg.m_ctlOutputName->y());
     EXPECT_LT(dlg.m_ctlLogo->geometry().right(), dlg.m_ctlProcessingGroup->x());
 }
@@ -249,8 +251,9 @@ TEST_F(KestruneDlgTest, ListsStretchWithTheWindow)
         EXPECT_GE(pList->height(), 2 * pList->verticalHeader()->defaultSectionSize());
     // Captions still fit.
     for (QAbstractButton* pButton : m_Dlg.findChildren<QAbstractButton*>()) {
-        if (pButton->isVisible())
+        if (pButton->isVisible()) {
             EXPECT_LE(pButton->sizeHint().width(), pButton->width()) << pButton->text().toStdString();
+        }
     }
 }
 
