@@ -77,5 +77,7 @@ void CTextReport::PrintLine(const std::string (&cells)[FrameRow::kColumns])
         if (c + 1 < FrameRow::kColumns)
             strLine.append(m_Widths[c] - std::min(m_Widths[c], cells[c].size()) + 2, ' ');
     }
+    // A skipped stretch's row has empty cells at its end: no padding trails after its last text.
+    strLine.erase(strLine.find_last_not_of(' ') + 1);
     m_Out << strLine << '\n';
 }

@@ -17,6 +17,15 @@ head -c 1600 "$data/stereo_48k_16le.wav"    > "$whole/stereo_48k_16le.wav"
 head -c 2100 "$data/stereo_44k_cd_14le.wav" > "$whole/stereo_44k_cd_14le.wav"
 cp "$whole"/*.wav "$riff/"
 
+# For the search and the substream reader: lead-in junk, a broken sync mid-stream, little-endian
+# words, and DTS-HD frames (from the test tool kestrune_make_variants, built in build/).
+{ tail -c +201 "$data/stereo_48k.cpt" | head -c 100; head -c 1536 "$data/stereo_48k.dts"; } > "$whole/junk_then_frames.dts"
+{ head -c 512 "$data/stereo_48k.dts"; printf '\x00'; tail -c +514 "$data/stereo_48k.dts" | head -c 1023; } > "$whole/broken_sync.dts"
+head -c 1536 "$data/stereo_48k.dts" | python3 -c 'import sys; b=sys.stdin.buffer.read(); sys.stdout.buffer.write(bytes(x for i in range(0, len(b) - 1, 2) for x in (b[i + 1], b[i])))' > "$whole/stereo_48k_16le.dts"
+variants="$here/../build/tests/support/kestrune_make_variants"
+[ -x "$variants" ] || cmake --build "$here/../build" --target kestrune_make_variants >/dev/null
+"$variants" hd "$data/stereo_48k.dts" "$whole/stereo_48k_hd_3frames.dts" --frames 3
+
 # le32 N: four little-endian bytes.
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 fmt16() { printf 'fmt '; le32 16; printf '\x01\x00\x02\x00\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00'; }

@@ -14,26 +14,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The core frames of a sample, each followed by a substream (padded with zeros to the frame's
-// next 4-byte boundary) where pick(i) gives one.
-Bytes WithSubstreams(const Bytes& core, const std::function<std::optional<SubstreamSpec>(size_t)>& pick)
-{
-    const std::vector<size_t> starts = SplitFrames(core);
-    Bytes hd;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : core.size();
-        const size_t nFrameStart = hd.size();
-        hd.insert(hd.end(), core.begin() + static_cast<long>(starts[i]), core.begin() + static_cast<long>(nEnd));
-        if (const auto spec = pick(i)) {
-            while ((hd.size() - nFrameStart) % 4 != 0)
-                hd.push_back(0);
-            const Bytes sub = BuildSubstream(*spec);
-            hd.insert(hd.end(), sub.begin(), sub.end());
-        }
-    }
-    return hd;
-}
-
 LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = false)
 {
     CTempDir dir;
@@ -67,7 +47,7 @@ TEST(SubstreamWalk, StepsOverNamesKeepsAndDropsSubstreams)
         SubstreamSpec ma;
         ma.bWide = bWide;
         ma.nPayloadBytes = 300;
-        const Bytes hd = WithSubstreams(core, [&](size_t) { return ma; });
+        const Bytes hd = AppendSubstreams(core, [&](size_t) { return ma; });
         const LoopRun run = Walk(hd);
         EXPECT_EQ(run.nFrames, nFrames);
         ASSERT_EQ(run.host.rows.size(), 1u);
@@ -84,7 +64,7 @@ TEST(SubstreamWalk, StepsOverNamesKeepsAndDropsSubstreams)
     for (const auto& kind : kinds) {
         SubstreamSpec spec;
         spec.assets[0].eContent = kind.eContent;
-        const LoopRun run = Walk(WithSubstreams(core, [&](size_t) { return spec; }));
+        const LoopRun run = Walk(AppendSubstreams(core, [&](size_t) { return spec; }));
         ASSERT_FALSE(run.host.rows.empty());
         EXPECT_EQ(run.host.rows[0].strExtension, kind.pszKind);
     }
@@ -97,7 +77,7 @@ TEST(SubstreamWalk, AlternationCutEndsAndDialNorm)
     const Bytes core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
     SubstreamSpec ma;
     ma.assets[0].dialNorm = 12;
-    const Bytes alternating = WithSubstreams(core, [&](size_t i) { return i < 3 || i >= 6 ? std::optional(ma) : std::nullopt; });
+    const Bytes alternating = AppendSubstreams(core, [&](size_t i) { return i < 3 || i >= 6 ? std::optional(ma) : std::nullopt; });
     const LoopRun run = Walk(alternating);
     ASSERT_EQ(run.host.rows.size(), 3u);
     EXPECT_EQ(run.host.rows[1].nFrame, 3);
@@ -105,7 +85,7 @@ TEST(SubstreamWalk, AlternationCutEndsAndDialNorm)
     EXPECT_EQ(run.host.rows[2].nFrame, 6);
 
     // The last substream cut by the end of the input: its frame is cut short, not written.
-    Bytes cut = WithSubstreams(core, [&](size_t) { return ma; });
+    Bytes cut = AppendSubstreams(core, [&](size_t) { return ma; });
     const Bytes whole = cut;
     cut.resize(cut.size() - 5);
     const LoopRun cutRun = Walk(cut);

@@ -1,5 +1,6 @@
 // Writes the committed sample variants (14-bit packed, WAVE-wrapped, header CRC) from a plain 16-bit stream.
 #include "support/StreamVariants.h"
+#include "support/SubstreamBuilder.h"
 #include "support/TestFiles.h"
 
 #include <cstdio>
@@ -17,6 +18,7 @@ int Usage()
                  "       wav16  RIFF WAVE, 16-bit little-endian words\n"
                  "       wav14  RIFF WAVE, 14-bit packed little-endian words\n"
                  "       hcrc   16-bit stream with CPF set and an HCRC in every frame\n"
+                 "       hd     every frame followed by a lossless (XLL) extension substream\n"
                  "  --frames N  keep only the first N frames of the input\n"
                  "  --prefix N  N zero bytes at the start of the WAVE data chunk, before the sync\n");
     return 2;
@@ -61,6 +63,13 @@ int main(int argc, char** argv)
             out = WrapWave(SwapWords(Pack14(stream)), wave);
         else if (mode == "hcrc")
             out = InsertHeaderCrc(stream);
+        else if (mode == "hd")
+            out = AppendSubstreams(stream, [](size_t) {
+                SubstreamSpec spec;
+                spec.assets[0].dialNorm = 9;
+                spec.nPayloadBytes = 64;
+                return std::optional<SubstreamSpec>(spec);
+            });
         else
             return Usage();
         WriteFileBytes(argv[3], out);

@@ -281,3 +281,22 @@ uint16_t SubstreamCrc(const uint8_t* p, size_t n)
     }
     return nCrc;
 }
+
+std::vector<uint8_t> AppendSubstreams(const std::vector<uint8_t>& core,
+                                      const std::function<std::optional<SubstreamSpec>(size_t)>& pick)
+{
+    const std::vector<size_t> starts = SplitFrames(core);
+    std::vector<uint8_t> hd;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : core.size();
+        const size_t nFrameStart = hd.size();
+        hd.insert(hd.end(), core.begin() + static_cast<long>(starts[i]), core.begin() + static_cast<long>(nEnd));
+        if (const auto spec = pick(i)) {
+            while ((hd.size() - nFrameStart) % 4 != 0)
+                hd.push_back(0);
+            const std::vector<uint8_t> sub = BuildSubstream(*spec);
+            hd.insert(hd.end(), sub.begin(), sub.end());
+        }
+    }
+    return hd;
+}

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -40,3 +41,9 @@ std::vector<uint8_t> BuildSubstream(const SubstreamSpec& spec, SubstreamLayout* 
 
 // CRC-16, polynomial 0x1021, initial value 0xFFFF, computed bit by bit.
 uint16_t SubstreamCrc(const uint8_t* p, size_t n);
+
+// The core frames of a 16-bit stream, each followed by the substream pick(i) gives for frame i
+// (none for nullopt), after zeros up to the frame's next 4-byte boundary, as DTS-HD streams lay
+// them out.
+std::vector<uint8_t> AppendSubstreams(const std::vector<uint8_t>& core,
+                                      const std::function<std::optional<SubstreamSpec>(size_t)>& pick);
