@@ -163,7 +163,9 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
     Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
-    if (result.eState == EState::Done && bRebuild)
+    // A walk whose only frames were cut short wrote nothing: an empty file must not stand at the
+    // output name as if it were the rebuilt stream (nor replace an older one).
+    if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
         result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
     result.strInputKind = InputKindText(inStream);
     return result;

@@ -275,6 +275,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.SetProgressPos(0);
     m_Host.ClearStop();
     m_Host.ClearFrameList();
+    m_nFramesWritten = 0;
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
@@ -305,7 +306,10 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         bAnyLayout = false;
         // Once a write has failed the output is already short: stop writing to it.
         if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
+        {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
+            ++m_nFramesWritten;
+        }
 
         const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
         if (current != lastReported) {

@@ -19,6 +19,9 @@ public:
     // Returns the number of frames handled.
     int64_t ParseFile(int64_t nInputSize);
 
+    // How many frames the last ParseFile wrote to the output stream.
+    int64_t GetFramesWritten() const { return m_nFramesWritten; }
+
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
@@ -31,4 +34,5 @@ private:
     CBitStream& m_InStream;
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
+    int64_t m_nFramesWritten = 0;
 };

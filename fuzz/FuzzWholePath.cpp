@@ -60,6 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
+    // Outputs are all or nothing: a run that fails keeps none, so one left by the last input
+    // must not be taken for this one's.
+    const std::string again = ScratchPath(".again");
+    std::filesystem::remove(out);
+    std::filesystem::remove(again);
     CFuzzHost host;
     // One pair of streams for every input, as the dialog keeps its pair for every file: state
     // left over from one file must not leak into the next.
@@ -71,7 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CFileJob::Run(host, inStream, outStream, in, out, static_cast<int64_t>(size), CFileJob::Options{true, false});
 
     // A rebuild is a plain stream of whole frames: rebuilding it again must change nothing.
-    const std::string again = ScratchPath(".again");
     CFileJob::Run(host, inStream, outStream, out, again, static_cast<int64_t>(size), CFileJob::Options{true, false});
     if (ReadAll(out) != ReadAll(again))
         std::abort();

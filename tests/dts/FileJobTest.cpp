@@ -204,3 +204,31 @@ TEST(FileJob, AReadErrorIsNotTheEndOfTheInput)
 }
 
 #endif
+
+// A file whose only frame is cut short by the end of the input: the walk reports it, but a
+// rebuild has no whole frame to write. Catches an empty output kept (or put in place of an older
+// one) as if it were the rebuilt stream.
+TEST(FileJob, NoWholeFrameKeepsNoOutput)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("cut.dts");
+    Bytes cut = Frames(1);
+    cut.resize(cut.size() / 2);
+    WriteFileBytes(in, cut);
+    for (bool bOlder : {false, true}) {
+        SCOPED_TRACE(bOlder ? "older output" : "no older output");
+        const std::string out = CFileJob::OutputPathFor(in);
+        if (bOlder)
+            WriteFileBytes(out, {'o', 'l', 'd'});
+        const std::set<std::string> before = Names(dir);
+        CRecorderHost host;
+        const CFileJob::Result r = Rebuild(host, in, out);
+        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.nFrames, 1);
+        EXPECT_EQ(host.rows.size(), 1u);
+        EXPECT_FALSE(r.bOutputWritten);
+        EXPECT_EQ(Names(dir), before) << "nothing created or left behind";
+        if (bOlder)
+            EXPECT_EQ(ReadFileBytes(out), (Bytes{'o', 'l', 'd'}));
+    }
+}

@@ -346,7 +346,7 @@ TEST(HostileInput, FirstHeaderCutAtEveryByte)
                     EXPECT_TRUE(host.detectedFormats.empty());
                 } else {
                     EXPECT_EQ(r.eState, State::Done);
-                    EXPECT_EQ(ReadFileBytes(out), Bytes()) << "nothing of a partial frame is written";
+                    EXPECT_FALSE(std::filesystem::exists(out)) << "nothing of a partial frame is written, and no empty output kept";
                     EXPECT_EQ(r.nFrames, 1);
                     ASSERT_EQ(host.rows.size(), 1u);
                     EXPECT_EQ(host.rows[0].nFrameSize, static_cast<int32_t>(nStreamBytes));
