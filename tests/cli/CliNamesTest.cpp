@@ -12,17 +12,10 @@
 #include "dts/SyntheticFrames.h"
 #include "support/TestFiles.h"
 
+#ifndef _WIN32
 namespace {
 
-std::vector<uint8_t> Frames(int n)
-{
-    FrameSpec a;
-    std::vector<uint8_t> s;
-    for (int i = 0; i < n; ++i)
-        Append(s, MakeFrame(a));
-    return s;
-}
-
+// The names that are not UTF-8 come back from the JSON as hex; only POSIX names can be such bytes.
 std::string FromHex(const std::string& hex)
 {
     std::string bytes;
@@ -32,6 +25,7 @@ std::string FromHex(const std::string& hex)
 }
 
 } // namespace
+#endif
 
 // Catches a control character that reaches the terminal raw (a newline that forges a line, an
 // escape sequence that recolours or clears it), C1 controls and broken UTF-8 passed through, and
@@ -64,7 +58,7 @@ TEST(CliNames, ControlCharactersInNamesAreEscapedInTextAndMessages)
 {
     CTempDir dir;
     const std::string in = dir.Path("bad\nname\x1b[31m.dts");
-    WriteFileBytes(in, Frames(3));
+    WriteFileBytes(in, RepeatFrame(3));
     const std::string shown = dir.Path("bad\\nname\\x1b[31m.dts");
     const CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
@@ -91,7 +85,7 @@ TEST(CliNames, NamesThatAreNotUtf8KeepTheirBytesInJson)
 {
     CTempDir dir;
     const std::string in = dir.Path("latin1-\xe9t\xe9.dts");
-    WriteFileBytes(in, Frames(2));
+    WriteFileBytes(in, RepeatFrame(2));
     const CliRun run = RunCli({"--json", "--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
     const nlohmann::json file = nlohmann::json::parse(run.out)["files"][0];
@@ -102,7 +96,7 @@ TEST(CliNames, NamesThatAreNotUtf8KeepTheirBytesInJson)
     EXPECT_TRUE(std::filesystem::exists(FromHex(file["output_bytes"])));
 
     const std::string plain = dir.Path("plain.dts");
-    WriteFileBytes(plain, Frames(2));
+    WriteFileBytes(plain, RepeatFrame(2));
     const nlohmann::json other = nlohmann::json::parse(RunCli({"--json", "--rebuild", plain}).out)["files"][0];
     EXPECT_FALSE(other.contains("file_bytes"));
     EXPECT_FALSE(other.contains("output_bytes"));
@@ -114,7 +108,7 @@ TEST(CliNames, NamesThatAreTooLongSaySo)
 {
     CTempDir dir;
     const std::string in = dir.Path(std::string(250, 'n') + ".dts");
-    WriteFileBytes(in, Frames(2));
+    WriteFileBytes(in, RepeatFrame(2));
     const CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 1);
     EXPECT_EQ(run.err, "kestrune-cli: " + in + ".fixed.dts: cannot create output: the name is too long\n");

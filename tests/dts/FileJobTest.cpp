@@ -218,8 +218,9 @@ TEST(FileJob, NoWholeFrameKeepsNoOutput)
     for (bool bOlder : {false, true}) {
         SCOPED_TRACE(bOlder ? "older output" : "no older output");
         const std::string out = CFileJob::OutputPathFor(in);
-        if (bOlder)
+        if (bOlder) {
             WriteFileBytes(out, {'o', 'l', 'd'});
+        }
         const std::set<std::string> before = Names(dir);
         CRecorderHost host;
         const CFileJob::Result r = Rebuild(host, in, out);
@@ -228,7 +229,8 @@ TEST(FileJob, NoWholeFrameKeepsNoOutput)
         EXPECT_EQ(host.rows.size(), 1u);
         EXPECT_FALSE(r.bOutputWritten);
         EXPECT_EQ(Names(dir), before) << "nothing created or left behind";
-        if (bOlder)
+        if (bOlder) {
             EXPECT_EQ(ReadFileBytes(out), (Bytes{'o', 'l', 'd'}));
+        }
     }
 }
