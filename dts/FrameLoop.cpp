@@ -223,8 +223,13 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
         body.resize(static_cast<size_t>(f.nBodyLength));
     f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
-    if (!f.bCutShort && f.h.RATE == kRateOpen)
+    if (!f.bCutShort && f.h.RATE == kRateOpen) {
         SettleOpenRateLength(in, f, body);
+        // Taken as FSIZE bytes, an open-rate frame of FSIZE 95 would be one byte below the
+        // smallest frame, and rebuilt with FSIZE 94 it would be damage when read again.
+        if (f.nLength <= static_cast<int32_t>(kMinFSIZE))
+            return EFrameRead::Damaged;
+    }
     substreams.clear();
     // FrameSize stays the core frame's length: substream sizes vary from frame to frame.
     if (!f.bCutShort)

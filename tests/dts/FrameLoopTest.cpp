@@ -214,6 +214,23 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         EXPECT_EQ(run.output, RepeatFrame(a, 4));
     }
     {
+        // An open-rate frame of FSIZE 95 taken as 95 bytes is below the smallest frame too: damage,
+        // or its rebuild (FSIZE 94) would be damage when read again.
+        FrameSpec open = a;
+        open.rate = 29;
+        open.fsize = 95;
+        std::vector<uint8_t> s = MakeFrame(open);
+        ASSERT_EQ(s.size(), 95u);
+        Append(s, two);
+        LoopRun run;
+        run.host.bRebuild = true;
+        Walk(run, s);
+        EXPECT_EQ(run.nFrames, 2);
+        ASSERT_EQ(run.host.rows.size(), 2u);
+        EXPECT_EQ(run.host.rows[0].nSkippedBytes, 95);
+        EXPECT_EQ(run.output, two);
+    }
+    {
         // FSIZE 94 is one below the smallest frame the standard allows: damage, even first.
         FrameSpec edge = a;
         edge.fsize = 94;
