@@ -173,17 +173,33 @@ bool IsAnySync(const uint8_t* p)
     return DtsSync::IsCoreAt(p) || DtsSync::IsSubstreamAt(p);
 }
 
+// Whether, for a frame of nLength bytes whose end is nAt bytes into next (nNext bytes peeked),
+// a substream follows after zeros up to the frame's next 4-byte boundary, as DTS-HD lays it out.
+bool PaddedSubstreamAt(const uint8_t* next, int nNext, int nAt, int32_t nLength)
+{
+    const int nPad = (4 - nLength % 4) % 4;
+    if (nPad == 0 || nNext < nAt + nPad + 4)
+        return false;
+    for (int i = nAt; i < nAt + nPad; ++i) {
+        if (next[i] != 0)
+            return false;
+    }
+    return DtsSync::IsSubstreamAt(next + nAt + nPad);
+}
+
 // An open-rate frame is FSIZE bytes long in some streams and FSIZE + 1 in others (the
 // standard's length): the one followed by a sync, or by the end of the input, is taken; with
-// neither, FSIZE bytes, and what follows is damage. Appends the byte to the body when it is
-// the longer one.
+// neither, FSIZE bytes, and what follows is damage. Where zeros and then a substream follow,
+// both lengths can fit (the last byte may be a zero); the standard's is taken, which is also how
+// a rebuild writes it. Appends the byte to the body when it is the longer one.
 void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
 {
-    uint8_t next[5];
-    const int nNext = in.PeekBytes(next, 5);
+    uint8_t next[9];
+    const int nNext = in.PeekBytes(next, 9);
     if (nNext == 0 || (nNext >= 4 && IsAnySync(next)))
         return;
-    if (nNext == 1 || (nNext == 5 && IsAnySync(next + 1))) {
+    const bool bLonger = nNext == 1 || (nNext >= 5 && IsAnySync(next + 1)) || PaddedSubstreamAt(next, nNext, 1, f.nLength + 1);
+    if (bLonger) {
         body.resize(std::max<size_t>(body.size(), static_cast<size_t>(f.nBodyLength) + 1));
         in.ReadBytes(body.data() + f.nBodyLength, 1);
         ++f.nBodyLength;

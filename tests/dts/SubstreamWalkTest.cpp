@@ -7,6 +7,7 @@
 #include "dts/SubstreamHeader.h"
 #include "support/StreamVariants.h"
 #include "support/SubstreamBuilder.h"
+#include "support/SyntheticFrames.h"
 #include "support/TempDir.h"
 #include "support/TestFiles.h"
 
@@ -111,4 +112,28 @@ TEST(SubstreamWalk, AlternationCutEndsAndDialNorm)
         ++nChecked;
     }
     EXPECT_EQ(nChecked, starts.size());
+}
+
+// An open-rate frame as long as the standard says (FSIZE + 1) whose last byte is a zero, followed
+// by padding and a substream: read as FSIZE bytes, its last byte would pass for padding. Catches
+// a frame cut by a byte, and a rebuild that a second rebuild changes.
+TEST(SubstreamWalk, OpenRateFrameBeforePaddingKeepsItsLastByte)
+{
+    FrameSpec spec;
+    spec.fsize = 100;
+    Bytes frame = MakeFrame(spec);
+    SetHeaderField(frame, DtsBits::kRATE, 5, 29);
+    frame.back() = 0;
+    const Bytes sub = BuildSubstream(SubstreamSpec{});
+    Bytes hd;
+    for (int i = 0; i < 3; ++i) {
+        hd.insert(hd.end(), frame.begin(), frame.end());
+        hd.insert(hd.end(), 3, 0);  // 101 bytes, padded to 104
+        hd.insert(hd.end(), sub.begin(), sub.end());
+    }
+    const LoopRun run = Walk(hd);
+    EXPECT_EQ(run.nFrames, 3);
+    ASSERT_EQ(run.host.rows.size(), 1u);
+    EXPECT_EQ(run.host.rows[0].nFrameSize, 101);
+    EXPECT_EQ(run.output, hd);
 }
