@@ -207,11 +207,24 @@ void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& bo
     }
 }
 
+// Some writers pad each frame of 14-bit words to a whole word: where no core sync follows at
+// the next bit, one may follow at the next word boundary. Returns the bits of padding there, or 0.
+int WordPaddingBefore(CBitStream& in)
+{
+    const int nPad = in.BitsToNextWord();
+    uint8_t sync[4];
+    if (nPad == 0 || (in.PeekBytes(sync, 4) == 4 && DtsSync::IsCoreAt(sync)))
+        return 0;
+    return in.PeekBytes(sync, 4, nPad) == 4 && DtsSync::IsCoreAt(sync) ? nPad : 0;
+}
+
 // Reads the frame at the current position with its body into `body` and the substreams after
 // it into `substreams`, the removal options of host (when given) applied to its header.
 EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
                      std::vector<uint8_t>& substreams)
 {
+    if (const int nPad = WordPaddingBefore(in); nPad > 0)
+        in.GetBits(nPad);
     f.nStart = in.GetBytePos();
     const EFrameRead eHeader = ReadHeader(in, f.h);
     if (eHeader != EFrameRead::Ok)
@@ -263,8 +276,11 @@ bool ConfirmFrame(CBitStream& in)
     if (ReadFrame(nullptr, in, f, body, substreams) != EFrameRead::Ok || f.bCutShort)
         return false;
     uint8_t next[4];
-    const int nNext = in.PeekBytes(next, 4);
-    return nNext == 0 || (nNext == 4 && DtsSync::IsCoreAt(next));
+    const int nPad = in.BitsToNextWord();
+    // What follows may be the padding of the last word of 14-bit words.
+    if (in.PeekBytes(next, 4) == 0 || (nPad > 0 && in.PeekBytes(next, 4, nPad) == 0))
+        return true;
+    return (in.PeekBytes(next, 4) == 4 && DtsSync::IsCoreAt(next)) || WordPaddingBefore(in) > 0;
 }
 
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,

@@ -1,76 +1,142 @@
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 
+#include <bit>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "stream/BitStream.h"
 #include "stream/SyncWords.h"
 
 namespace {
 
 // Bytes looked at per window; a window overlaps the next by one pattern less a byte.
-constexpr int kWindow = 4096;
+constexpr int kWindow = 16 * 1024;
 constexpr int kOverlap = 5;
+// Every sync pattern, in every layout, starts with two bytes of 7F, FE, 1F and FF.
+inline bool IsSyncLeadByte(uint8_t n)
+{
+    return (n | 0x80) == 0xFF || n == 0xFE || n == 0x1F;
+}
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Bit i set where byte i of the 16 at p may lead a sync.
+inline uint64_t LeadByteMask(const uint8_t* p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i nHigh = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(static_cast<char>(0x80))), _mm_set1_epi8(static_cast<char>(0xFF)));
+    const __m128i nOther = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xFE))), _mm_cmpeq_epi8(v, _mm_set1_epi8(0x1F)));
+    return static_cast<uint16_t>(_mm_movemask_epi8(_mm_or_si128(nHigh, nOther)));
+}
+#endif
+
+// The first offset below nCount where two sync lead bytes follow each other (or one ends the
+// bytes), or nCount. Random data has one in a few thousand bytes, so this is the loop a search
+// spends its time in: 64 bytes are tested at once where the processor has vectors (SSE2 is part
+// of every x86-64).
+int FirstLeadPair(const uint8_t* p, int nCount)
+{
+    int i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    for (; i + 64 <= nCount; i += 64) {
+        const uint64_t nLead = LeadByteMask(p + i) | (LeadByteMask(p + i + 16) << 16) | (LeadByteMask(p + i + 32) << 32)
+                               | (LeadByteMask(p + i + 48) << 48);
+        // The last byte's partner is in the next block: it is taken as a candidate.
+        const uint64_t nPairs = nLead & ((nLead >> 1) | (uint64_t{1} << 63));
+        if (nPairs != 0)
+            return i + std::countr_zero(nPairs);
+    }
+#endif
+    for (; i < nCount; ++i) {
+        if (IsSyncLeadByte(p[i]) && (i + 1 == nCount || IsSyncLeadByte(p[i + 1])))
+            return i;
+    }
+    return nCount;
+}
 
 } // namespace
 
-EInputKind CFrameSearch::CandidateAt(const uint8_t* pBytes, int nCount, int64_t nOffset, bool bAnyLayout,
-                                     EInputKind eLayout)
+CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout)
+{
+    if (bAnyLayout)
+        return {EInputKind::Words16BE, EInputKind::Unknown, true};
+    if (LayoutOf(eLayout).bPacked14)
+        return {EInputKind::Words16BE, eLayout, true};
+    // 16-bit words are read as stream bytes, whatever their order.
+    return {eLayout, eLayout, false};
+}
+
+EInputKind CFrameSearch::CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset)
 {
     // Words start at even offsets; only plain 16-bit big-endian bytes may start a frame anywhere.
     const bool bWordBoundary = (nOffset & 1) == 0;
-    if (bAnyLayout) {
-        const EInputKind eKind = DetectWordLayout(pBytes, static_cast<size_t>(nCount));
-        return eKind == EInputKind::Words16BE || bWordBoundary ? eKind : EInputKind::Unknown;
+    if (!scan.bStored) {
+        if (scan.eRead != EInputKind::Words16BE && !bWordBoundary)
+            return EInputKind::Unknown;
+        return nCount >= 4 && DtsSync::IsCoreAt(pBytes) ? scan.eWanted : EInputKind::Unknown;
     }
-    if (eLayout != EInputKind::Words16BE && !bWordBoundary)
+    const EInputKind eKind = DetectWordLayout(pBytes, static_cast<size_t>(nCount));
+    if (eKind == EInputKind::Unknown || (eKind != EInputKind::Words16BE && !bWordBoundary))
         return EInputKind::Unknown;
-    // The input hands out stream bytes, whatever the layout: the sync as the stream has it.
-    if (nCount < 4 || !DtsSync::IsCoreAt(pBytes))
-        return EInputKind::Unknown;
-    return eLayout;
+    return scan.eWanted == EInputKind::Unknown || eKind == scan.eWanted ? eKind : EInputKind::Unknown;
 }
 
-int CFrameSearch::FirstCandidate(const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool bAnyLayout,
-                                 EInputKind eLayout, EInputKind& eKind)
+int CFrameSearch::FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,
+                                 EInputKind& eKind)
 {
     for (int i = 0; i < nLast; ++i) {
-        eKind = CandidateAt(pWindow + i, nValid - i, nPos + i, bAnyLayout, eLayout);
+        i += FirstLeadPair(pWindow + i, nLast - i);
+        if (i >= nLast)
+            break;
+        eKind = CandidateAt(scan, pWindow + i, nValid - i, nPos + i);
         if (eKind != EInputKind::Unknown)
             return i;
     }
     return -1;
 }
 
+bool CFrameSearch::IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eKind, bool bAnyLayout,
+                               const Confirm& confirm)
+{
+    // The first frame of a file of 14-bit words is where its offsets start counting.
+    if (bAnyLayout)
+        in.SetOrigin(nCandidate);
+    return in.Reseat(nCandidate, eKind) && confirm(in) && in.Reseat(nCandidate, eKind);
+}
+
 bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound)
 {
     nFound = -1;
     const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
-    if (LayoutOf(eLayout).bPacked14)
-        return false;
-    // Little-endian words are read whole only from an even offset.
-    auto align = [eLayout](int64_t n) { return eLayout == EInputKind::Words16BE ? n : (n + 1) & ~int64_t{1}; };
-    int64_t nPos = align(nFrom + 1);
-    if (!in.Reseat(nPos, eLayout))
+    const Scan scan = MakeScan(eLayout, bAnyLayout);
+    // Only 16-bit big-endian words may start a frame at an odd offset.
+    const bool bOddStarts = eLayout == EInputKind::Words16BE;
+    auto next = [bOddStarts](int64_t n) { return bOddStarts ? n + 1 : (n + 2) & ~int64_t{1}; };
+    int64_t nPos = bAnyLayout ? nFrom + 1 : in.NextWordAfter(nFrom, eLayout);
+    if (!in.Reseat(nPos, scan.eRead))
         return false;
     uint8_t window[kWindow];
     while (!in.IsStopRequested()) {
         const int nValid = in.PeekBytes(window, kWindow);
         const int nLast = nValid == kWindow ? nValid - kOverlap : nValid;
         EInputKind eKind = EInputKind::Unknown;
-        const int nAt = nValid < 4 ? -1 : FirstCandidate(window, nValid, nLast, nPos, bAnyLayout, eLayout, eKind);
+        const int nAt = nValid < 4 ? -1 : FirstCandidate(scan, window, nValid, nLast, nPos, eKind);
         if (nAt >= 0) {
             const int64_t nCandidate = nPos + nAt;
-            if (in.Reseat(nCandidate, eKind) && confirm(in) && in.Reseat(nCandidate, eKind)) {
-                nFound = nCandidate;
+            if (IsConfirmed(in, nCandidate, eKind, bAnyLayout, confirm)) {
+                nFound = in.GetBytePos();
                 return true;
             }
-            // Not a frame after all: the scan goes on from the byte after it.
-            nPos = align(nCandidate + 1);
-            if (!in.Reseat(nPos, eLayout))
+            // Not a frame after all: the scan goes on after it.
+            nPos = next(nCandidate);
+            if (!in.Reseat(nPos, scan.eRead))
                 return false;
             continue;
         }
         if (nValid < kWindow || !in.SkipBytes(nLast)) {
-            nFound = nPos + nValid;
+            nFound = bAnyLayout ? nPos + nValid : in.WalkOffsetOf(nPos + nValid, eLayout);
             return false;
         }
         nPos += nLast;

@@ -15,19 +15,30 @@ public:
     // it and looks at what follows). The input may be left anywhere.
     using Confirm = std::function<bool(CBitStream&)>;
 
-    // Looks for the first confirmed frame after offset nFrom. bAnyLayout: the input's layout is
-    // not known yet (a plain file that does not start with a frame), so every word layout's sync
-    // is looked for as stored. On success the input is positioned at the frame, read in its
-    // layout, and nFound is its offset. False where the input ends first (nFound is then the
-    // offset of its end), is stopped or cannot be searched (nFound is -1; 14-bit words are not
-    // searched yet).
+    // Looks for the first confirmed frame after walk offset nFrom. bAnyLayout: the input's layout
+    // is not known yet (a plain file that does not start with a frame), so every word layout's
+    // sync is looked for as stored. 14-bit words are searched as stored too, at every word
+    // boundary. On success the input is positioned at the frame, read in its layout, and nFound
+    // is its walk offset. False where the input ends first (nFound is then the offset of its
+    // end), is stopped or cannot be positioned (nFound is -1).
     static bool Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound);
 
 private:
+    // What is scanned for: the layout the input is read in while scanning (Words16BE is the
+    // bytes as stored), and which layouts a candidate may be in.
+    struct Scan {
+        EInputKind eRead;       // the layout the window is read in
+        EInputKind eWanted;     // a known layout, or Unknown for any
+        bool bStored;           // candidates are stored sync patterns (not stream bytes)
+    };
+    static Scan MakeScan(EInputKind eLayout, bool bAnyLayout);
     // The first candidate among the window's first nLast offsets (nValid bytes in all, the
     // first at offset nPos): its index, with its layout in eKind, or -1.
-    static int FirstCandidate(const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool bAnyLayout,
-                              EInputKind eLayout, EInputKind& eKind);
-    // The layout whose frame starts at pBytes (nCount of them), or Unknown.
-    static EInputKind CandidateAt(const uint8_t* pBytes, int nCount, int64_t nOffset, bool bAnyLayout, EInputKind eLayout);
+    static int FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,
+                              EInputKind& eKind);
+    // Whether the candidate at stored offset nCandidate in layout eKind is a frame; if so the
+    // input is left at it.
+    static bool IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eKind, bool bAnyLayout, const Confirm& confirm);
+    // The layout whose frame starts at pBytes (nCount of them, at offset nOffset), or Unknown.
+    static EInputKind CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset);
 };

@@ -39,7 +39,7 @@ CBitStream::~CBitStream()
 bool CBitStream::Open(const std::string& fileName)
 {
     Close();
-    m_nBufferBase = 0;
+    m_nBufferBaseBits = 0;
     ResetPosition();
     m_strOpenProblem.clear();
 
@@ -61,7 +61,8 @@ bool CBitStream::Open(const std::string& fileName)
             Close();
             return false;
         }
-        m_nBufferBase = m_WaveSource.GetSyncOffset();
+        m_nBufferBaseBits = m_WaveSource.GetSyncOffset() * 8;
+        m_nOrigin = m_WaveSource.GetSyncOffset();
         m_eLayout = m_WaveSource.GetLayout();
         m_nDataStart = m_WaveSource.GetDataOffset();
         m_nDataSize = m_WaveSource.GetDataSize();
@@ -81,7 +82,7 @@ bool CBitStream::Open(const std::string& fileName)
 void CBitStream::Open(IByteSource& source)
 {
     Close();
-    m_nBufferBase = 0;
+    m_nBufferBaseBits = 0;
     ResetPosition();
     m_pSource = &source;
 }
@@ -100,6 +101,7 @@ void CBitStream::Close()
     m_eLayout = EInputKind::Unknown;
     m_nDataStart = 0;
     m_nDataSize = -1;
+    m_nOrigin = 0;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
 }
@@ -111,7 +113,8 @@ bool CBitStream::IsOpen() const
 
 void CBitStream::ResetPosition()
 {
-    m_nBufferBase = GetBytePos();
+    // Bits that do not fill a whole byte are dropped with the buffer.
+    m_nBufferBaseBits = GetBytePos() * 8;
     m_nValidLength = 0;
     m_nValidBits = 0;
     m_nBitPos = 0;
@@ -128,7 +131,7 @@ bool CBitStream::TryRefill()
         ResetPosition();
         return false;
     }
-    m_nBufferBase += m_nValidLength;
+    m_nBufferBaseBits += static_cast<int64_t>(m_nValidLength) * 8;
     m_nValidLength = nDelivered;
     m_nValidBits = static_cast<uint64_t>(nDelivered) * 8;
     m_nBitPos = 0;
@@ -194,21 +197,20 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
 
 int64_t CBitStream::GetBytePos() const
 {
-    return m_nBufferBase + static_cast<int64_t>(m_nBitPos >> 3);
+    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
 }
 
-int CBitStream::PeekBytes(uint8_t* pBytes, int nCount)
+int CBitStream::FillAhead(int nBytes)
 {
-    int nOffset = static_cast<int>(m_nBitPos >> 3);
-    int nAvailable = m_nValidLength - nOffset;
-    if (nAvailable < nCount && m_pSource != nullptr) {
+    const int nOffset = static_cast<int>(m_nBitPos >> 3);
+    if (m_nValidLength - nOffset < nBytes && m_pSource != nullptr) {
         // The unread bytes move to the front and the rest of the buffer is filled behind them.
-        std::memmove(m_pBuffer.get(), m_pBuffer.get() + nOffset, static_cast<size_t>(nAvailable));
-        m_nBufferBase += nOffset;
-        m_nBitPos = 0;
-        nOffset = 0;
-        m_nValidLength = nAvailable;
-        while (m_nValidLength < nCount) {
+        const int nKeep = m_nValidLength - nOffset;
+        std::memmove(m_pBuffer.get(), m_pBuffer.get() + nOffset, static_cast<size_t>(nKeep));
+        m_nBufferBaseBits += static_cast<int64_t>(nOffset) * 8;
+        m_nBitPos &= 7;
+        m_nValidLength = nKeep;
+        while (m_nValidLength < nBytes) {
             // Even counts keep 16-bit words whole from one read to the next.
             const int nRoom = (m_nBufferSize - m_nValidLength) & ~1;
             const int nRead = nRoom > 0 && !m_pSource->HasReadError() ? m_pSource->Read(m_pBuffer.get() + m_nValidLength, nRoom) : 0;
@@ -217,23 +219,78 @@ int CBitStream::PeekBytes(uint8_t* pBytes, int nCount)
             m_nValidLength += nRead;
         }
         m_nValidBits = static_cast<uint64_t>(m_nValidLength) * 8;
-        nAvailable = m_nValidLength;
     }
-    const int nCopied = std::max(0, std::min(nAvailable, nCount));
-    std::memcpy(pBytes, m_pBuffer.get() + nOffset, static_cast<size_t>(nCopied));
+    return m_nValidLength - static_cast<int>(m_nBitPos >> 3);
+}
+
+int CBitStream::PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits)
+{
+    if (nCount <= 0)
+        return 0;
+    // Bytes wanted from the current one on: a bit position inside a byte needs one more.
+    const int nLead = static_cast<int>(m_nBitPos & 7) + nSkipBits;
+    FillAhead(std::min(m_nBufferSize, nCount + (nLead + 7) / 8));
+    const uint64_t nFirst = m_nBitPos + static_cast<uint64_t>(nSkipBits);
+    if (nFirst >= m_nValidBits)
+        return 0;
+    const int nCopied = static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(nCount), (m_nValidBits - nFirst) >> 3));
+    const uint8_t* p = m_pBuffer.get() + (nFirst >> 3);
+    const int nShift = static_cast<int>(nFirst & 7);
+    if (nShift == 0) {
+        std::memcpy(pBytes, p, static_cast<size_t>(nCopied));
+    } else {
+        // Each byte straddles two buffered ones; the second lies inside the valid bytes.
+        for (int i = 0; i < nCopied; ++i)
+            pBytes[i] = static_cast<uint8_t>((p[i] << nShift) | (p[i + 1] >> (8 - nShift)));
+    }
     return nCopied;
 }
 
 bool CBitStream::SkipBytes(int64_t nCount)
 {
     while (nCount > 0) {
-        if (m_nBitPos >= m_nValidBits && !TryRefill())
-            return false;
+        if (m_nValidBits - m_nBitPos < 8) {
+            // Inside a byte the bits left of the buffer are kept in front of the next read.
+            const bool bMore = (m_nBitPos & 7) == 0 ? TryRefill() : FillAhead(m_nBufferSize) > 1;
+            if (!bMore) {
+                m_nBitPos = m_nValidBits;
+                ResetPosition();
+                return false;
+            }
+        }
         const int64_t nTake = std::min<int64_t>(nCount, static_cast<int64_t>((m_nValidBits - m_nBitPos) >> 3));
         m_nBitPos += static_cast<uint64_t>(nTake) * 8;
         nCount -= nTake;
     }
     return true;
+}
+
+int64_t CBitStream::WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const
+{
+    if (!LayoutOf(eLayout).bPacked14)
+        return nOffset;
+    // Seven stream bytes for every eight stored after the origin.
+    return (8 * m_nOrigin + 7 * (nOffset - m_nOrigin)) >> 3;
+}
+
+int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
+{
+    if (eLayout == EInputKind::Words16BE)
+        return nWalk + 1;
+    if (!LayoutOf(eLayout).bPacked14)
+        return (nWalk + 2) & ~int64_t{1};
+    const int64_t nBits = 8 * (nWalk - m_nOrigin);
+    const int64_t nWord = nBits >= 0 ? nBits / 14 : -1;
+    return m_nOrigin + 2 * (nWord + 1);
+}
+
+int CBitStream::BitsToNextWord() const
+{
+    if (!LayoutOf(m_eLayout).bPacked14)
+        return 0;
+    const int64_t nBits = m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos) - 8 * m_nOrigin;
+    const int nInto = static_cast<int>(((nBits % 14) + 14) % 14);
+    return nInto == 0 ? 0 : 14 - nInto;
 }
 
 bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
@@ -246,7 +303,7 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
     m_FileSource.Attach(m_pFile, m_nDataSize < 0 ? -1 : m_nDataSize - nOffset);
     m_WordSource.Reset(eLayout, &m_FileSource);
     m_pSource = &m_WordSource;
-    m_nBufferBase = nOffset;
+    m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
     m_nValidLength = 0;
     m_nValidBits = 0;
     m_nBitPos = 0;

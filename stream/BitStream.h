@@ -64,21 +64,35 @@ public:
     // every further read throws). Never throws EOFBSException itself, so a caller can keep the
     // bytes of a cut-short block without a handler per byte. nCount <= 0 reads nothing.
     int ReadBytes(uint8_t* pBytes, int nCount);
-    // At a byte boundary: copies up to nCount (at most the buffer size) upcoming bytes into pBytes without
-    // consuming them; fewer only where the input ends. Returns how many were copied.
-    int PeekBytes(uint8_t* pBytes, int nCount);
-    // At a byte boundary: hands out and drops nCount bytes; false where the input ended first.
+    // Copies up to nCount (at most the buffer size) upcoming bytes into pBytes without consuming
+    // them, the first starting nSkipBits (0..15) bits after the current position, at any bit
+    // position; fewer only where the input ends. Returns how many were copied.
+    int PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits = 0);
+    // Hands out and drops nCount bytes, at any bit position; false where the input ended first.
     bool SkipBytes(int64_t nCount);
     // Starts reading again at nOffset of the stored words (from the start of a plain file, or of
-    // a WAVE file's data chunk) in word layout eLayout; the counter becomes nOffset. For the
-    // 16-bit layouts an offset of the walk is an offset of the stored words, so a walk can go
-    // back to any frame start it has seen. False where the input cannot be positioned there.
+    // a WAVE file's data chunk; even for every layout but 16-bit big-endian) in word layout
+    // eLayout; the counter becomes the walk offset of nOffset (WalkOffsetOf). For the 16-bit
+    // layouts the two are the same, so a walk can go back to any frame start it has seen. False
+    // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
-    // Bytes wholly handed out since Open, plus the WAVE sync offset for WAVE inputs.
-    // 64-bit: streams of several GiB are common.
+    // Offsets in a 14-bit layout count the stream's bytes, seven for every eight stored, from an
+    // origin: the file's start, the first sync of a WAVE file, or where a search for the first
+    // frame of a file sets it. For the 16-bit layouts offsets are those of the stored bytes.
+    void SetOrigin(int64_t nOffset) { m_nOrigin = nOffset; }
+    // The walk offset of stored offset nOffset in layout eLayout (rounded down to a whole byte).
+    int64_t WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const;
+    // The stored offset of the first word that starts after walk offset nWalk in layout eLayout.
+    int64_t NextWordAfter(int64_t nWalk, EInputKind eLayout) const;
+    // Bits from the current position to the start of the next stored word in a 14-bit layout
+    // (0 at a word start, and always 0 in a 16-bit layout).
+    int BitsToNextWord() const;
+
+    // Bytes wholly handed out since Open, plus the WAVE sync offset for WAVE inputs; in 14-bit
+    // layouts, see SetOrigin. 64-bit: streams of several GiB are common.
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
@@ -88,6 +102,10 @@ private:
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
     bool TryRefill();
+    // Moves the unread bits (with the partly read byte) to the front and reads behind them until
+    // the buffer holds nBytes bytes from the current byte on, or the input ends; the bit position
+    // within the byte is kept. Returns the whole bytes now available after the current position.
+    int FillAhead(int nBytes);
     // As TryRefill, but the end of the input throws EOFBSException.
     void Refill();
     // The next n bits (1..32), which the buffer must hold.
@@ -99,7 +117,7 @@ private:
 
     int m_nBufferSize;                       // bytes asked for per refill
     std::unique_ptr<uint8_t[]> m_pBuffer;    // m_nBufferSize bytes and a zeroed tail, allocated once
-    int64_t m_nBufferBase = 0;               // the byte counter at the first byte of the buffer
+    int64_t m_nBufferBaseBits = 0;           // the counter, in bits, at the first bit of the buffer
     int m_nValidLength = 0;                  // bytes the last refill delivered
     uint64_t m_nValidBits = 0;               // m_nValidLength * 8
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
@@ -108,6 +126,7 @@ private:
     EInputKind m_eLayout = EInputKind::Unknown;
     int64_t m_nDataStart = 0;                // where the stored words start in the file
     int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
+    int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes

@@ -125,3 +125,49 @@ TEST(DamageAndLayout, FindsNothingInAudioOrNoise)
         EXPECT_TRUE(run.output.empty());
     }
 }
+
+// Catches 14-bit words searched only as a continuous bit string: frames padded to whole words are
+// all read (BE and LE, plain and in WAVE) with no skipped row; a DTS-CD rip with one stray sample
+// between frames resyncs at the next frame with nothing of the stream lost; junk before packed
+// words is skipped and the layout found.
+TEST(DamageAndLayout, FourteenBitWordsPaddedAndResynced)
+{
+    // 512-byte frames are 292 words and 4 bits: each is padded to 293 words.
+    const Bytes stream = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::vector<size_t> starts = SplitFrames(stream);
+    ASSERT_GE(starts.size(), 4u);
+    Bytes padded;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : stream.size();
+        padded = Concat({padded, Pack14(Bytes(stream.begin() + static_cast<long>(starts[i]), stream.begin() + static_cast<long>(nEnd)))});
+    }
+    for (const Bytes& file : {padded, SwapWords(padded), WrapWave(SwapWords(padded))}) {
+        const LoopRun run = Walk(file);
+        EXPECT_TRUE(SkippedRows(run).empty());
+        EXPECT_EQ(run.nFrames, static_cast<int64_t>(starts.size()));
+        EXPECT_EQ(run.output, stream);
+    }
+
+    // 1792-byte frames fill 1024 words: one stray word after frame 1 shifts the rest by a word.
+    const Bytes cd = ReadFileBytes(TestDataPath("stereo_44k_cd.dts"));
+    const Bytes packed = Pack14(cd);
+    const size_t nFrameWords = 1024;
+    ASSERT_EQ(SplitFrames(cd)[1], nFrameWords * 14 / 8);
+    for (const bool bBigEndian : {true, false}) {
+        Bytes stray = Concat({Bytes(packed.begin(), packed.begin() + 4 * nFrameWords), Bytes{0x12, 0x34},
+                              Bytes(packed.begin() + 4 * nFrameWords, packed.end())});
+        if (!bBigEndian)
+            stray = SwapWords(stray);
+        const LoopRun run = Walk(stray);
+        ASSERT_EQ(SkippedRows(run).size(), 1u);
+        // Offsets count stream bytes: seven for every eight stored.
+        EXPECT_EQ(SkippedRows(run)[0]->nOffset, 2 * 1792u);
+        EXPECT_EQ(SkippedRows(run)[0]->nSkippedBytes, 1);
+        EXPECT_EQ(run.output, cd);
+    }
+
+    const LoopRun junked = Walk(Concat({RandomBytes(300, 3), SwapWords(packed)}));
+    ASSERT_EQ(SkippedRows(junked).size(), 1u);
+    EXPECT_EQ(SkippedRows(junked)[0]->nSkippedBytes, 300);
+    EXPECT_EQ(junked.output, cd);
+}

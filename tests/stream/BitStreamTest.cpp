@@ -300,3 +300,44 @@ TEST(BitStream, VariantsOfRealStreamsGiveTheirSourceBytes)
         }
     }
 }
+
+// Catches byte reads that lose or repeat bits when the position is inside a byte (frames of
+// 14-bit words padded to whole words start anywhere): at every bit position and across refills of
+// tiny buffers, peeks (with and without bits skipped first) and skips hand out the bytes a
+// bit-by-bit reference gives, and skipping past the end reports it.
+TEST(BitStream, BytesAtAnyBitPositionAcrossRefills)
+{
+    const Bytes bytes = RandomBytes(97, 11);
+    auto bitAt = [&bytes](size_t n) { return (bytes[n / 8] >> (7 - n % 8)) & 1; };
+    auto byteAt = [&bitAt](size_t nBit) {
+        int n = 0;
+        for (size_t i = 0; i < 8; ++i)
+            n = (n << 1) | bitAt(nBit + i);
+        return static_cast<uint8_t>(n);
+    };
+    for (int nBuffer : {6, 8, 64}) {
+        for (size_t nLead = 0; nLead < 16; ++nLead) {
+            SCOPED_TRACE(testing::Message() << "buffer " << nBuffer << ", lead " << nLead);
+            CMemoryByteSource source(bytes.data(), bytes.size());
+            CBitStream stream(nBuffer);
+            stream.Open(source);
+            stream.GetBits(static_cast<int>(nLead));
+            size_t nBit = nLead;
+            for (int nSkip : {0, 1, 5, 13}) {
+                uint8_t peeked[2] = {};
+                ASSERT_EQ(stream.PeekBytes(peeked, 2, nSkip), 2);
+                EXPECT_EQ(peeked[0], byteAt(nBit + static_cast<size_t>(nSkip)));
+                EXPECT_EQ(peeked[1], byteAt(nBit + static_cast<size_t>(nSkip) + 8));
+                ASSERT_TRUE(stream.SkipBytes(3));
+                nBit += 24;
+                EXPECT_EQ(stream.GetBytePos(), static_cast<int64_t>(nBit / 8));
+            }
+            EXPECT_EQ(stream.GetBits(8), byteAt(nBit));
+            nBit += 8;
+            // Fewer whole bytes are left than asked for: the skip fails and nothing more comes.
+            EXPECT_FALSE(stream.SkipBytes(static_cast<int64_t>(bytes.size())));
+            uint8_t after = 0;
+            EXPECT_EQ(stream.PeekBytes(&after, 1), 0);
+        }
+    }
+}
