@@ -191,8 +191,8 @@ bool PaddedSubstreamAt(const uint8_t* next, int nNext, int nAt, int32_t nLength)
 // standard's length): the one followed by a sync, or by the end of the input, is taken; with
 // neither, FSIZE bytes, and what follows is damage. Where zeros and then a substream follow,
 // both lengths can fit (the last byte may be a zero); the standard's is taken, which is also how
-// a rebuild writes it. Appends the byte to the body when it is the longer one.
-void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& body)
+// a rebuild writes it. Appends the byte to pBody (when given) when it is the longer one.
+void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>* pBody)
 {
     uint8_t next[9];
     const int nNext = in.PeekBytes(next, 9);
@@ -200,8 +200,12 @@ void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>& bo
         return;
     const bool bLonger = nNext == 1 || (nNext >= 5 && IsAnySync(next + 1)) || PaddedSubstreamAt(next, nNext, 1, f.nLength + 1);
     if (bLonger) {
-        body.resize(std::max<size_t>(body.size(), static_cast<size_t>(f.nBodyLength) + 1));
-        in.ReadBytes(body.data() + f.nBodyLength, 1);
+        if (pBody != nullptr) {
+            pBody->resize(std::max<size_t>(pBody->size(), static_cast<size_t>(f.nBodyLength) + 1));
+            in.ReadBytes(pBody->data() + f.nBodyLength, 1);
+        } else {
+            in.SkipBytes(1);
+        }
         ++f.nBodyLength;
         ++f.nLength;
     }
@@ -219,9 +223,10 @@ int WordPaddingBefore(CBitStream& in)
 }
 
 // Reads the frame at the current position with its body into `body` and the substreams after
-// it into `substreams`, the removal options of host (when given) applied to its header.
+// it into `substreams` (without bKeep, both are stepped over and left as they are), the removal
+// options of host (when given) applied to its header.
 EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
-                     std::vector<uint8_t>& substreams)
+                     std::vector<uint8_t>& substreams, bool bKeep)
 {
     if (const int nPad = WordPaddingBefore(in); nPad > 0)
         in.GetBits(nPad);
@@ -248,12 +253,16 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
 
     // The body is taken as a block: a short count means the input ended inside it, and the
     // bytes read before the end stay counted, as byte-by-byte reads would leave them.
-    if (body.size() < static_cast<size_t>(f.nBodyLength))
-        body.resize(static_cast<size_t>(f.nBodyLength));
-    f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
+    if (!bKeep) {
+        f.bCutShort = !in.SkipBytes(f.nBodyLength);
+    } else {
+        if (body.size() < static_cast<size_t>(f.nBodyLength))
+            body.resize(static_cast<size_t>(f.nBodyLength));
+        f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
+    }
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     if (!f.bCutShort && f.h.RATE == kRateOpen) {
-        SettleOpenRateLength(in, f, body);
+        SettleOpenRateLength(in, f, bKeep ? &body : nullptr);
         // Taken as FSIZE bytes, an open-rate frame of FSIZE 95 would be one byte below the
         // smallest frame, and rebuilt with FSIZE 94 it would be damage when read again.
         if (f.nLength <= static_cast<int32_t>(kMinFSIZE))
@@ -262,7 +271,7 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     substreams.clear();
     // FrameSize stays the core frame's length: substream sizes vary from frame to frame.
     if (!f.bCutShort)
-        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort);
+        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort, bKeep);
     return EFrameRead::Ok;
 }
 
@@ -273,7 +282,7 @@ bool ConfirmFrame(CBitStream& in)
     FrameRead f;
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
-    if (ReadFrame(nullptr, in, f, body, substreams) != EFrameRead::Ok || f.bCutShort)
+    if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok || f.bCutShort)
         return false;
     uint8_t next[4];
     const int nPad = in.BitsToNextWord();
@@ -328,7 +337,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         m_Host.DispatchPendingMessage();
 
         FrameRead f;
-        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams);
+        // Bodies and substreams are stepped over, not copied, when nothing is written.
+        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.
         if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;

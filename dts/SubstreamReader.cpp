@@ -25,7 +25,7 @@ int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
 }
 
 EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                                bool& bCutShort)
+                                                bool& bCutShort, bool bKeep)
 {
     substreams.clear();
     EExtensionKind eKind = EExtensionKind::None;
@@ -45,7 +45,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         // is left in place as damage; the padding before it is not kept (the writer lays it anew).
         const size_t nAt = substreams.size();
         const int nHeaderBytes = nStart + nHeaderSize;
-        substreams.resize(nAt + static_cast<size_t>(std::max(nHeaderBytes, nSize)));
+        substreams.resize(nAt + static_cast<size_t>(bKeep ? std::max(nHeaderBytes, nSize) : nHeaderBytes));
         SubstreamInfo info;
         if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
@@ -57,8 +57,9 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             return eKind;
         }
         in.SkipBytes(nStart);
-        const bool bWhole = in.ReadBytes(substreams.data() + nAt, nSize) == nSize;
-        substreams.resize(bWhole ? nAt + static_cast<size_t>(nSize) : nAt);
+        // Stepped over, not copied, when nothing is written.
+        const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
+        substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
         if (!bWhole) {
             bCutShort = true;
             return eKind;

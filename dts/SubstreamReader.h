@@ -16,9 +16,10 @@ public:
     // the next multiple of 4 bytes from its start with zeros between) into substreams, one after
     // the other without the padding. Returns the strongest kind they carry, None when no
     // substream follows. A substream whose header CRC fails is left unread, as damage for the
-    // walk to skip; one cut by the end of the input sets bCutShort.
+    // walk to skip; one cut by the end of the input sets bCutShort. Without bKeep they are
+    // stepped over and substreams is left empty.
     static EExtensionKind ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                         bool& bCutShort);
+                                         bool& bCutShort, bool bKeep = true);
     // Writes substreams after a rebuilt core frame of nWrittenLength bytes: zeros up to the next
     // multiple of 4 bytes, then each substream, its dialog normalisation neutralised on request.
     static void Write(COutBitStream& out, int32_t nWrittenLength, std::vector<uint8_t>& substreams,
