@@ -65,7 +65,8 @@ std::FILE* OpenRegularForReading(const std::filesystem::path& path)
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return nullptr;
-    return _wfopen(path.c_str(), L"rb");
+    // "S": the file is read in order, so the system may read ahead further.
+    return _wfopen(path.c_str(), L"rbS");
 }
 
 // Null with errno set when the name exists or cannot be created.
@@ -100,6 +101,11 @@ std::FILE* OpenRegularForReading(const std::filesystem::path& path)
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && nFlags >= 0
         && ::fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK) == 0)
         pFile = ::fdopen(fd, "rb");
+#ifdef POSIX_FADV_SEQUENTIAL
+    // Inputs are read in order: the kernel may read ahead further. Only a hint; a failure is no error.
+    if (pFile != nullptr)
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
     if (pFile == nullptr)
         ::close(fd);
     return pFile;
