@@ -22,6 +22,19 @@ cp "$whole"/*.wav "$riff/"
 { tail -c +201 "$data/stereo_48k.cpt" | head -c 100; head -c 1536 "$data/stereo_48k.dts"; } > "$whole/junk_then_frames.dts"
 { head -c 512 "$data/stereo_48k.dts"; printf '\x00'; tail -c +514 "$data/stereo_48k.dts" | head -c 1023; } > "$whole/broken_sync.dts"
 head -c 1536 "$data/stereo_48k.dts" | python3 -c 'import sys; b=sys.stdin.buffer.read(); sys.stdout.buffer.write(bytes(x for i in range(0, len(b) - 1, 2) for x in (b[i + 1], b[i])))' > "$whole/stereo_48k_16le.dts"
+# 14-bit words: frames each padded to a whole word, and a DTS-CD stream with one stray word.
+python3 - "$data/stereo_48k.dts" "$whole/stereo_48k_padded14.cpt" <<'PY'
+import sys
+def pack14(b):
+    bits = ''.join(f'{x:08b}' for x in b)
+    bits += '0' * (-len(bits) % 14)
+    # Bits 15 and 14 of each word repeat bit 13, as 14-bit streams store them.
+    words = (int(bits[i:i + 14], 2) for i in range(0, len(bits), 14))
+    return b''.join((w | (0xC000 if w & 0x2000 else 0)).to_bytes(2, 'big') for w in words)
+s = open(sys.argv[1], 'rb').read()
+open(sys.argv[2], 'wb').write(b''.join(pack14(s[i:i + 512]) for i in range(0, 3 * 512, 512)))
+PY
+{ head -c 2048 "$data/stereo_44k_cd.cpt"; printf '\x12\x34'; tail -c +2049 "$data/stereo_44k_cd.cpt" | head -c 2048; } > "$whole/stereo_44k_cd_stray_word.cpt"
 variants="$here/../build/tests/support/kestrune_make_variants"
 [ -x "$variants" ] || cmake --build "$here/../build" --target kestrune_make_variants >/dev/null
 "$variants" hd "$data/stereo_48k.dts" "$whole/stereo_48k_hd_3frames.dts" --frames 3
