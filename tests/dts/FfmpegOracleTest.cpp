@@ -90,6 +90,17 @@ std::string PcmMd5(const std::string& path, bool bCoreOnly, const CTempDir& dir)
     return text.rfind("MD5=", 0) == 0 ? text : std::string();
 }
 
+// The profile ffprobe gives when the decoder cannot override it: with -err_detect explode, the
+// builders' empty lossless payloads fail the decode, and the profile is the one FFmpeg's parser
+// took from the last packet, "DTS-HD MA" when it found an extension substream with a lossless asset
+// at the core frame's 4-byte boundary.
+std::string ParsedProfile(const std::string& path, const CTempDir& dir)
+{
+    const std::string text = Shell("ffprobe -v quiet -err_detect explode -show_entries stream=profile -of csv=p=0 " +
+                                   InputArgs(path), dir).out;
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
 // The stream FFmpeg's dca_core filter leaves of the file: each packet cut to its core frame.
 std::vector<uint8_t> FfmpegCore(const std::string& path, const CTempDir& dir)
 {
@@ -234,9 +245,8 @@ TEST(FfmpegOracle, CoreOnlyMatchesFfmpegsCoreFilterInEveryLayout)
 // reads whole and for DTS-HD streams in the layouts FFmpeg reads. Left out: stereo_48k.cpt (its
 // 512-byte frames do not fill whole 14-bit words, and FFmpeg finds 8 of 24), WAVE files whose
 // lead-in is longer than FFmpeg's probe, and frames under 96 bytes, which FFmpeg counts and
-// Kestrune treats as damage. An open-rate stream whose frames are FSIZE bytes long loses every
-// other frame in FFmpeg; rebuilt, FFmpeg must count them all. Catches a frame counted twice or
-// missed (at a substream, at a layout's word boundary), and a rebuilt open-rate FSIZE left as it was.
+// Kestrune treats as damage. Catches a frame counted twice or missed (at a substream, at a layout's
+// word boundary).
 TEST(FfmpegOracle, PacketCountsEqualKestrunesFrameCounts)
 {
     SKIP_WITHOUT_FFMPEG();
@@ -257,18 +267,11 @@ TEST(FfmpegOracle, PacketCountsEqualKestrunesFrameCounts)
         EXPECT_GT(k.nFrames, 1);
         EXPECT_EQ(PacketCount(path, dir), k.nFrames);
     }
-
-    const std::string open = TestDataPath("stereo_48k_openrate.dts");
-    const Outcome k = Rebuild(open, Options{}, dir);
-    EXPECT_EQ(k.nFrames, static_cast<int64_t>(SplitFrames(ReadFileBytes(TestDataPath("stereo_48k.dts"))).size()));
-    EXPECT_LT(PacketCount(open, dir), k.nFrames) << "FFmpeg is expected to lose frames of the input";
-    EXPECT_EQ(PacketCount(dir.Write("open_rebuilt.dts", k.output), dir), k.nFrames);
 }
 
 // A rebuild decodes to the PCM its source decodes to, from every layout, for a core stream and for
 // DTS-HD (both decoded core only, as FFmpeg cannot decode the builders' empty extension payloads);
-// Core only decodes the same too. The open-rate sample, rebuilt, decodes to the PCM of the encoder's
-// stream it was made from. Catches a rebuild that changes audio bits, loses or repeats a frame,
+// Core only decodes the same too. Catches a rebuild that changes audio bits, loses or repeats a frame,
 // or leaves an FSIZE that makes FFmpeg drop frames.
 TEST(FfmpegOracle, RebuiltOutputDecodesToTheSourcesPcmInEveryLayout)
 {
@@ -288,9 +291,45 @@ TEST(FfmpegOracle, RebuiltOutputDecodesToTheSourcesPcmInEveryLayout)
             }
         }
     }
-    const std::string reference = PcmMd5(TestDataPath("stereo_48k.dts"), false, dir);
-    const Outcome open = Rebuild(TestDataPath("stereo_48k_openrate.dts"), Options{}, dir);
-    EXPECT_EQ(PcmMd5(dir.Write("open_rebuilt.dts", open.output), false, dir), reference);
+}
+
+// Open-rate frames FSIZE bytes long, alone (the committed sample) and each followed directly by a
+// lossless substream. FFmpeg walks FSIZE + 1 bytes: in the first it loses every other frame, in the
+// second it misses the substreams (it looks one 4-byte step too far). A rebuild writes the
+// standard's FSIZE; FFmpeg must then read every frame Kestrune counts, find the substreams, and
+// decode the PCM of the encoder's stream the samples were made from. Catches an FSIZE left as it
+// was, or a substream moved off the boundary of the corrected frame.
+TEST(FfmpegOracle, OpenRateRebuildsAreReadWhole)
+{
+    SKIP_WITHOUT_FFMPEG();
+    CTempDir dir;
+    const std::vector<uint8_t> core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const int64_t nFrames = static_cast<int64_t>(SplitFrames(core).size());
+    const std::string reference = PcmMd5(TestDataPath("stereo_48k.dts"), true, dir);
+    ASSERT_FALSE(reference.empty());
+
+    const std::string plain = TestDataPath("stereo_48k_openrate.dts");
+    const Outcome k = Rebuild(plain, Options{}, dir);
+    EXPECT_EQ(k.nFrames, nFrames);
+    EXPECT_LT(PacketCount(plain, dir), nFrames) << "FFmpeg is expected to lose frames of the input";
+    const std::string rebuilt = dir.Write("open_rebuilt.dts", k.output);
+    EXPECT_EQ(PacketCount(rebuilt, dir), nFrames);
+    EXPECT_EQ(PcmMd5(rebuilt, false, dir), reference);
+
+    std::vector<uint8_t> hd = AppendSubstreams(core, [](size_t) { return std::optional<SubstreamSpec>(Narrow()); });
+    const size_t nStride = hd.size() / static_cast<size_t>(nFrames);  // frames and substreams all alike
+    for (size_t nAt = 0; nAt < hd.size(); nAt += nStride) {
+        SetHeaderField(hd, nAt * 8 + DtsBits::kFSIZE, 14, GetHeaderField(hd, nAt * 8 + DtsBits::kFSIZE, 14) + 1);
+        SetRate(hd, nAt, 29);
+    }
+    const std::string ma = dir.Write("open_ma.dts", hd);
+    EXPECT_NE(ParsedProfile(ma, dir), "DTS-HD MA") << "FFmpeg is expected to miss the input's substreams";
+    const Outcome kMa = Rebuild(ma, Options{}, dir);
+    EXPECT_EQ(kMa.nFrames, nFrames);
+    const std::string rebuiltMa = dir.Write("open_ma_rebuilt.dts", kMa.output);
+    EXPECT_EQ(PacketCount(rebuiltMa, dir), nFrames);
+    EXPECT_EQ(ParsedProfile(rebuiltMa, dir), "DTS-HD MA");
+    EXPECT_EQ(PcmMd5(rebuiltMa, true, dir), reference);
 }
 
 // Remove Dialog Normalization zeroes each substream asset's code and reseals the substream header,
@@ -348,12 +387,7 @@ TEST(FfmpegOracle, RebuiltMaStreamIsStillDtsHdMa)
 {
     SKIP_WITHOUT_FFMPEG();
     CTempDir dir;
-    const auto profile = [&](const std::vector<uint8_t>& stream) {
-        const std::string cmd = "ffprobe -v quiet -err_detect explode -show_entries stream=profile -of csv=p=0 " +
-                                InputArgs(dir.Write("probe.dts", stream));
-        std::string text = Shell(cmd, dir).out;
-        return text.substr(0, text.find_first_of("\r\n"));
-    };
+    const auto profile = [&](const std::vector<uint8_t>& stream) { return ParsedProfile(dir.Write("probe.dts", stream), dir); };
     const std::string input = TestDataPath("stereo_48k_hcrc_ma.dts");
     const std::vector<uint8_t> ma = ReadFileBytes(input);
     EXPECT_EQ(profile(ma), "DTS-HD MA");
