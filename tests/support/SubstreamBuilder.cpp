@@ -303,14 +303,13 @@ std::vector<uint8_t> AppendSubstreams(const std::vector<uint8_t>& core,
 
 std::vector<size_t> SubstreamStarts(const std::vector<uint8_t>& stream)
 {
-    constexpr uint8_t kSubstreamSync[4] = {0x64, 0x58, 0x20, 0x25};
     std::vector<size_t> starts;
     size_t nAt = 0;
-    while (nAt + DtsBits::kHeaderBytes <= stream.size() && stream[nAt] == 0x7F && stream[nAt + 1] == 0xFE) {
+    while (nAt + DtsBits::kHeaderBytes <= stream.size() && DtsSync::IsCoreAt(stream.data() + nAt)) {
         const size_t nCoreEnd = nAt + GetHeaderField(stream, nAt * 8 + DtsBits::kFSIZE, 14) + 1;
         const size_t nSub = (nCoreEnd + 3) / 4 * 4;
         nAt = nCoreEnd;
-        if (nSub + 12 > stream.size() || !std::equal(kSubstreamSync, kSubstreamSync + 4, stream.begin() + static_cast<long>(nSub)))
+        if (nSub + 12 > stream.size() || !DtsSync::IsSubstreamAt(stream.data() + nSub))
             continue;
         // After the sync: 8 user bits, a 2-bit index, the header size type, then the header
         // size and the substream size, each stored less one, 8 and 16 bits wide or 12 and 20.
