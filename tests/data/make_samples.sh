@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the committed DTS samples with FFmpeg's DTS encoder, then the packed, WAVE and header-CRC
-# variants with kestrune_make_variants, and prints what each file holds (see README.md).
+# Makes the committed DTS samples with FFmpeg's DTS encoder, then the packed, WAVE, header-CRC,
+# open-rate and DTS-HD variants with kestrune_make_variants, and prints what each file holds
+# (see README.md).
 # Usage: tests/data/make_samples.sh   (build dir: $KESTRUNE_BUILD_DIR, default build-samples)
 set -euo pipefail
 data="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -57,6 +58,12 @@ fi
 "$variants" hcrc  stereo_48k.dts    stereo_48k_hcrc.dts
 "$variants" cpt   stereo_44k_cd.dts stereo_44k_cd.cpt
 "$variants" wav14 stereo_44k_cd.dts stereo_44k_cd_14le.wav --prefix 4
+# Frames FSIZE bytes long with the open rate (RATE 29), as some encoders write them: FFmpeg walks
+# FSIZE + 1 and loses every other frame; a rebuild writes the standard's FSIZE.
+"$variants" openrate stereo_48k.dts stereo_48k_openrate.dts
+# DTS-HD MA as laid out on discs: each 514-byte core frame (with a header CRC), two zero bytes to the
+# 4-byte boundary, then an extension substream with one lossless asset (dialog normalisation code 9).
+"$variants" hd stereo_48k_hcrc.dts stereo_48k_hcrc_ma.dts
 
 # What FFmpeg makes of every file: the stream it probes (raw DTS is probed with -f dts, since
 # auto-detection gives up on the smallest files) and the MD5 of the decoded PCM, which must match
@@ -74,4 +81,7 @@ xxd -l 16 stereo_48k.cpt
 xxd -s 36 -l 24 stereo_48k_16le.wav
 xxd -s 36 -l 24 stereo_44k_cd_14le.wav
 xxd -l 16 stereo_48k_hcrc.dts
-python3 "$data/describe_samples.py" *.dts
+xxd -l 16 stereo_48k_openrate.dts
+xxd -s 512 -l 16 stereo_48k_hcrc_ma.dts
+# The field table walks FSIZE + 1 bytes a frame: not the open-rate or the DTS-HD variant.
+python3 "$data/describe_samples.py" $(ls *.dts | grep -v -e _openrate -e _ma)

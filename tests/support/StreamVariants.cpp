@@ -271,3 +271,16 @@ Bytes RandomBytes(size_t nCount, uint32_t nSeed)
         byte = static_cast<uint8_t>(random());
     return bytes;
 }
+
+std::vector<uint8_t> MakeOpenRate(const std::vector<uint8_t>& stream16)
+{
+    std::vector<uint8_t> out = stream16;
+    for (const size_t start : SplitFrames(stream16)) {
+        const uint32_t fsize = GetHeaderField(out, start * 8 + DtsBits::kFSIZE, 14) + 1;
+        if (fsize > 0x3FFF)
+            throw std::invalid_argument("FSIZE would overflow its 14 bits");
+        SetHeaderField(out, start * 8 + DtsBits::kFSIZE, 14, fsize);
+        SetRate(out, start, 29);
+    }
+    return out;
+}

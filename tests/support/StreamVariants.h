@@ -112,5 +112,10 @@ std::vector<uint8_t> InsertHeaderCrc(const std::vector<uint8_t>& stream16,
 // as it was, which is how a rebuild with the CRC removed writes the frame.
 std::vector<uint8_t> RemoveHeaderCrc(const std::vector<uint8_t>& stream16, bool lowerFsize);
 
+// Gives every frame RATE 29 ("open") and raises its FSIZE by one, so that each frame is FSIZE bytes
+// long, as some open-rate encoders write them (the standard counts FSIZE + 1). Throws
+// std::invalid_argument when FSIZE would overflow.
+std::vector<uint8_t> MakeOpenRate(const std::vector<uint8_t>& stream16);
+
 // nCount reproducible pseudo-random bytes.
 Bytes RandomBytes(size_t nCount, uint32_t nSeed);

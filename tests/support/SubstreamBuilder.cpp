@@ -300,3 +300,23 @@ std::vector<uint8_t> AppendSubstreams(const std::vector<uint8_t>& core,
     }
     return hd;
 }
+
+std::vector<size_t> SubstreamStarts(const std::vector<uint8_t>& stream)
+{
+    std::vector<size_t> starts;
+    size_t nAt = 0;
+    while (nAt + DtsBits::kHeaderBytes <= stream.size() && DtsSync::IsCoreAt(stream.data() + nAt)) {
+        const size_t nCoreEnd = nAt + GetHeaderField(stream, nAt * 8 + DtsBits::kFSIZE, 14) + 1;
+        const size_t nSub = (nCoreEnd + 3) / 4 * 4;
+        nAt = nCoreEnd;
+        if (nSub + 12 > stream.size() || !DtsSync::IsSubstreamAt(stream.data() + nSub))
+            continue;
+        // After the sync: 8 user bits, a 2-bit index, the header size type, then the header
+        // size and the substream size, each stored less one, 8 and 16 bits wide or 12 and 20.
+        const bool bWide = GetHeaderField(stream, nSub * 8 + 42, 1) != 0;
+        const size_t nSizeAt = nSub * 8 + 43 + (bWide ? 12 : 8);
+        starts.push_back(nSub);
+        nAt = nSub + GetHeaderField(stream, nSizeAt, bWide ? 20 : 16) + 1;
+    }
+    return starts;
+}

@@ -47,3 +47,8 @@ uint16_t SubstreamCrc(const uint8_t* p, size_t n);
 // them out.
 std::vector<uint8_t> AppendSubstreams(const std::vector<uint8_t>& core,
                                       const std::function<std::optional<SubstreamSpec>(size_t)>& pick);
+
+// Offsets of the extension substreams of a 16-bit DTS-HD stream laid out as AppendSubstreams lays it
+// out: core frames walked by FSIZE + 1, a substream looked for at the next 4-byte boundary and
+// stepped over by its own size field. Stops at the first position without a core sync.
+std::vector<size_t> SubstreamStarts(const std::vector<uint8_t>& stream);
