@@ -99,13 +99,15 @@ CBigInput CBigInput::Layout(const std::string& strMode, const std::vector<uint8_
 }
 
 // Core frames each followed by an extension substream of 2 to 6 KB of lossless payload, varying
-// from frame to frame as in a lossless soundtrack.
+// from frame to frame as in a lossless soundtrack. Each substream is a whole number of 32-bit
+// words, so the core frames stay on the 4-byte boundaries they have in DTS-HD files.
 CBigInput CBigInput::Hd(const std::vector<uint8_t>& block16, uint64_t nMinBytes)
 {
     CBigInput input;
     input.m_block = AppendSubstreams(block16, [](size_t i) {
         SubstreamSpec spec;
         spec.nPayloadBytes = 2048 + static_cast<int>(i * 2731 % 4096);
+        spec.nPayloadBytes -= static_cast<int>(BuildSubstream(spec).size() % 4);
         return std::optional<SubstreamSpec>(spec);
     });
     input.m_nFramesPerBlock = SplitFrames(block16).size();

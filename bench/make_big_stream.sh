@@ -38,11 +38,12 @@ mkdir -p "$work"
 # The inputs of earlier versions of this script, a few GB that nothing reads any more.
 rm -f "$work"/big.dts* "$work"/big.cpt* "$work"/big.wav* "$work"/mid.dts*
 
-# make_one MODE OUTPUT MIN_BYTES [SAMPLE]: remade only when its sample or size changed.
+# make_one MODE OUTPUT MIN_BYTES [SAMPLE]: remade only when its sample, size or the tool changed.
+tool_sum=$(cksum <"$tool" | cut -d' ' -f1)
 make_one() {
   local mode="$1" out="$2" bytes="$3" from="${4:-$sample}"
   local stamp
-  stamp="$mode $(basename "$from") $(stat -c %s "$from") $bytes"
+  stamp="$mode $(basename "$from") $(stat -c %s "$from") $bytes $tool_sum"
   if [ -f "$out" ] && [ -f "$out.frames" ] && [ -f "$out.stamp" ] && [ "$(cat "$out.stamp")" = "$stamp" ]; then
     echo "$out: up to date"
     return
