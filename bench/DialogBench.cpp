@@ -1,7 +1,7 @@
-// Times a batch of one file in the real dialog (offscreen) against the command line on the same
-// file, in the same process, and prints the medians and their ratio. The per-frame window work
-// (progress, current frame, event processing) must not dominate the walk.
-// usage: kestrune_dialog_bench FILE [RUNS]     (run with QT_QPA_PLATFORM=offscreen)
+// Times a batch in the real dialog (offscreen) against the command line on the same files, in the
+// same process, and prints the medians and their ratio. The per-frame window work (progress,
+// current frame, event processing) must not dominate the walk.
+// usage: kestrune_dialog_bench [--runs N] FILE...     (run with QT_QPA_PLATFORM=offscreen)
 #include <QApplication>
 
 #include <algorithm>
@@ -13,27 +13,11 @@
 #include <vector>
 
 #include "app/KestruneDlg.h"
-#include "app/IPlatformTools.h"
 #include "app/ListView.h"
+#include "app/FakePlatformTools.h"
 #include "cli/CliApp.h"
 
 namespace {
-
-// Answers the picker with the benchmark's file and swallows the "Done" box.
-class CBenchTools : public IPlatformTools {
-public:
-    explicit CBenchTools(QString strPath) : m_strPath(std::move(strPath)) {}
-    bool PickFiles(QWidget*, const QStringList&, QStringList& paths) override
-    {
-        paths.append(m_strPath);
-        return true;
-    }
-    void ShowMessage(QWidget*, const QString&, const QString&, EIcon) override { ++m_nMessages; }
-    int m_nMessages = 0;
-
-private:
-    QString m_strPath;
-};
 
 double Median(std::vector<double> v)
 {
@@ -49,36 +33,56 @@ double Seconds(F&& f)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// One batch of all the files in a fresh dialog; complains when it did not end as a good batch does.
+double DialogSeconds(const std::vector<std::string>& files)
+{
+    QStringList paths;
+    for (const std::string& strFile : files)
+        paths.append(QString::fromStdString(strFile));
+    // Answers the picker with the benchmark's files and counts the "Done" box.
+    CFakePlatformTools tools;
+    tools.m_PickAnswers.push_back(paths);
+    CKestruneDlg dlg(tools);
+    dlg.show();
+    dlg.AddFiles();
+    const double nSeconds = Seconds([&] { dlg.RunBatch(); });
+    for (int i = 0; i < paths.size(); ++i)
+        if (dlg.m_ctlBatchList->GetItemText(i, 1) != QStringLiteral("done"))
+            std::fprintf(stderr, "the dialog's batch did not end with \"done\" for %s\n", files[i].c_str());
+    if (tools.m_Messages.size() != 1)
+        std::fprintf(stderr, "the dialog's batch did not end with one \"Done\" box\n");
+    return nSeconds;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE [RUNS]\n", argv[0]);
+    int nRuns = 5;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--runs" && i + 1 < argc)
+            nRuns = std::max(1, std::atoi(argv[++i]));
+        else
+            files.emplace_back(argv[i]);
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "usage: %s [--runs N] FILE...\n", argv[0]);
         return 2;
     }
-    const std::string strFile = argv[1];
-    const int nRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     std::vector<double> cli, dialog;
     for (int i = 0; i < nRuns; ++i) {
         cli.push_back(Seconds([&] {
             std::ostringstream out, err;
-            if (CCliApp::Run({strFile}, out, err, nullptr) != 0)
+            if (CCliApp::Run(files, out, err, nullptr) != 0)
                 std::fprintf(stderr, "kestrune-cli failed: %s\n", err.str().c_str());
         }));
-
-        CBenchTools tools(QString::fromStdString(strFile));
-        CKestruneDlg dlg(tools);
-        dlg.show();
-        dlg.AddFiles();
-        dialog.push_back(Seconds([&] { dlg.RunBatch(); }));
-        if (dlg.m_ctlBatchList->GetItemText(0, 1) != QStringLiteral("done") || tools.m_nMessages != 1)
-            std::fprintf(stderr, "the dialog's batch did not end with \"done\" and \"Done\"\n");
+        dialog.push_back(DialogSeconds(files));
     }
     const double nCli = Median(cli), nDialog = Median(dialog);
-    std::printf("file: %s, %d runs (inspect, no rebuild)\n", strFile.c_str(), nRuns);
+    std::printf("%zu files, %d runs (inspect, no rebuild)\n", files.size(), nRuns);
     std::printf("command line (in process): median %.3f s\n", nCli);
     std::printf("dialog batch (offscreen):  median %.3f s\n", nDialog);
     std::printf("dialog / command line:     %.2f x  (target <= 1.30)\n", nDialog / nCli);
