@@ -12,6 +12,8 @@ namespace {
 constexpr int64_t kHeaderSize = 8;
 // Gaps up to this size are read through rather than sought over.
 constexpr int64_t kReadThrough = 64 * 1024;
+// Bytes of the file a walk reads at once to find chunk headers in.
+constexpr int64_t kWindowSize = 64 * 1024;
 // Chunks walked between two questions to the stop probe.
 constexpr int kStepsPerProbe = 4096;
 
@@ -37,6 +39,7 @@ bool CRiffReader::Open(const std::string& fileName)
     m_nFileSize = -2;
     m_bStopped = false;
     m_bOverrun = false;
+    m_nWindowLength = 0;
     return m_pFile != nullptr;
 }
 
@@ -49,6 +52,7 @@ void CRiffReader::Attach(std::FILE* pFile)
     m_nFileSize = -2;
     m_bStopped = false;
     m_bOverrun = false;
+    m_nWindowLength = 0;
 }
 
 void CRiffReader::Close()
@@ -120,15 +124,29 @@ int64_t CRiffReader::ContentEnd(const Chunk& parent) const
     return nFileSize >= 0 && nEnd > nFileSize ? INT64_MAX : nEnd;
 }
 
+const uint8_t* CRiffReader::WindowAt(int64_t nOffset, int nCount)
+{
+    if (nOffset < m_nWindowStart || nOffset + nCount > m_nWindowStart + m_nWindowLength) {
+        if (!m_pWindow)
+            m_pWindow = std::make_unique<uint8_t[]>(kWindowSize);
+        m_nWindowLength = 0;
+        if (!MoveTo(nOffset))
+            return nullptr;
+        const size_t nRead = std::fread(m_pWindow.get(), 1, kWindowSize, m_pFile);
+        m_nPos += static_cast<int64_t>(nRead);
+        m_nWindowStart = nOffset;
+        m_nWindowLength = static_cast<int64_t>(nRead);
+        if (nCount > m_nWindowLength)
+            return nullptr;
+    }
+    return m_pWindow.get() + (nOffset - m_nWindowStart);
+}
+
 bool CRiffReader::ReadHeaderAt(int64_t nOffset, Chunk& chunk)
 {
-    if (m_pFile == nullptr || StopRequested() || !MoveTo(nOffset))
-        return false;
-    uint8_t header[kHeaderSize];
     // A truncated header is the end of the chunks.
-    const size_t nRead = std::fread(header, 1, sizeof header, m_pFile);
-    m_nPos += static_cast<int64_t>(nRead);
-    if (nRead != sizeof header)
+    const uint8_t* header = m_pFile == nullptr || StopRequested() ? nullptr : WindowAt(nOffset, kHeaderSize);
+    if (header == nullptr)
         return false;
     std::memcpy(chunk.id, header, 4);
     std::memset(chunk.formType, 0, 4);
@@ -146,10 +164,12 @@ bool CRiffReader::DescendRiff(const char (&formType)[5], Chunk& riff)
     // Every step moves forward by at least a header, and a header past the end of the file
     // cannot be read, so the walk ends on any file.
     while (ReadHeaderAt(nOffset, chunk)) {
-        if (std::memcmp(chunk.id, "RIFF", 4) == 0 && (chunk.nSize >= 4 || chunk.nSize == 0)
-            && Read(chunk.formType, 4) == 4 && std::memcmp(chunk.formType, formType, 4) == 0) {
+        const bool bRiff = std::memcmp(chunk.id, "RIFF", 4) == 0 && (chunk.nSize >= 4 || chunk.nSize == 0);
+        const uint8_t* pForm = bRiff ? WindowAt(chunk.nDataOffset, 4) : nullptr;
+        if (pForm != nullptr && std::memcmp(pForm, formType, 4) == 0) {
+            std::memcpy(chunk.formType, pForm, 4);
             riff = chunk;
-            return true;
+            return MoveTo(chunk.nDataOffset + 4);
         }
         nOffset = ChunkEnd(chunk);
     }
@@ -164,14 +184,15 @@ bool CRiffReader::DescendChunk(const Chunk& parent, const char (&id)[5], Chunk& 
     if (nOffset < 0)
         return false;
     const int64_t nParentEnd = ContentEnd(parent);
+    const int64_t nFileSize = FileSize();
     Chunk found;
     while (nOffset + kHeaderSize <= nParentEnd && ReadHeaderAt(nOffset, found)) {
         if (std::memcmp(found.id, id, 4) == 0) {
             chunk = found;
-            return true;
+            return MoveTo(chunk.nDataOffset);
         }
         nOffset = ChunkEnd(found);
-        if (FileSize() >= 0 && nOffset > FileSize()) {
+        if (nFileSize >= 0 && nOffset > nFileSize) {
             m_Overrun = found;
             m_bOverrun = true;
         }

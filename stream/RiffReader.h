@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 class CRiffReader {
@@ -56,6 +57,10 @@ public:
 
 private:
     bool ReadHeaderAt(int64_t nOffset, Chunk& chunk);
+    // The nCount bytes at nOffset, from a window of the file read in large blocks, so that walks
+    // over many small chunks cost no read per chunk; null where the file ends first. Valid until
+    // the next call; moves the file's position anywhere.
+    const uint8_t* WindowAt(int64_t nOffset, int nCount);
     // Moves to nOffset: by reading when it is a little ahead (a seek would throw away the file
     // library's buffer, and walks over many small chunks would then read the file many times
     // over), by seeking otherwise.
@@ -74,4 +79,7 @@ private:
     Chunk m_Overrun;
     bool m_bOverrun = false;
     int m_nStepsSinceProbe = 0;
+    std::unique_ptr<uint8_t[]> m_pWindow;  // file bytes from m_nWindowStart, m_nWindowLength of them
+    int64_t m_nWindowStart = 0;
+    int64_t m_nWindowLength = 0;
 };

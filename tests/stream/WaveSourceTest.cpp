@@ -175,6 +175,16 @@ TEST(WaveSource, WalksTheChunksToTheData)
     // No sync: opens, and the first read delivers nothing.
     ASSERT_TRUE(source.Open(dir.Write("nosync.wav", WrapWave(Bytes(100, 0)))));
     EXPECT_LE(source.Read(buffer, 8), 0);
+
+    // Thousands of small chunks of every size parity: headers straddle the blocks the walk reads
+    // the file in, and the data after them is still found and read from its first byte.
+    Bytes many = Chunk("fmt ", PcmFormat());
+    for (uint8_t i = 0; many.size() < 300000; ++i) {
+        const Bytes pad = Chunk("pad ", Bytes(i % 13, i));
+        many.insert(many.end(), pad.begin(), pad.end());
+    }
+    ASSERT_TRUE(source.Open(dir.Write("many.wav", Riff("WAVE", Concat({many, Chunk("data", kSync16Le)})))));
+    EXPECT_EQ(ReadAll(source), kSync);
 }
 
 // Hostile sizes and truncations must fail or end early without reading or writing out of
