@@ -1,12 +1,6 @@
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 
-#include <bit>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
 #include "stream/BitStream.h"
 #include "stream/SyncWords.h"
 
@@ -15,47 +9,6 @@ namespace {
 // Bytes looked at per window; a window overlaps the next by one pattern less a byte.
 constexpr int kWindow = 16 * 1024;
 constexpr int kOverlap = 5;
-// Every sync pattern, in every layout, starts with two bytes of 7F, FE, 1F and FF.
-inline bool IsSyncLeadByte(uint8_t n)
-{
-    return (n | 0x80) == 0xFF || n == 0xFE || n == 0x1F;
-}
-
-#if defined(__SSE2__) || defined(_M_X64)
-// Bit i set where byte i of the 16 at p may lead a sync.
-inline uint64_t LeadByteMask(const uint8_t* p)
-{
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i nHigh = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(static_cast<char>(0x80))), _mm_set1_epi8(static_cast<char>(0xFF)));
-    const __m128i nOther = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xFE))), _mm_cmpeq_epi8(v, _mm_set1_epi8(0x1F)));
-    return static_cast<uint16_t>(_mm_movemask_epi8(_mm_or_si128(nHigh, nOther)));
-}
-#endif
-
-// The first offset below nCount where two sync lead bytes follow each other (or one ends the
-// bytes), or nCount. Random data has one in a few thousand bytes, so this is the loop a search
-// spends its time in: 64 bytes are tested at once where the processor has vectors (SSE2 is part
-// of every x86-64).
-int FirstLeadPair(const uint8_t* p, int nCount)
-{
-    int i = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-    for (; i + 64 <= nCount; i += 64) {
-        const uint64_t nLead = LeadByteMask(p + i) | (LeadByteMask(p + i + 16) << 16) | (LeadByteMask(p + i + 32) << 32)
-                               | (LeadByteMask(p + i + 48) << 48);
-        // The last byte's partner is in the next block: it is taken as a candidate.
-        const uint64_t nPairs = nLead & ((nLead >> 1) | (uint64_t{1} << 63));
-        if (nPairs != 0)
-            return i + std::countr_zero(nPairs);
-    }
-#endif
-    for (; i < nCount; ++i) {
-        if (IsSyncLeadByte(p[i]) && (i + 1 == nCount || IsSyncLeadByte(p[i + 1])))
-            return i;
-    }
-    return nCount;
-}
-
 } // namespace
 
 CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout)
@@ -87,7 +40,7 @@ int CFrameSearch::FirstCandidate(const Scan& scan, const uint8_t* pWindow, int n
                                  EInputKind& eKind)
 {
     for (int i = 0; i < nLast; ++i) {
-        i += FirstLeadPair(pWindow + i, nLast - i);
+        i += DtsSync::FindLeadPair(pWindow + i, nLast - i);
         if (i >= nLast)
             break;
         eKind = CandidateAt(scan, pWindow + i, nValid - i, nPos + i);

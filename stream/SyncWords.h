@@ -18,6 +18,13 @@ constexpr uint32_t WordAt(const uint8_t* p)
 constexpr bool IsCoreAt(const uint8_t* p) { return WordAt(p) == kCore; }
 constexpr bool IsSubstreamAt(const uint8_t* p) { return WordAt(p) == kSubstream; }
 
+// Every sync pattern, in every layout, starts with two of the bytes 7F, FE, 1F and FF. The first
+// offset below nCount where two such bytes follow each other (or one is the last byte), or
+// nCount: a search looks closely only there. Random data has one in a few thousand bytes. Uses
+// vector instructions where the processor has them; FindLeadPairPlain is the same without.
+int FindLeadPair(const uint8_t* p, int nCount);
+int FindLeadPairPlain(const uint8_t* p, int nCount);
+
 // A RIFF file starts with these four bytes.
 constexpr uint8_t kRiffTag[4] = {'R', 'I', 'F', 'F'};
 

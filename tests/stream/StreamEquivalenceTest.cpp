@@ -9,6 +9,7 @@
 
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
+#include "stream/SyncWords.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
@@ -387,4 +388,31 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
     out.PutBytes(block.data(), static_cast<int>(block.size()));
     EXPECT_TRUE(out.HasWriteError()) << "a full buffer is written, and fails, before Close";
     out.Close();
+}
+
+// Catches a vector scan for sync lead bytes that misses a pair or reports one too early: on bytes
+// where lead bytes are common, from every start alignment and for every length up to a few
+// blocks, it finds the first pair the plain loop finds.
+TEST(StreamEquivalence, SyncLeadScanMatchesThePlainLoop)
+{
+    const uint8_t kChoices[] = {0x7F, 0xFE, 0x1F, 0xFF, 0x00, 0x80, 0x3F, 0xFD};
+    auto check = [&kChoices](std::mt19937& random, unsigned nDensity) {
+        Bytes bytes(400);
+        for (uint8_t& b : bytes)
+            b = random() % 64 < nDensity ? kChoices[random() % 8] : static_cast<uint8_t>(random() % 16 + 0x20);
+        for (int nStart = 0; nStart < 66; ++nStart) {
+            for (int nCount = 0; nStart + nCount <= static_cast<int>(bytes.size()); ++nCount) {
+                ASSERT_EQ(DtsSync::FindLeadPair(bytes.data() + nStart, nCount),
+                          DtsSync::FindLeadPairPlain(bytes.data() + nStart, nCount))
+                    << "density " << nDensity << ", start " << nStart << ", count " << nCount;
+            }
+        }
+    };
+    for (const uint32_t nSeed : TestSeeds({1, 2})) {
+        SCOPED_TRACE(SeedTrace(nSeed));
+        std::mt19937 random(nSeed);
+        // Sparse rounds leave long runs without a pair, dense ones put pairs everywhere.
+        for (int nRound = 0; nRound < 16; ++nRound)
+            check(random, 1 + static_cast<unsigned>(nRound % 8) * 8);
+    }
 }
