@@ -161,10 +161,10 @@ inline uint8x16_t UnpackTwoGroupsNeon(uint8x16_t b)
         b = vrev16q_u8(b);
     const uint32x4_t d = vreinterpretq_u32_u16(vandq_u16(vreinterpretq_u16_u8(b), vdupq_n_u16(0x3FFF)));
     // Each pair of words into a 32-bit lane: the first shifted up 14 over the second (bits 30
-    // and 31 get junk from the second word, which the next step drops).
+    // and 31 get junk from the second word, which the next insert drops: it keeps 28 bits).
     const uint64x2_t p = vreinterpretq_u64_u32(vsliq_n_u32(vshrq_n_u32(d, 16), d, 14));
-    // Each pair of those into 56 bits of a 64-bit lane.
-    const uint64x2_t q = vsliq_n_u64(vandq_u64(vshrq_n_u64(p, 32), vdupq_n_u64(0x0FFFFFFF)), p, 28);
+    // Each pair of those into 56 bits of a 64-bit lane; bits 56..63 get junk no byte takes.
+    const uint64x2_t q = vsliq_n_u64(vshrq_n_u64(p, 32), p, 28);
     static const uint8_t kGather[16] = {6, 5, 4, 3, 2, 1, 0, 14, 13, 12, 11, 10, 9, 8, 0xFF, 0xFF};
     return vqtbl1q_u8(vreinterpretq_u8_u64(q), vld1q_u8(kGather));
 }
