@@ -9,12 +9,15 @@
 #include "stream/IWordSource.h"
 #include "stream/InputKind.h"
 #include "stream/Unpacker14.h"
+#include "stream/WordKernels.h"
 
 class CWordLayoutSource : public IByteSource, private IWordSource {
 public:
     // Starts over on pRaw (the words as stored; not owned; null detaches) in layout eKind,
     // forgetting every partly used word.
     void Reset(EInputKind eKind, IByteSource* pRaw);
+    // The inner loops to swap and unpack with: CWordKernels::Best() unless a test picks others.
+    void SetKernels(const CWordKernels& kernels);
 
     int Read(uint8_t* pBytes, int nCount) override;
     bool HasReadError() const override { return m_pRaw != nullptr && m_pRaw->HasReadError(); }
@@ -26,5 +29,6 @@ private:
 
     IByteSource* m_pRaw = nullptr;
     const WordLayout* m_pLayout = &kWordLayouts[0];
+    const CWordKernels* m_pKernels = &CWordKernels::Best();
     CUnpacker14 m_Unpacker;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stream/Unpacker14.h"
+#include "stream/WordKernels.h"
 #include "support/StreamVariants.h"
 #include "support/TestSeeds.h"
 
@@ -67,7 +68,7 @@ std::vector<uint8_t> UnpackBitByBit(const std::vector<uint16_t>& words)
 }  // namespace
 
 // Random words (padding bits set at random) in random portions and both byte orders, unpacked by calls of random sizes
-// from 1 byte to more than a word buffer. Catches a block path that differs from the bit-by-bit
+// from 1 byte to more than a word buffer, with each inner-loop set in turn. Catches a block path that differs from the bit-by-bit
 // packing (shifts, the pending bits between blocks and calls, padding bits taken as payload), a
 // call that returns short before the end, and a wrong end: a partial byte handed out, or a
 // missing -1 after the last byte.
@@ -76,7 +77,10 @@ TEST(Unpacker14, BlocksMatchBitByBitUnpacking)
     for (uint32_t nSeed : TestSeeds({1, 2, 3})) {
         SCOPED_TRACE(SeedTrace(nSeed));
         std::mt19937 random(nSeed);
+        const std::vector<const CWordKernels*> kernels = CWordKernels::Available();
         for (int nRound = 0; nRound < 30; ++nRound) {
+            const CWordKernels& kernelSet = *kernels[static_cast<size_t>(nRound) % kernels.size()];
+            SCOPED_TRACE(kernelSet.GetName());
             const size_t nWords = nRound < 10 ? random() % 12 : random() % (3 * CUnpacker14::kWordCapacity);
             std::vector<uint16_t> words(nWords);
             for (uint16_t& nWord : words)
@@ -89,6 +93,7 @@ TEST(Unpacker14, BlocksMatchBitByBitUnpacking)
             // Both byte orders: plain files store big-endian words, WAVE files little-endian ones.
             CPortionSource source(words, portions, nRound % 2 == 0);
             CUnpacker14 unpacker;
+            unpacker.SetKernels(kernelSet);
             unpacker.Reset();
             std::vector<uint8_t> got;
             std::vector<uint8_t> buffer(200000);
