@@ -222,6 +222,30 @@ int WordPaddingBefore(CBitStream& in)
     return in.PeekBytes(sync, 4, nPad) == 4 && DtsSync::IsCoreAt(sync) ? nPad : 0;
 }
 
+// The removal options of host, applied to the header just read.
+void ApplyRemovals(IFrameLoopHost& host, FrameRead& f)
+{
+    f.bRemoveDialNorm = host.IsRemoveDialNormTicked();
+    if (f.bRemoveDialNorm) {
+        f.h.DIALNORM = 0;
+        f.h.VERNUM = 7;
+    }
+    if (host.IsRemoveCRCTicked())
+        f.h.CPF = 0;
+}
+
+// Takes a frame body of nLength bytes as a block, into pBody when given (else steps over it):
+// false where the input ended inside it; the bytes taken before the end stay counted, as
+// byte-by-byte reads would leave them.
+bool TakeBody(CBitStream& in, int32_t nLength, std::vector<uint8_t>* pBody)
+{
+    if (pBody == nullptr)
+        return in.SkipBytes(nLength);
+    if (pBody->size() < static_cast<size_t>(nLength))
+        pBody->resize(static_cast<size_t>(nLength));
+    return in.ReadBytes(pBody->data(), nLength) == nLength;
+}
+
 // Reads the frame at the current position with its body into `body` and the substreams after
 // it into `substreams` (without bKeep, both are stepped over and left as they are), the removal
 // options of host (when given) applied to its header.
@@ -235,13 +259,8 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     if (eHeader != EFrameRead::Ok)
         return eHeader;
     f.nCPFRead = f.h.CPF;
-    f.bRemoveDialNorm = pHost != nullptr && pHost->IsRemoveDialNormTicked();
-    if (f.bRemoveDialNorm) {
-        f.h.DIALNORM = 0;
-        f.h.VERNUM = 7;
-    }
-    if (pHost != nullptr && pHost->IsRemoveCRCTicked())
-        f.h.CPF = 0;
+    if (pHost != nullptr)
+        ApplyRemovals(*pHost, f);
 
     const int32_t nHeaderLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     // Frames with the "open" rate take FSIZE bytes or FSIZE + 1 (settled below); all others FSIZE + 1.
@@ -251,15 +270,7 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     if (f.h.FSIZE < kMinFSIZE || f.nBodyLength < 0)
         return EFrameRead::Damaged;
 
-    // The body is taken as a block: a short count means the input ended inside it, and the
-    // bytes read before the end stay counted, as byte-by-byte reads would leave them.
-    if (!bKeep) {
-        f.bCutShort = !in.SkipBytes(f.nBodyLength);
-    } else {
-        if (body.size() < static_cast<size_t>(f.nBodyLength))
-            body.resize(static_cast<size_t>(f.nBodyLength));
-        f.bCutShort = in.ReadBytes(body.data(), f.nBodyLength) < f.nBodyLength;
-    }
+    f.bCutShort = !TakeBody(in, f.nBodyLength, bKeep ? &body : nullptr);
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     if (!f.bCutShort && f.h.RATE == kRateOpen) {
         SettleOpenRateLength(in, f, bKeep ? &body : nullptr);
