@@ -41,10 +41,22 @@ uint32_t Take(BitCursor& c, unsigned nWidth)
         c.bOver = true;
         return 0;
     }
-    uint32_t nValue = 0;
-    for (unsigned i = 0; i < nWidth; ++i, ++c.nPos)
-        nValue = (nValue << 1) | ((c.p[c.nPos >> 3] >> (7 - (c.nPos & 7))) & 1u);
-    return nValue;
+    if (nWidth == 0)
+        return 0;
+    // Wider fields keep their last 32 bits.
+    if (nWidth > 32) {
+        c.nPos += nWidth - 32;
+        nWidth = 32;
+    }
+    // The bytes that hold the field (at most five for 32 bits), then the field cut out of them.
+    const size_t nFirst = c.nPos >> 3;
+    const size_t nLast = (c.nPos + nWidth - 1) >> 3;
+    uint64_t nBytes = 0;
+    for (size_t i = nFirst; i <= nLast; ++i)
+        nBytes = (nBytes << 8) | c.p[i];
+    const unsigned nBelow = static_cast<unsigned>(8 * (nLast - nFirst + 1) - (c.nPos & 7) - nWidth);
+    c.nPos += nWidth;
+    return static_cast<uint32_t>((nBytes >> nBelow) & ((uint64_t{1} << nWidth) - 1));
 }
 
 void Skip(BitCursor& c, size_t nBits)
