@@ -14,8 +14,6 @@ constexpr int64_t kHeaderSize = 8;
 constexpr int64_t kReadThrough = 64 * 1024;
 // Bytes of the file a walk reads at once to find chunk headers in.
 constexpr int64_t kWindowSize = 64 * 1024;
-// Chunks walked between two questions to the stop probe.
-constexpr int kStepsPerProbe = 4096;
 
 // RIFF chunks are word-aligned: an odd-sized chunk is followed by one pad byte.
 int64_t ChunkEnd(const CRiffReader::Chunk& chunk)
@@ -88,10 +86,8 @@ int64_t CRiffReader::FileSize() const
     return m_pFile != nullptr ? m_nFileSize : -1;
 }
 
-bool CRiffReader::StopRequested()
+bool CRiffReader::AskStopProbe()
 {
-    if (++m_nStepsSinceProbe < kStepsPerProbe)
-        return false;
     m_nStepsSinceProbe = 0;
     if (m_StopProbe && m_StopProbe())
         m_bStopped = true;
@@ -124,22 +120,18 @@ int64_t CRiffReader::ContentEnd(const Chunk& parent) const
     return nFileSize >= 0 && nEnd > nFileSize ? INT64_MAX : nEnd;
 }
 
-const uint8_t* CRiffReader::WindowAt(int64_t nOffset, int nCount)
+const uint8_t* CRiffReader::RefillWindowAt(int64_t nOffset, int nCount)
 {
-    if (nOffset < m_nWindowStart || nOffset + nCount > m_nWindowStart + m_nWindowLength) {
-        if (!m_pWindow)
-            m_pWindow = std::make_unique<uint8_t[]>(kWindowSize);
-        m_nWindowLength = 0;
-        if (!MoveTo(nOffset))
-            return nullptr;
-        const size_t nRead = std::fread(m_pWindow.get(), 1, kWindowSize, m_pFile);
-        m_nPos += static_cast<int64_t>(nRead);
-        m_nWindowStart = nOffset;
-        m_nWindowLength = static_cast<int64_t>(nRead);
-        if (nCount > m_nWindowLength)
-            return nullptr;
-    }
-    return m_pWindow.get() + (nOffset - m_nWindowStart);
+    if (!m_pWindow)
+        m_pWindow = std::make_unique<uint8_t[]>(kWindowSize);
+    m_nWindowLength = 0;
+    if (!MoveTo(nOffset))
+        return nullptr;
+    const size_t nRead = std::fread(m_pWindow.get(), 1, kWindowSize, m_pFile);
+    m_nPos += static_cast<int64_t>(nRead);
+    m_nWindowStart = nOffset;
+    m_nWindowLength = static_cast<int64_t>(nRead);
+    return nCount <= m_nWindowLength ? m_pWindow.get() : nullptr;
 }
 
 bool CRiffReader::ReadHeaderAt(int64_t nOffset, Chunk& chunk)

@@ -60,7 +60,14 @@ private:
     // The nCount bytes at nOffset, from a window of the file read in large blocks, so that walks
     // over many small chunks cost no read per chunk; null where the file ends first. Valid until
     // the next call; moves the file's position anywhere.
-    const uint8_t* WindowAt(int64_t nOffset, int nCount);
+    const uint8_t* WindowAt(int64_t nOffset, int nCount)
+    {
+        if (nOffset >= m_nWindowStart && nOffset + nCount <= m_nWindowStart + m_nWindowLength)
+            return m_pWindow.get() + (nOffset - m_nWindowStart);
+        return RefillWindowAt(nOffset, nCount);
+    }
+    // WindowAt where the window does not hold the bytes: reads it anew from nOffset.
+    const uint8_t* RefillWindowAt(int64_t nOffset, int nCount);
     // Moves to nOffset: by reading when it is a little ahead (a seek would throw away the file
     // library's buffer, and walks over many small chunks would then read the file many times
     // over), by seeking otherwise.
@@ -68,7 +75,10 @@ private:
     // Where a parent's sub-chunks end: its declared end, or the file's end for a size of 0,
     // 0xFFFFFFFF or one that runs past the file (streamed and over-long files are common).
     int64_t ContentEnd(const Chunk& parent) const;
-    bool StopRequested();
+    // Asked every kStepsPerProbe chunks of a walk.
+    bool StopRequested() { return ++m_nStepsSinceProbe >= kStepsPerProbe && AskStopProbe(); }
+    bool AskStopProbe();
+    static constexpr int kStepsPerProbe = 4096;
 
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;
