@@ -165,7 +165,12 @@ std::filesystem::path CFileShim::ToPath(const std::string& fileName)
 std::FILE* CFileShim::OpenForReading(const std::string& fileName)
 {
     try {
-        return OpenRegularForReading(ToPath(fileName));
+        std::FILE* pFile = OpenRegularForReading(ToPath(fileName));
+        // Inputs are read in large blocks into buffers of their readers. A library buffer would
+        // split every block whose start it holds a few bytes of into two reads and a copy.
+        if (pFile != nullptr)
+            std::setvbuf(pFile, nullptr, _IONBF, 0);
+        return pFile;
     } catch (const std::exception&) {
         // A name that cannot be converted to a path names no file we could open.
         return nullptr;
