@@ -173,20 +173,6 @@ bool IsAnySync(const uint8_t* p)
     return DtsSync::IsCoreAt(p) || DtsSync::IsSubstreamAt(p);
 }
 
-// Whether, for a frame of nLength bytes whose end is nAt bytes into next (nNext bytes peeked),
-// a substream follows after zeros up to the frame's next 4-byte boundary, as DTS-HD lays it out.
-bool PaddedSubstreamAt(const uint8_t* next, int nNext, int nAt, int32_t nLength)
-{
-    const int nPad = (4 - nLength % 4) % 4;
-    if (nPad == 0 || nNext < nAt + nPad + 4)
-        return false;
-    for (int i = nAt; i < nAt + nPad; ++i) {
-        if (next[i] != 0)
-            return false;
-    }
-    return DtsSync::IsSubstreamAt(next + nAt + nPad);
-}
-
 // An open-rate frame is FSIZE bytes long in some streams and FSIZE + 1 in others (the
 // standard's length): the one followed by a sync, or by the end of the input, is taken; with
 // neither, FSIZE bytes, and what follows is damage. Where zeros and then a substream follow,
@@ -198,7 +184,8 @@ void SettleOpenRateLength(CBitStream& in, FrameRead& f, std::vector<uint8_t>* pB
     const int nNext = in.PeekBytes(next, 9);
     if (nNext == 0 || (nNext >= 4 && IsAnySync(next)))
         return;
-    const bool bLonger = nNext == 1 || (nNext >= 5 && IsAnySync(next + 1)) || PaddedSubstreamAt(next, nNext, 1, f.nLength + 1);
+    const bool bLonger = nNext == 1 || (nNext >= 5 && IsAnySync(next + 1))
+                         || CSubstreamReader::StartIn(next + 1, nNext - 1, f.nLength + 1) > 0;
     if (bLonger) {
         if (pBody != nullptr) {
             pBody->resize(std::max<size_t>(pBody->size(), static_cast<size_t>(f.nBodyLength) + 1));
@@ -296,11 +283,13 @@ bool ConfirmFrame(CBitStream& in)
     if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok || f.bCutShort)
         return false;
     uint8_t next[4];
-    const int nPad = in.BitsToNextWord();
-    // What follows may be the padding of the last word of 14-bit words.
-    if (in.PeekBytes(next, 4) == 0 || (nPad > 0 && in.PeekBytes(next, 4, nPad) == 0))
+    const int nNext = in.PeekBytes(next, 4);
+    if (nNext == 0 || (nNext == 4 && DtsSync::IsCoreAt(next)))
         return true;
-    return (in.PeekBytes(next, 4) == 4 && DtsSync::IsCoreAt(next)) || WordPaddingBefore(in) > 0;
+    // In 14-bit words the padding of the frame's last word may come first.
+    const int nPad = in.BitsToNextWord();
+    const int nAfterPad = nPad > 0 ? in.PeekBytes(next, 4, nPad) : -1;
+    return nAfterPad == 0 || (nAfterPad == 4 && DtsSync::IsCoreAt(next));
 }
 
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,

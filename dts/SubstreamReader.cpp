@@ -8,20 +8,24 @@
 #include "stream/OutBitStream.h"
 #include "stream/SyncWords.h"
 
-int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
+int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength)
 {
-    const int nPad = (4 - nFrameLength % 4) % 4;
-    uint8_t ahead[8];
-    const int nAhead = in.PeekBytes(ahead, nPad + 4);
-    if (nAhead >= 4 && DtsSync::IsSubstreamAt(ahead))
+    if (nCount >= 4 && DtsSync::IsSubstreamAt(p))
         return 0;
-    if (nPad == 0 || nAhead < nPad + 4 || !DtsSync::IsSubstreamAt(ahead + nPad))
+    const int nPad = (4 - nFrameLength % 4) % 4;
+    if (nPad == 0 || nCount < nPad + 4 || !DtsSync::IsSubstreamAt(p + nPad))
         return -1;
     for (int i = 0; i < nPad; ++i) {
-        if (ahead[i] != 0)
+        if (p[i] != 0)
             return -1;
     }
     return nPad;
+}
+
+int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
+{
+    uint8_t ahead[8];
+    return StartIn(ahead, in.PeekBytes(ahead, (4 - nFrameLength % 4) % 4 + 4), nFrameLength);
 }
 
 EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,

@@ -25,8 +25,12 @@ public:
     static void Write(COutBitStream& out, int32_t nWrittenLength, std::vector<uint8_t>& substreams,
                       bool bRemoveDialNorm);
 
+    // Where a substream starts in the nCount bytes at p that follow nFrameLength bytes of frame:
+    // 0 (right there), the padding to the frame's next 4-byte boundary (zeros before it), or -1
+    // where none follows.
+    static int StartIn(const uint8_t* p, int nCount, int32_t nFrameLength);
+
 private:
-    // Where a substream starts after nFrameLength bytes of frame: 0 (right there), the padding to
-    // the next 4-byte boundary, or -1 where none follows.
+    // StartIn for the bytes coming next from in.
     static int FindStart(CBitStream& in, int32_t nFrameLength);
 };
