@@ -11,15 +11,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-LoopRun Walk(const Bytes& file, const char* pszName = "in.dts")
-{
-    CTempDir dir;
-    LoopRun run;
-    run.host.bRebuild = true;
-    WalkFile(run, dir.Write(pszName, file));
-    return run;
-}
-
 std::vector<const FrameRow*> SkippedRows(const LoopRun& run)
 {
     std::vector<const FrameRow*> skipped;
@@ -37,7 +28,7 @@ std::vector<const FrameRow*> SkippedRows(const LoopRun& run)
 TEST(DamageAndLayout, EveryWordLayoutRebuildsToTheSameStream)
 {
     const Bytes stream = ReadFileBytes(TestDataPath("stereo_44k_cd.dts"));
-    const LoopRun reference = Walk(stream);
+    const LoopRun reference = WalkRebuilding(stream);
     ASSERT_GT(reference.nFrames, 3);
     const struct {
         const char* name;
@@ -53,7 +44,7 @@ TEST(DamageAndLayout, EveryWordLayoutRebuildsToTheSameStream)
     };
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.name);
-        const LoopRun run = Walk(layout.file);
+        const LoopRun run = WalkRebuilding(layout.file);
         EXPECT_EQ(run.nFrames, reference.nFrames);
         EXPECT_EQ(run.host.rows.size(), reference.host.rows.size());
         EXPECT_EQ(run.output, stream);
@@ -71,7 +62,7 @@ TEST(DamageAndLayout, SkipsDamageAndResumesAtTheNextFrame)
     const size_t nFrame = starts[1] - starts[0];
 
     // Lead-in zeros, as rips with a silent start have.
-    const LoopRun leadIn = Walk(Concat({Bytes(1000, 0), stream}));
+    const LoopRun leadIn = WalkRebuilding(Concat({Bytes(1000, 0), stream}));
     ASSERT_EQ(SkippedRows(leadIn).size(), 1u);
     EXPECT_EQ(leadIn.host.rows[0].nOffset, 0u);
     EXPECT_EQ(leadIn.host.rows[0].nSkippedBytes, 1000);
@@ -82,7 +73,7 @@ TEST(DamageAndLayout, SkipsDamageAndResumesAtTheNextFrame)
     // One bad byte at the start of frame 3: that frame is lost, the rest are kept.
     Bytes broken = stream;
     broken[starts[3]] = 0x00;
-    const LoopRun damaged = Walk(broken);
+    const LoopRun damaged = WalkRebuilding(broken);
     ASSERT_EQ(SkippedRows(damaged).size(), 1u);
     EXPECT_EQ(SkippedRows(damaged)[0]->nOffset, starts[3]);
     EXPECT_EQ(SkippedRows(damaged)[0]->nSkippedBytes, static_cast<int64_t>(nFrame));
@@ -97,13 +88,13 @@ TEST(DamageAndLayout, SkipsDamageAndResumesAtTheNextFrame)
     Bytes spliced(stream.begin(), stream.begin() + static_cast<long>(starts[2]));
     spliced.insert(spliced.end(), junk.begin(), junk.end());
     spliced.insert(spliced.end(), stream.begin() + static_cast<long>(starts[2]), stream.end());
-    const LoopRun junked = Walk(spliced);
+    const LoopRun junked = WalkRebuilding(spliced);
     ASSERT_EQ(SkippedRows(junked).size(), 1u);
     EXPECT_EQ(SkippedRows(junked)[0]->nSkippedBytes, 777);
     EXPECT_EQ(junked.output, stream);
 
     // Lead-in junk before a little-endian stream: the search also finds the layout.
-    const LoopRun swapped = Walk(Concat({Bytes(64, 0x55), SwapWords(stream)}));
+    const LoopRun swapped = WalkRebuilding(Concat({Bytes(64, 0x55), SwapWords(stream)}));
     ASSERT_EQ(SkippedRows(swapped).size(), 1u);
     EXPECT_EQ(swapped.output, stream);
 }
@@ -119,7 +110,7 @@ TEST(DamageAndLayout, FindsNothingInAudioOrNoise)
         pcm[i + 1] = static_cast<uint8_t>((sample >> 8) & 0xFF);
     }
     for (const Bytes& file : {WrapWave(pcm), RandomBytes(300000, 7), WrapWave(RandomBytes(300000, 8))}) {
-        const LoopRun run = Walk(file);
+        const LoopRun run = WalkRebuilding(file);
         EXPECT_EQ(run.nFrames, 0);
         EXPECT_TRUE(run.host.rows.empty());
         EXPECT_TRUE(run.output.empty());
@@ -142,7 +133,7 @@ TEST(DamageAndLayout, FourteenBitWordsPaddedAndResynced)
         padded = Concat({padded, Pack14(Bytes(stream.begin() + static_cast<long>(starts[i]), stream.begin() + static_cast<long>(nEnd)))});
     }
     for (const Bytes& file : {padded, SwapWords(padded), WrapWave(SwapWords(padded))}) {
-        const LoopRun run = Walk(file);
+        const LoopRun run = WalkRebuilding(file);
         EXPECT_TRUE(SkippedRows(run).empty());
         EXPECT_EQ(run.nFrames, static_cast<int64_t>(starts.size()));
         EXPECT_EQ(run.output, stream);
@@ -158,7 +149,7 @@ TEST(DamageAndLayout, FourteenBitWordsPaddedAndResynced)
                               Bytes(packed.begin() + 4 * nFrameWords, packed.end())});
         if (!bBigEndian)
             stray = SwapWords(stray);
-        const LoopRun run = Walk(stray);
+        const LoopRun run = WalkRebuilding(stray);
         ASSERT_EQ(SkippedRows(run).size(), 1u);
         // Offsets count stream bytes: seven for every eight stored.
         EXPECT_EQ(SkippedRows(run)[0]->nOffset, 2 * 1792u);
@@ -166,7 +157,7 @@ TEST(DamageAndLayout, FourteenBitWordsPaddedAndResynced)
         EXPECT_EQ(run.output, cd);
     }
 
-    const LoopRun junked = Walk(Concat({RandomBytes(300, 3), SwapWords(packed)}));
+    const LoopRun junked = WalkRebuilding(Concat({RandomBytes(300, 3), SwapWords(packed)}));
     ASSERT_EQ(SkippedRows(junked).size(), 1u);
     EXPECT_EQ(SkippedRows(junked)[0]->nSkippedBytes, 300);
     EXPECT_EQ(junked.output, cd);

@@ -120,9 +120,7 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
     last.resize(40);
     Append(s, last);
 
-    LoopRun run;
-    run.host.bRebuild = true;
-    Walk(run, s);
+    const LoopRun run = WalkRebuilding(s);
     EXPECT_EQ(run.nFrames, 4) << "the cut-short frame is counted";
     ASSERT_EQ(run.host.rows.size(), 3u);
     EXPECT_EQ(run.host.rows[0].nFrameSize, 100);
@@ -144,9 +142,7 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
     std::vector<uint8_t> three;
     for (int i = 0; i < 3; ++i)
         Append(three, frame);
-    LoopRun standard;
-    standard.host.bRebuild = true;
-    Walk(standard, three);
+    const LoopRun standard = WalkRebuilding(three);
     EXPECT_EQ(standard.nFrames, 3);
     ASSERT_EQ(standard.host.rows.size(), 1u);
     EXPECT_EQ(standard.host.rows[0].nFrameSize, 101);
@@ -159,9 +155,7 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
 TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
 {
     {
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, {0xFE, 0x7F, 0x01, 0x80, 0x00, 0x00, 0x00, 0x00});
+        const LoopRun run = WalkRebuilding({0xFE, 0x7F, 0x01, 0x80, 0x00, 0x00, 0x00, 0x00});
         EXPECT_EQ(run.nFrames, 0);
         EXPECT_TRUE(run.host.rows.empty());
         EXPECT_TRUE(run.host.detectedFormats.empty());
@@ -180,18 +174,14 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         std::vector<uint8_t> s = two;
         const std::vector<uint8_t> third = MakeFrame(a);
         s.insert(s.end(), third.begin(), third.begin() + static_cast<long>(cut));
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, s);
+        const LoopRun run = WalkRebuilding(s);
         EXPECT_EQ(run.nFrames, 2) << "header cut after " << cut << " bytes";
         EXPECT_EQ(run.output, two);
     }
     {
         std::vector<uint8_t> s = two;
         Append(s, {0x7F, 0xFE, 0x80, 0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, s);
+        const LoopRun run = WalkRebuilding(s);
         EXPECT_EQ(run.nFrames, 2);
         EXPECT_EQ(run.output, two);
     }
@@ -202,9 +192,7 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         tiny.dialnorm = 3; // would start a row if it were taken
         Append(s, MakeFrame(tiny));
         Append(s, two);
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, s);
+        const LoopRun run = WalkRebuilding(s);
         // The impossible frame is damage: the walk resumes at the next frame, in a new row.
         EXPECT_EQ(run.nFrames, 4) << "FSIZE " << fsize;
         ASSERT_EQ(run.host.rows.size(), 3u);
@@ -222,9 +210,7 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         std::vector<uint8_t> s = MakeFrame(open);
         ASSERT_EQ(s.size(), 95u);
         Append(s, two);
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, s);
+        const LoopRun run = WalkRebuilding(s);
         EXPECT_EQ(run.nFrames, 2);
         ASSERT_EQ(run.host.rows.size(), 2u);
         EXPECT_EQ(run.host.rows[0].nSkippedBytes, 95);
@@ -236,9 +222,7 @@ TEST(FrameLoop, EndsQuietlyAtNonSyncTruncatedHeaderAndImpossibleFsize)
         edge.fsize = 94;
         std::vector<uint8_t> s = MakeFrame(edge);
         Append(s, two);
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, s);
+        const LoopRun run = WalkRebuilding(s);
         EXPECT_EQ(run.nFrames, 2);
         ASSERT_EQ(run.host.rows.size(), 2u);
         EXPECT_EQ(run.host.rows[0].CellText(3), "skipped 95 bytes");
@@ -441,9 +425,7 @@ TEST(FrameLoop, LongStreamsGiveTheSameRowsForEveryPacking)
     };
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
-        LoopRun run;
-        run.host.bRebuild = true;
-        Walk(run, kind.file);
+        const LoopRun run = WalkRebuilding(kind.file);
         EXPECT_EQ(run.nFrames, 151);
         ASSERT_EQ(run.host.rows.size(), offsets.size());
         for (size_t i = 0; i < offsets.size(); ++i) {

@@ -85,3 +85,13 @@ inline void WalkFile(LoopRun& run, const std::string& path)
     if (run.host.bRebuild)
         run.output = ReadFileBytes(out);
 }
+
+// Writes bytes to a file named pszName and walks it with Rebuild Stream ticked and nothing else.
+inline LoopRun WalkRebuilding(const std::vector<uint8_t>& bytes, const char* pszName = "in.dts")
+{
+    CTempDir dir;
+    LoopRun run;
+    run.host.bRebuild = true;
+    WalkFile(run, dir.Write(pszName, bytes));
+    return run;
+}
