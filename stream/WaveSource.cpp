@@ -2,6 +2,8 @@
 // hands out the stream as plain bytes, in whichever word layout the data stores it.
 #include "stream/WaveSource.h"
 
+#include "stream/SyncWords.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -136,8 +138,12 @@ bool CWaveSource::FindSync(const std::function<bool()>& stopProbe)
         const int nValid = nKept + static_cast<int>(std::max<int64_t>(nRead, 0));
         // Words are whole at even offsets of the data.
         const int nLast = nRead > 0 ? nValid - kPatternBytes : nValid - 4;
-        for (int i = 0; i <= nLast; i += 2) {
-            const EInputKind eKind = DetectWordLayout(block + i, static_cast<size_t>(nValid - i));
+        // Every sync starts with two lead bytes: only where they meet, at an even offset, is a
+        // layout looked for.
+        for (int i = DtsSync::FindLeadPair(block, nLast + 1); i <= nLast;
+             i += 1 + DtsSync::FindLeadPair(block + i + 1, nLast - i)) {
+            const EInputKind eKind =
+                (i & 1) != 0 ? EInputKind::Unknown : DetectWordLayout(block + i, static_cast<size_t>(nValid - i));
             if (eKind != EInputKind::Unknown) {
                 m_eLayout = eKind;
                 m_nSyncOffset = nBlockStart + i;
