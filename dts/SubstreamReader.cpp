@@ -8,11 +8,22 @@
 #include "stream/OutBitStream.h"
 #include "stream/SyncWords.h"
 
+namespace {
+
+// Zeros from the end of a core frame of nLength bytes to its next 4-byte boundary, where
+// decoders expect a substream.
+int PaddingAfter(int32_t nLength)
+{
+    return (4 - nLength % 4) % 4;
+}
+
+} // namespace
+
 int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength)
 {
     if (nCount >= 4 && DtsSync::IsSubstreamAt(p))
         return 0;
-    const int nPad = (4 - nFrameLength % 4) % 4;
+    const int nPad = PaddingAfter(nFrameLength);
     if (nPad == 0 || nCount < nPad + 4 || !DtsSync::IsSubstreamAt(p + nPad))
         return -1;
     for (int i = 0; i < nPad; ++i) {
@@ -25,7 +36,7 @@ int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength
 int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
 {
     uint8_t ahead[8];
-    return StartIn(ahead, in.PeekBytes(ahead, (4 - nFrameLength % 4) % 4 + 4), nFrameLength);
+    return StartIn(ahead, in.PeekBytes(ahead, PaddingAfter(nFrameLength) + 4), nFrameLength);
 }
 
 EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
@@ -80,7 +91,7 @@ void CSubstreamReader::Write(COutBitStream& out, int32_t nWrittenLength, std::ve
     if (substreams.empty())
         return;
     static const uint8_t kZeros[4] = {};
-    out.PutBytes(kZeros, (4 - nWrittenLength % 4) % 4);
+    out.PutBytes(kZeros, PaddingAfter(nWrittenLength));
     if (bRemoveDialNorm) {
         size_t nAt = 0;
         int nHeaderSize = 0;
