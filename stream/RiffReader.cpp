@@ -30,14 +30,8 @@ CRiffReader::~CRiffReader()
 
 bool CRiffReader::Open(const std::string& fileName)
 {
-    Close();
-    m_pFile = CFileShim::OpenForReading(fileName);
+    Attach(CFileShim::OpenForReading(fileName));
     m_bOwnsFile = true;
-    m_nPos = -1;
-    m_nFileSize = -2;
-    m_bStopped = false;
-    m_bOverrun = false;
-    m_nWindowLength = 0;
     return m_pFile != nullptr;
 }
 
