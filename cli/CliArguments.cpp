@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "KestruneVersion.h"
 #include "cli/TerminalText.h"
 
 namespace {
@@ -19,9 +20,9 @@ int UsageError(std::ostream& err, const std::string& strWhat)
 
 } // namespace
 
-const char* CCliArguments::VersionText()
+std::string CCliArguments::VersionText()
 {
-    return "Kestrune V2.0 (kestrune-cli 2.0.0.0)";
+    return std::string(KestruneVersion::kTitle) + " (kestrune-cli " + KestruneVersion::kVersion + ")";
 }
 
 std::string CCliArguments::UsageText()

@@ -25,5 +25,5 @@ private:
     bool* FlagOf(const std::string& arg);
 
 public:
-    static const char* VersionText();
+    static std::string VersionText();
 };
