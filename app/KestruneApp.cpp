@@ -4,6 +4,10 @@
 #include "app/KestruneDlg.h"
 #include "app/PlatformTools.h"
 
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
 CKestruneApp::CKestruneApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -22,6 +26,14 @@ bool CKestruneApp::InitInstance()
     CPlatformTools tools;
     CKestruneDlg dlg(tools);
     setWindowIcon(dlg.m_hIcon);
+    // Files and folders named on the command line (a file manager's "Open With") are added as
+    // a drop adds them; Qt has taken its own options out already.
+    QList<QUrl> urls;
+    for (const QString& strArgument : arguments().mid(1))
+        urls.append(QUrl::fromLocalFile(QFileInfo(strArgument).absoluteFilePath()));
+    const QStringList paths = CKestruneDlg::CollectDroppedPaths(urls);
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, &dlg, [&dlg, paths] { dlg.AddPaths(paths); });
     // The dialog's result is not looked at: Quit and closing both end the program.
     dlg.exec();
     return false;
