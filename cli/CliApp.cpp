@@ -57,6 +57,9 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
 // would write the same output (the second would replace the first). A usage error's text, or empty.
 std::string CheckOutputs(const CCliArguments& args)
 {
+    // A terminal would show the stream as garbage and could take its bytes as commands.
+    if (CFileShim::IsStandardStream(args.strOutputFolder) && CTerminalText::IsTerminal(stdout))
+        return "standard output is a terminal: redirect -o - to a file or a pipe";
     if (!args.bRebuild || args.strOutputFolder.empty() || CFileShim::IsStandardStream(args.strOutputFolder))
         return std::string();
     std::string strCause;

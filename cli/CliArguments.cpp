@@ -27,8 +27,7 @@ const char* CCliArguments::VersionText()
 
 std::string CCliArguments::UsageText()
 {
-    return "Usage: kestrune-cli [--rebuild [-o DIR|-o -] [--core-only]] [--remove-crc] [--remove-dialnorm]\n"
-           "                   [--json[=FILE]] FILE...\n"
+    return "Usage: kestrune-cli [--rebuild [-o DIR|-o -]] [OPTION]... FILE...\n"
            "\n"
            "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
            "WAVE file carrying one; - reads standard input) and lists every point where the\n"
@@ -60,10 +59,9 @@ std::string CCliArguments::UsageText()
            "       written\n"
            "  2    a usage error, or an output folder or JSON file that cannot be written (nothing\n"
            "       is read then)\n"
-           "  129, 130, 143\n"
-           "       stopped by SIGHUP, Ctrl-C (SIGINT) or SIGTERM (128 + the signal's number); the\n"
-           "       file being walked keeps no output\n"
-           "  141  standard output was a pipe whose reader went away (as with `| head`)\n"
+           "  128+N  stopped by signal N (129 after SIGHUP, 130 after Ctrl-C, 143 after SIGTERM);\n"
+           "         the file being walked keeps no output\n"
+           "  141  standard output was a pipe whose reader went away (as with | head)\n"
            "\n"
            "Examples:\n"
            "  List the format changes of a stream:\n"

@@ -136,11 +136,8 @@ void CCliHost::SetCurrentFrame(int64_t nFrame)
 void CCliHost::AddFrameRow(const FrameRow& row)
 {
     // The report may share the terminal with the progress line: a row must not start behind it.
-    if (m_bProgressDrawn) {
-        ClearProgress();
-        m_nPos = -1;
-        m_nBytesShown = -1;
-    }
+    // The line comes back at its next step, so rows in every frame cost no redraw each.
+    ClearProgress();
     m_Report.AddRow(row);
 }
 
