@@ -4,6 +4,7 @@
 #include "app/KestruneDlg.h"
 #include "app/PlatformTools.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
@@ -23,13 +24,22 @@ CKestruneApp::CKestruneApp(int& argc, char** argv)
 
 bool CKestruneApp::InitInstance()
 {
+    // --help and --version print and end here; an unknown option is an error, not a file name.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Inspects and repairs DTS core audio streams in a window."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("files and folders to add to the batch list"),
+                                 QStringLiteral("[FILE|FOLDER]..."));
+    parser.process(*this);
+
     CPlatformTools tools;
     CKestruneDlg dlg(tools);
     setWindowIcon(dlg.m_hIcon);
     // Files and folders named on the command line (a file manager's "Open With") are added as
-    // a drop adds them; Qt has taken its own options out already.
+    // a drop adds them.
     QList<QUrl> urls;
-    for (const QString& strArgument : arguments().mid(1))
+    for (const QString& strArgument : parser.positionalArguments())
         urls.append(QUrl::fromLocalFile(QFileInfo(strArgument).absoluteFilePath()));
     const QStringList paths = CKestruneDlg::CollectDroppedPaths(urls);
     if (!paths.isEmpty())
