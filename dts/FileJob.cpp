@@ -103,6 +103,20 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
     return result;
 }
 
+// Opens the output of a rebuild: standard output for "-", otherwise a temporary file that is
+// put in place at the end. Why it cannot be opened, or empty when it is open.
+std::string OpenOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath)
+{
+    if (IsSameFile(strInputPath, strOutputPath))
+        return "it would overwrite the input";
+    if (CFileShim::IsStandardStream(strOutputPath))
+        return outStream.OpenStandardOutput() ? std::string() : "standard output is closed";
+    std::string strCause;
+    if (outStream.OpenReplacing(strOutputPath, strCause))
+        return std::string();
+    return strCause.empty() ? "the output cannot be created" : strCause;
+}
+
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
 std::string InputKindText(const CBitStream& in)
 {
@@ -176,15 +190,9 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     // Closing an output that was not committed removes it, on every way out.
     CScopeExit closeOutput([&outStream] { outStream.Close(); });
     if (bRebuild) {
-        if (IsSameFile(strInputPath, strOutputPath))
-            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "it would overwrite the input");
-        std::string strCause;
-        if (CFileShim::IsStandardStream(strOutputPath)) {
-            if (!outStream.OpenStandardOutput())
-                return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "standard output is closed");
-        } else if (!outStream.OpenReplacing(strOutputPath, strCause)) {
+        const std::string strCause = OpenOutput(outStream, strInputPath, strOutputPath);
+        if (!strCause.empty())
             return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, strCause);
-        }
     }
 
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
