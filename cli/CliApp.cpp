@@ -2,6 +2,7 @@
 // by its exit status how it went.
 #include "cli/CliApp.h"
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -53,13 +54,18 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     return false;
 }
 
-// What must hold before anything is read: the output folder takes files, and no two inputs
-// would write the same output (the second would replace the first). A usage error's text, or empty.
-std::string CheckOutputs(const CCliArguments& args)
+// What must hold before anything is read: standard input and output are no terminals where
+// they carry streams, the output folder takes files, and no two inputs would write the same
+// output (the second would replace the first). A usage error's text, or empty.
+std::string CheckBeforeReading(const CCliArguments& args)
 {
     // A terminal would show the stream as garbage and could take its bytes as commands.
     if (CFileShim::IsStandardStream(args.strOutputFolder) && CTerminalText::IsTerminal(stdout))
         return "standard output is a terminal: redirect -o - to a file or a pipe";
+    // Typed input is no stream: the run would only wait.
+    if (std::find(args.files.begin(), args.files.end(), CFileShim::kStandardStream) != args.files.end()
+        && CTerminalText::IsTerminal(stdin))
+        return "standard input is a terminal: pipe a stream into - or redirect it from a file (< FILE)";
     if (!args.bRebuild || args.strOutputFolder.empty() || CFileShim::IsStandardStream(args.strOutputFolder))
         return std::string();
     std::string strCause;
@@ -96,7 +102,7 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     if (nParsed >= 0)
         return nParsed;
 
-    if (const std::string strProblem = CheckOutputs(args); !strProblem.empty()) {
+    if (const std::string strProblem = CheckBeforeReading(args); !strProblem.empty()) {
         err << "kestrune-cli: " << CTerminalText::Escape(strProblem) << '\n';
         return kExitUsage;
     }
