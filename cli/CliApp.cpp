@@ -17,8 +17,8 @@
 
 namespace {
 
-// Walks one file into the report; false when it failed (the cause went to err).
-bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
+// Walks one file into the report; a failure's cause goes to err.
+CFileJob::EState RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     uint64_t nSize = 0;
@@ -44,10 +44,9 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     report.EndFile(summary);
 
     // A stopped file is no failure of its own: the exit status tells of the signal.
-    if (result.eState == CFileJob::EState::Done || result.eState == CFileJob::EState::Stopped)
-        return true;
-    err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
-    return false;
+    if (result.eState != CFileJob::EState::Done && result.eState != CFileJob::EState::Stopped)
+        err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
+    return result.eState;
 }
 
 } // namespace
@@ -69,16 +68,22 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     CBitStream inStream;
     COutBitStream outStream;
     bool bAnyFailed = false;
+    // The outcome is decided by what the report says: a signal that came after the last file was
+    // done (its output already in place) stops nothing, and the status says "done" as the report does.
+    bool bStopped = false;
     for (const std::string& strPath : args.files) {
+        bStopped = CCliHost::StopRequested();
         // A report that can no longer be written ends the run after the file it failed in.
-        if (CCliHost::StopRequested() || !report->IsGood())
+        if (bStopped || !report->IsGood())
             break;
-        bAnyFailed |= !RunFile(strPath, args, host, *report, inStream, outStream, err);
+        const CFileJob::EState eState = RunFile(strPath, args, host, *report, inStream, outStream, err);
+        bStopped = eState == CFileJob::EState::Stopped;
+        bAnyFailed |= eState != CFileJob::EState::Done && !bStopped;
     }
     report->Finish();
     out.flush();
 
-    if (CCliHost::StopRequested()) {
+    if (bStopped) {
         err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
         return kExitSignalBase + CCliHost::StopSignal();
     }

@@ -100,7 +100,8 @@ Finished StopMidFile(const std::vector<std::string>& args, int nSignal)
 
 } // namespace
 
-// SIGTERM, SIGHUP and SIGINT in the middle of a rebuild: catches a signal that kills the process
+// SIGTERM, SIGHUP, SIGINT and the other signals that end a process by default (SIGQUIT, SIGUSR1,
+// SIGUSR2, SIGALRM) in the middle of a rebuild: catches a signal that kills the process
 // (a cut-off report, a short output), a stopped file reported as done, an exit status other than
 // 128 + the signal's number, a temporary file left behind and an older output replaced. The
 // report is still a whole document with the rows so far. Well under a second per signal.
@@ -111,7 +112,7 @@ TEST(CliSignal, AStopSignalEndsTheFileWithNothingLeftBehind)
     WriteFileBytes(in, RowPerFrame(40000));
     const std::string out = in + ".fixed.dts";
     const Bytes older{1, 2, 3, 4};
-    for (int nSignal : {SIGTERM, SIGHUP, SIGINT}) {
+    for (int nSignal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         SCOPED_TRACE(nSignal);
         WriteFileBytes(out, older);
         const auto start = std::chrono::steady_clock::now();
@@ -130,6 +131,36 @@ TEST(CliSignal, AStopSignalEndsTheFileWithNothingLeftBehind)
         EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts", "long.dts.fixed.dts"}));
         EXPECT_LT(nSeconds, 3.0);
     }
+}
+
+// Runs command in a shell; its exit status, or -1 when a signal ended it.
+int ShellStatus(const std::string& command)
+{
+    const int nStatus = std::system(command.c_str());
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+// Standard input and output closed, and a report piped to a reader that goes away: catches the
+// input or the temporary output opened as descriptor 0 or 1 (the JSON report then written into
+// the rebuilt output, kept under its final name), and SIGPIPE ending the process with a temporary
+// file left behind. Both rebuilds must equal a plain rebuild.
+TEST(CliSignal, ClosedDescriptorsAndAVanishedReaderLoseNothing)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("long.dts");
+    WriteFileBytes(in, RowPerFrame(40000));
+    const std::string out = in + ".fixed.dts";
+    const std::string cli = std::string(KESTRUNE_CLI) + " --json --rebuild '" + in + "'";
+    ASSERT_EQ(ShellStatus(cli + " >/dev/null"), 0);
+    const Bytes plain = ReadFileBytes(out);
+    std::filesystem::remove(out);
+    EXPECT_EQ(ShellStatus(cli + " <&- >&- 2>/dev/null"), 0);
+    EXPECT_EQ(ReadFileBytes(out), plain) << "nothing but the stream in the output";
+    std::filesystem::remove(out);
+    EXPECT_EQ(ShellStatus("bash -o pipefail -c \"" + cli + " 2>/dev/null | head -c 10 >/dev/null\""), 1)
+        << "the failed write of the report is the status, not the signal";
+    EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts", "long.dts.fixed.dts"}));
+    EXPECT_EQ(ReadFileBytes(out), plain) << "the file walked to its end is kept whole";
 }
 
 // The report written to a full device, text and JSON, short and long: catches a failed write of
