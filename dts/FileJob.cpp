@@ -27,6 +27,7 @@ constexpr StateTexts kStateTexts[] = {
     {"error: write failed", "write failed"},
     {"error: read failed", "read failed"},
     {"error: no DTS frames found", "no DTS frames found"},
+    {"error: no whole frame", "no whole frame"},
     {"stopped", ""},
 };
 static_assert(std::size(kStateTexts) == static_cast<size_t>(CFileJob::EState::Stopped) + 1, "a text for every state");
@@ -59,9 +60,10 @@ bool IsSameFile(const std::string& strA, const std::string& strB)
 }
 
 // How a walk that ran its course went, before any output is kept: a stop, then a failed read or
-// write, then a file without a single frame.
+// write, then a file without a single frame, then one whose frames are all cut short.
 CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
-                           int64_t nFrames, const std::string& strInputPath, const std::string& strOutputPath)
+                           const CFrameLoop& loop, int64_t nFrames, const std::string& strInputPath,
+                           const std::string& strOutputPath)
 {
     CFileJob::Result result;
     if (host.IsStopSet())
@@ -74,6 +76,9 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
     else if (nFrames == 0)
         result = Failure(CFileJob::EState::NoFrames, CFileJob::EFailedPath::Input, strInputPath,
                          "nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)");
+    else if (loop.GetWholeFrames() == 0)
+        result = Failure(CFileJob::EState::NoWholeFrame, CFileJob::EFailedPath::Input, strInputPath,
+                         "the end of the file cuts short every frame in it; there is nothing whole to keep");
     result.nFrames = nFrames;
     return result;
 }
@@ -93,6 +98,17 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
         result = Failure(CFileJob::EState::CannotCreateOutput, CFileJob::EFailedPath::Output, strOutputPath, strCause);
     result.nFrames = nFrames;
     return result;
+}
+
+// A failed rebuild leaves an older output of the same name in place: the cause says so, so that
+// it is not taken for this run's result.
+void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
+{
+    std::error_code ec;
+    if (result.bOutputWritten || result.strError.empty() || result.eFailedPath == CFileJob::EFailedPath::None
+        || !std::filesystem::is_regular_file(CFileShim::ToPath(strOutputPath), ec))
+        return;
+    result.strError += "; the older output of that name was left as it was";
 }
 
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
@@ -130,6 +146,16 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
                                const std::string& strInputPath, const std::string& strOutputPath,
                                int64_t nInputSize, const Options& options)
 {
+    Result result = RunOnce(host, inStream, outStream, strInputPath, strOutputPath, nInputSize, options);
+    if (options.bRebuild && !IsSameFile(strInputPath, strOutputPath))
+        NoteOlderOutput(result, strOutputPath);
+    return result;
+}
+
+CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                                   const std::string& strInputPath, const std::string& strOutputPath,
+                                   int64_t nInputSize, const Options& options)
+{
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
@@ -162,10 +188,9 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
-    // A walk whose only frames were cut short wrote nothing: an empty file must not stand at the
-    // output name as if it were the rebuilt stream (nor replace an older one).
-    if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
+    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames, strInputPath,
+                              strOutputPath);
+    if (result.eState == EState::Done && bRebuild)
         result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
     result.strInputKind = InputKindText(inStream);
     return result;

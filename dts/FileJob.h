@@ -12,7 +12,7 @@ class IFrameLoopHost;
 class CFileJob {
 public:
     // Stopped: the host's stop flag ended the walk; the rows so far stand, no output is kept.
-    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, Stopped };
+    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, NoWholeFrame, Stopped };
     // Which of the two paths a failure concerns.
     enum class EFailedPath { None, Input, Output };
 
@@ -51,4 +51,10 @@ public:
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
                       int64_t nInputSize, const Options& options);
+
+private:
+    // Run without the word on an older output a failure leaves in place.
+    static Result RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                          const std::string& strInputPath, const std::string& strOutputPath, int64_t nInputSize,
+                          const Options& options);
 };

@@ -322,6 +322,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.ClearStop();
     m_Host.ClearFrameList();
     m_nFramesWritten = 0;
+    m_nWholeFrames = 0;
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
@@ -351,6 +352,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
             continue;
         }
         bAnyLayout = false;
+        m_nWholeFrames += f.bCutShort ? 0 : 1;
         // Once a write has failed the output is already short: stop writing to it.
         if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
         {

@@ -21,6 +21,9 @@ public:
 
     // How many frames the last ParseFile wrote to the output stream.
     int64_t GetFramesWritten() const { return m_nFramesWritten; }
+    // How many frames the last ParseFile found whole (not cut short by the end of the input),
+    // written or not.
+    int64_t GetWholeFrames() const { return m_nWholeFrames; }
 
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
@@ -35,4 +38,5 @@ private:
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
     int64_t m_nFramesWritten = 0;
+    int64_t m_nWholeFrames = 0;
 };

@@ -309,7 +309,8 @@ TEST(HostileInput, TenThousandSmallestFrames)
 // A file cut inside every field of the first frame's header, with and without a CRC, plain,
 // 14-bit and WAVE: catches a header read that runs past the end, a partial header counted as a
 // frame, and a cut-short frame written out. A cut before the header's end gives no frame (and
-// no output); a cut after it gives one frame of the bytes present, reported but never written.
+// no output); a cut after it gives one frame of the bytes present, reported but never written,
+// and the file fails with "error: no whole frame".
 TEST(HostileInput, FirstHeaderCutAtEveryByte)
 {
     CTempDir dir;
@@ -345,7 +346,7 @@ TEST(HostileInput, FirstHeaderCutAtEveryByte)
                     EXPECT_TRUE(host.rows.empty());
                     EXPECT_TRUE(host.detectedFormats.empty());
                 } else {
-                    EXPECT_EQ(r.eState, State::Done);
+                    EXPECT_EQ(r.eState, State::NoWholeFrame) << "a frame cut short is no result to call done";
                     EXPECT_FALSE(std::filesystem::exists(out)) << "nothing of a partial frame is written, and no empty output kept";
                     EXPECT_EQ(r.nFrames, 1);
                     ASSERT_EQ(host.rows.size(), 1u);
@@ -525,7 +526,8 @@ TEST(HostileInput, WritesThatFail)
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.eState, State::WriteFailed);
-    EXPECT_EQ(r.strError, "writing the output failed (disk full?); no output was kept");
+    EXPECT_EQ(r.strError, "writing the output failed (disk full?); no output was kept; "
+                          "the older output of that name was left as it was");
     EXPECT_EQ(ReadFileBytes(out), (Bytes{5, 5, 5})) << "the older output is left as it was";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), std::filesystem::directory_iterator()), 2)
         << "the input and the older output only: no temporary file";
