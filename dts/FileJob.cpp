@@ -84,10 +84,10 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
 }
 
 // Puts a fully written output in place; a failure leaves the output path as it was.
-CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath,
+CFileJob::Result KeepOutput(COutBitStream& outStream, const CBitStream& inStream, const std::string& strOutputPath,
                             int64_t nFrames)
 {
-    outStream.TakePermissionsOf(strInputPath);
+    outStream.TakePermissionsOf(inStream.GetFile());
     std::string strCause;
     CFileJob::Result result;
     if (outStream.Commit(strCause))
@@ -191,7 +191,7 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames, strInputPath,
                               strOutputPath);
     if (result.eState == EState::Done && bRebuild)
-        result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
+        result = KeepOutput(outStream, inStream, strOutputPath, nFrames);
     result.strInputKind = InputKindText(inStream);
     return result;
 }

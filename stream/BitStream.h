@@ -96,6 +96,9 @@ public:
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
+    // The open file (null for a byte source or when closed), for what only the file system tells
+    // of it, such as its permissions.
+    std::FILE* GetFile() const { return m_pFile; }
 
 private:
     // Empties the buffer, keeping the counter, so that the next bit read refills.

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dts/SyntheticFrames.h"
+#include "stream/FileShim.h"
 #include "support/TestFiles.h"
 
 extern char** environ;
@@ -131,6 +132,23 @@ TEST(CliSignal, AStopSignalEndsTheFileWithNothingLeftBehind)
         EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts", "long.dts.fixed.dts"}));
         EXPECT_LT(nSeconds, 3.0);
     }
+}
+
+// SIGKILL in the middle of a rebuild (as the OOM killer ends a process): catches a temporary
+// output with a name, which no handler can remove then. Where the system gives files without a
+// name, the folder holds only what it held before.
+TEST(CliSignal, AKilledRunLeavesNoTemporaryFile)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("long.dts");
+    WriteFileBytes(in, RowPerFrame(40000));
+    std::FILE* pProbe = CFileShim::CreateUnnamedBeside(in);
+    if (pProbe == nullptr)
+        GTEST_SKIP() << "no files without a name here";
+    std::fclose(pProbe);
+    const Finished run = StopMidFile({"--json", "--rebuild", in}, SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(run.nStatus));
+    EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts"}));
 }
 
 // Runs command in a shell; its exit status, or -1 when a signal ended it.

@@ -180,6 +180,18 @@ TEST(FileJob, TheOutputTakesTheInputsPermissions)
         EXPECT_EQ(fs::status(out).permissions() & fs::perms::mask, mode);
         EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(in));
     }
+    // A readable file renamed over a private input during the walk: the copy takes the bits of
+    // the file that was read, not of whatever holds its name at the end.
+    fs::permissions(in, fs::perms(0600));
+    const std::string other = dir.Write("other.dts", Bytes{1});
+    fs::permissions(other, fs::perms(0644));
+    CRecorderHost host;
+    host.onDispatch = [&](int nDispatch) {
+        if (nDispatch == 2)
+            fs::rename(other, in);
+    };
+    ASSERT_EQ(Rebuild(host, in, out).eState, State::Done);
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::mask, fs::perms(0600));
 }
 
 // A read that fails inside the input (the kernel answers EIO for unmapped memory through

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
@@ -162,6 +163,12 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
     CTempDir dir;
     const std::string path = dir.Write("out.dts", Bytes{0xEE, 0xEE});
     const std::string folder = std::filesystem::path(path).parent_path().string();
+    // Where the system gives files without a name, a temporary file shows in the folder only
+    // once it is committed.
+    std::FILE* pUnnamed = CFileShim::CreateUnnamedBeside(path);
+    const size_t nNamed = pUnnamed == nullptr ? 1 : 0;
+    if (pUnnamed != nullptr)
+        std::fclose(pUnnamed);
     std::string strCause;
     {
         COutBitStream out;
@@ -169,7 +176,7 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         out.PutBits(0xC3, 8);
         out.Flush();
         EXPECT_EQ(ReadFileBytes(path), (Bytes{0xEE, 0xEE}));
-        EXPECT_EQ(CountEntries(folder), 2u);
+        EXPECT_EQ(CountEntries(folder), 1u + nNamed);
         out.Close();
         EXPECT_FALSE(out.Commit(strCause)) << "nothing left to commit";
     }
@@ -180,7 +187,7 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         COutBitStream second;
         ASSERT_TRUE(first.OpenReplacing(path, strCause));
         ASSERT_TRUE(second.OpenReplacing(path, strCause));
-        EXPECT_EQ(CountEntries(folder), 3u);
+        EXPECT_EQ(CountEntries(folder), 1u + 2 * nNamed);
         first.PutBits(0x12, 8);
         second.PutBits(0x34, 8);
         ASSERT_TRUE(first.Commit(strCause)) << strCause;
@@ -190,3 +197,39 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
     EXPECT_EQ(ReadFileBytes(path), (Bytes{0x12})) << "the second stream's end removed only its own file";
     EXPECT_EQ(CountEntries(folder), 1u);
 }
+
+#ifndef _WIN32
+// A final path one byte short of the longest the system takes, with a short name (the shortest
+// an output can have): catches a temporary name longer than the final one, which refuses an
+// output whose own name fits.
+TEST(OutBitStream, TheTemporaryNameFitsWhereTheFinalNameFits)
+{
+    CTempDir dir;
+    std::string folder = dir.Root();
+    const std::string name = "/a.fixed.dts";
+    const size_t nLongest = 4095;
+    while (folder.size() + name.size() < nLongest) {
+        const size_t nPart = std::min<size_t>(200, nLongest - folder.size() - name.size() - 1);
+        folder.append(1, '/').append(nPart, 'd');
+        ASSERT_TRUE(std::filesystem::create_directory(folder)) << folder.size();
+    }
+    ASSERT_EQ(folder.size() + name.size(), nLongest);
+    for (bool bNamedOnly : {false, true}) {
+        SCOPED_TRACE(bNamedOnly ? "named temporary" : "unnamed where the system allows");
+        std::string strCause;
+        std::string strTemp;
+        if (bNamedOnly) {
+            std::FILE* pFile = CFileShim::CreateTemporaryBeside(folder + name, strTemp, strCause);
+            ASSERT_NE(pFile, nullptr) << strCause;
+            std::fclose(pFile);
+            EXPECT_LE(strTemp.size(), nLongest);
+            std::filesystem::remove(strTemp);
+            continue;
+        }
+        COutBitStream out;
+        ASSERT_TRUE(out.OpenReplacing(folder + name, strCause)) << strCause;
+        out.PutBits(0x5A, 8);
+        EXPECT_TRUE(out.Commit(strCause)) << strCause;
+    }
+}
+#endif
