@@ -181,8 +181,8 @@ TEST(CliSignal, ClosedDescriptorsAndAVanishedReaderLoseNothing)
     EXPECT_EQ(ReadFileBytes(out), plain) << "the file walked to its end is kept whole";
 }
 
-// The report written to a full device, text and JSON, short and long: catches a failed write of
-// stdout that exits 0.
+// The report written to a full device, text and JSON, short and long, and --help and --version
+// too: catches a failed write of stdout that exits 0.
 TEST(CliSignal, AReportThatCannotBeWrittenFails)
 {
     if (!std::filesystem::exists("/dev/full"))
@@ -193,7 +193,7 @@ TEST(CliSignal, AReportThatCannotBeWrittenFails)
     const std::string longIn = dir.Path("long.dts");
     WriteFileBytes(longIn, RowPerFrame(5000));
     for (const std::string& in : {shortIn, longIn}) {
-        for (const char* pszFormat : {"--json", "--remove-crc"}) {
+        for (const char* pszFormat : {"--json", "--remove-crc", "--help", "--version"}) {
             SCOPED_TRACE(in + " " + pszFormat);
             const std::string command = std::string(KESTRUNE_CLI) + " " + pszFormat + " '" + in + "' >/dev/full 2>/dev/null";
             const int nStatus = std::system(command.c_str());
