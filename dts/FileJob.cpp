@@ -50,6 +50,7 @@ CFileJob::Result Stopped()
     return result;
 }
 
+const char* const kReadFailedCause = "reading the input failed (I/O error)";
 const char* const kWriteFailedCause = "writing the output failed (disk full?); no output was kept";
 
 // An output that is the input under another name (the same path, a link) must not replace it.
@@ -69,8 +70,7 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
     if (host.IsStopSet())
         result = Stopped();
     else if (inStream.HasReadError())
-        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
-                         "reading the input failed (I/O error)");
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
     else if (pOutStream != nullptr && pOutStream->HasWriteError())
         result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
     else if (nFrames == 0)
@@ -168,6 +168,8 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
+    if (!bOpened && inStream.HadOpenReadError())
+        return Failure(EState::ReadFailed, EFailedPath::Input, strInputPath, kReadFailedCause);
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
         const std::string& strProblem = inStream.GetOpenProblem();

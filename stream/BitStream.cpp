@@ -42,23 +42,39 @@ bool CBitStream::Open(const std::string& fileName)
     m_nBufferBaseBits = 0;
     ResetPosition();
     m_strOpenProblem.clear();
+    m_bOpenReadError = false;
 
     m_pFile = CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
         return false;
+    if (!OpenKind()) {
+        // A failed read leaves a WAVE file's structure looking cut short ("no data chunk"): the
+        // error flag of the file tells the truth.
+        m_bOpenReadError = std::ferror(m_pFile) != 0;
+        Close();
+        return false;
+    }
+    // The search for a WAVE file's first sync reads the data too, and ends at a failed read.
+    if (std::ferror(m_pFile) != 0) {
+        m_bOpenReadError = true;
+        Close();
+        return false;
+    }
+    ResetPosition();
+    return true;
+}
 
+bool CBitStream::OpenKind()
+{
     uint8_t sniff[8] = {};
     const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
     m_eKind = DetectInputKind(sniff, nSniffed);
     // The sniffed bytes are stream data too.
-    if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0) {
-        Close();
+    if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0)
         return false;
-    }
     if (m_eKind == EInputKind::Wave) {
         if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
             m_strOpenProblem = m_WaveSource.GetProblem();
-            Close();
             return false;
         }
         m_nBufferBaseBits = m_WaveSource.GetSyncOffset() * 8;
@@ -75,7 +91,6 @@ bool CBitStream::Open(const std::string& fileName)
         m_WordSource.Reset(m_eLayout, &m_FileSource);
         m_pSource = &m_WordSource;
     }
-    ResetPosition();
     return true;
 }
 

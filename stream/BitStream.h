@@ -44,6 +44,9 @@ public:
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
     const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    // True when the last Open of a file failed because a read failed (an I/O error), wherever it
+    // was: the first bytes, a WAVE file's chunks or the search for its first sync.
+    bool HadOpenReadError() const { return m_bOpenReadError; }
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
@@ -101,6 +104,9 @@ public:
     std::FILE* GetFile() const { return m_pFile; }
 
 private:
+    // Recognises the kind of the open file and readies the source it needs; false where it
+    // cannot be read as that kind.
+    bool OpenKind();
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -136,6 +142,7 @@ private:
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
+    bool m_bOpenReadError = false;
 };
 
 // The header fields of every frame are read with these, so their common case is inline.
