@@ -71,6 +71,9 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
         result = Stopped();
     else if (inStream.HasReadError())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
+    else if (inStream.HasShrunk())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
+                         "the file grew shorter while it was read (another program cut it); the rest of its stream is gone");
     else if (pOutStream != nullptr && pOutStream->HasWriteError())
         result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
     else if (nFrames == 0)

@@ -333,7 +333,9 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
 
-    while (!m_Host.IsStopSet()) {
+    // A failed write ends the walk at once: the output is lost and reading on would only delay
+    // the news.
+    while (!m_Host.IsStopSet() && (m_pOutStream == nullptr || !m_pOutStream->HasWriteError())) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
         m_Host.DispatchPendingMessage();
 

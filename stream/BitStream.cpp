@@ -47,6 +47,7 @@ bool CBitStream::Open(const std::string& fileName)
     m_pFile = CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
         return false;
+    m_nOpenSize = CFileShim::SizeOf(m_pFile);
     if (!OpenKind()) {
         // A failed read leaves a WAVE file's structure looking cut short ("no data chunk"): the
         // error flag of the file tells the truth.
@@ -62,6 +63,14 @@ bool CBitStream::Open(const std::string& fileName)
     }
     ResetPosition();
     return true;
+}
+
+bool CBitStream::HasShrunk() const
+{
+    if (m_pFile == nullptr || m_nOpenSize < 0)
+        return false;
+    const int64_t nNow = CFileShim::SizeOf(m_pFile);
+    return nNow >= 0 && nNow < m_nOpenSize;
 }
 
 bool CBitStream::OpenKind()

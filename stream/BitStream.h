@@ -47,6 +47,9 @@ public:
     // True when the last Open of a file failed because a read failed (an I/O error), wherever it
     // was: the first bytes, a WAVE file's chunks or the search for its first sync.
     bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened (another program cut it):
+    // the end the walk met was not the stream's.
+    bool HasShrunk() const;
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
@@ -143,6 +146,7 @@ private:
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
     bool m_bOpenReadError = false;
+    int64_t m_nOpenSize = -1;                // the file's size when it was opened
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

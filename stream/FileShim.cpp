@@ -139,6 +139,28 @@ std::FILE* CreateExclusive(const std::filesystem::path& path)
 
 #endif
 
+// Whether a file of ours may be renamed over fileName: in a folder with the sticky bit (/tmp) only
+// the owner of the file or of the folder may replace it. Told before a walk, not after it.
+bool IsRenameAllowedOver(const std::string& fileName)
+{
+#ifdef _WIN32
+    (void)fileName;
+    return true;
+#else
+    const std::filesystem::path path = CFileShim::ToPath(fileName);
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty())
+        folder = ".";
+    struct stat file {};
+    struct stat dir {};
+    if (::lstat(path.c_str(), &file) != 0 || ::stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_ISVTX) == 0)
+        return true;
+    // The superuser may replace anything (it holds CAP_FOWNER as a rule).
+    const uid_t nMe = ::geteuid();
+    return nMe == 0 || file.st_uid == nMe || dir.st_uid == nMe;
+#endif
+}
+
 std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 {
 #ifdef _WIN32
@@ -225,7 +247,13 @@ bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause
         const std::filesystem::file_status status = std::filesystem::symlink_status(ToPath(fileName), ec);
         switch (status.type()) {
         case std::filesystem::file_type::not_found:
+            return true;
         case std::filesystem::file_type::regular:
+            if (!IsRenameAllowedOver(fileName)) {
+                strCause = "the older output belongs to another user in a folder that lets only owners replace "
+                           "files (sticky); it was left as it is";
+                return false;
+            }
             return true;
         case std::filesystem::file_type::directory:
             strCause = "a folder of that name is in the way";
@@ -354,6 +382,17 @@ int CFileShim::Seek(std::FILE* pFile, int64_t nOffset, int nOrigin)
     return _fseeki64(pFile, nOffset, nOrigin);
 #else
     return fseeko(pFile, static_cast<off_t>(nOffset), nOrigin);
+#endif
+}
+
+int64_t CFileShim::SizeOf(std::FILE* pFile)
+{
+#ifdef _WIN32
+    struct _stat64 info {};
+    return _fstat64(_fileno(pFile), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+#else
+    struct stat info {};
+    return ::fstat(::fileno(pFile), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 #endif
 }
 

@@ -48,6 +48,8 @@ public:
     static void CopyPermissions(std::FILE* pFrom, std::FILE* pTo);
     // As fseek, with a 64-bit offset: 0 on success.
     static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
+    // The size of the open file pFile as the file system has it now; -1 where it cannot tell.
+    static int64_t SizeOf(std::FILE* pFile);
     // As ftell, with a 64-bit result: -1 on failure.
     static int64_t Tell(std::FILE* pFile);
 

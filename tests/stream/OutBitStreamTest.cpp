@@ -3,6 +3,11 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 #include "support/MachineTraits.h"
@@ -231,5 +236,36 @@ TEST(OutBitStream, TheTemporaryNameFitsWhereTheFinalNameFits)
         out.PutBits(0x5A, 8);
         EXPECT_TRUE(out.Commit(strCause)) << strCause;
     }
+}
+
+// An older output of another user's in a sticky folder (/tmp): only its owner may replace it, so
+// the rename at the end of a walk would fail. Catches a refusal found only after a whole walk:
+// the open refuses at once with the cause. Run as another user in a child, as root may replace
+// anything.
+TEST(OutBitStream, AnOutputThatCannotBeReplacedIsRefusedAtOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own the older output and then become another user";
+    CTempDir dir;
+    std::filesystem::permissions(dir.Root(), std::filesystem::perms(0755));
+    const std::string sticky = dir.Root().string() + "/sticky";
+    std::filesystem::create_directory(sticky);
+    std::filesystem::permissions(sticky, std::filesystem::perms(01777));
+    const std::string path = sticky + "/out.dts";
+    WriteFileBytes(path, Bytes{1});
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setuid(65534) != 0)
+            ::_exit(3);
+        COutBitStream out;
+        std::string strCause;
+        const bool bOpened = out.OpenReplacing(path, strCause);
+        ::_exit(bOpened ? 1 : strCause.find("sticky") != std::string::npos ? 0 : 2);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 0) << "1: opened, 2: another cause, 3: no other user";
+    EXPECT_EQ(ReadFileBytes(path), Bytes{1});
 }
 #endif
