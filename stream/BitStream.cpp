@@ -321,6 +321,14 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
     if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
         return false;
+    // A search goes back to each candidate it confirms: where the bytes there are still buffered
+    // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
+    const int64_t nBit = 8 * nOffset;
+    if (eLayout == m_eLayout && m_pSource == &m_WordSource && !LayoutOf(eLayout).bPacked14
+        && nBit >= m_nBufferBaseBits && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
+        m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
+        return true;
+    }
     if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
         return false;
     m_eLayout = eLayout;

@@ -2,6 +2,7 @@
 // stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +75,10 @@ public:
     // them, the first starting nSkipBits (0..15) bits after the current position, at any bit
     // position; fewer only where the input ends. Returns how many were copied.
     int PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits = 0);
+    // Reads ahead, without handing anything out, until the buffer holds nCount bytes (at most its
+    // size) from the current one on, so that reading them and going back (Reseat) reads nothing
+    // again. Returns how many it holds; fewer only where the input ends.
+    int Prefetch(int nCount) { return FillAhead(std::min(nCount, m_nBufferSize)); }
     // Hands out and drops nCount bytes, at any bit position; false where the input ended first.
     bool SkipBytes(int64_t nCount);
     // Starts reading again at nOffset of the stored words (from the start of a plain file, or of

@@ -590,3 +590,33 @@ TEST(HostileInput, InputsThatAreNotFiles)
     expectCannotOpen(locked, "it cannot be read (permission denied?)");
 #endif
 }
+
+// 8 MiB made of core syncs (7FFE8001 repeated: a candidate every 4 bytes, each announcing a
+// frame of 10241 bytes) before real frames, as plain big-endian bytes, as 16-bit little-endian
+// words, and with the frames in WAVE: catches a search whose confirmations re-read what the last
+// one read (quadratic work: about a minute here), and a quick refusal that refuses a real frame.
+TEST(HostileInput, InputMadeOfSyncsIsSearchedInLinearTime)
+{
+    const Bytes frames = RepeatFrame(FrameSpec{}, 50);
+    Bytes dense;
+    for (int i = 0; i < (8 << 20) / 4; ++i)
+        Append(dense, Bytes{0x7F, 0xFE, 0x80, 0x01});
+    Bytes plain = dense;
+    Append(plain, frames);
+    for (int nKind = 0; nKind < 3; ++nKind) {
+        SCOPED_TRACE(nKind);
+        CTempDir dir;
+        const std::string in = dir.Path("dense.dts");
+        WriteFileBytes(in, nKind == 0 ? plain : nKind == 1 ? SwapWords(plain) : WaveOf(plain));
+        const auto start = std::chrono::steady_clock::now();
+        CRecorderHost host;
+        const CFileJob::Result r = RunJob(host, in, dir.Path("out.dts"), true);
+        const double nSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(r.eState, State::Done) << r.Message();
+        const Bytes out = ReadFileBytes(dir.Path("out.dts"));
+        ASSERT_GE(out.size(), frames.size());
+        EXPECT_TRUE(std::equal(frames.begin(), frames.end(), out.end() - static_cast<std::ptrdiff_t>(frames.size())))
+            << "the real frames after the syncs are found";
+        EXPECT_LT(nSeconds, 5.0) << "well under a second on any machine";
+    }
+}
