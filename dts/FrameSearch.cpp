@@ -20,13 +20,16 @@ constexpr int kRateOpen = 29;
 
 enum class ECandidate { RuledOut, Possible, Undecided };
 
-// Whether the 16-bit candidate at p (nCount stream bytes from its sync) can be a frame, told
+// Whether the 16-bit candidate at p (nCount stream bytes from its sync; other candidates are all
+// Possible) can be a frame, told
 // from the bytes alone: not where its FSIZE is below the smallest, or where no sync follows its
 // end (a core or a substream sync, the latter also after the padding to the next 4-byte boundary).
 // The confirmation would read and refuse such a candidate all the same; telling it here keeps
 // input made of syncs near the speed of plain searching. Undecided where the bytes end too soon.
-ECandidate Judge(const uint8_t* p, int nCount)
+ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
 {
+    if (!bStreamBytes)
+        return ECandidate::Possible;
     if (nCount < 10)
         return ECandidate::Undecided;
     const int nFSIZE = ((p[5] & 0x03) << 12) | (p[6] << 4) | (p[7] >> 4);
@@ -149,7 +152,7 @@ CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan,
         const int64_t nCandidate = nPos + i + nAt;
         // The window's bytes are the stream's where the candidate is in 16-bit words as read.
         const bool bStreamBytes = !LayoutOf(eKind).bPacked14 && (!scan.bStored || eKind == EInputKind::Words16BE);
-        const ECandidate eJudged = bStreamBytes ? Judge(pWindow + i + nAt, nValid - i - nAt) : ECandidate::Possible;
+        const ECandidate eJudged = Judge(bStreamBytes, pWindow + i + nAt, nValid - i - nAt);
         // A candidate the window cuts short starts the next window, unless it starts this one.
         if (eJudged == ECandidate::Undecided && i + nAt > 0 && nValid == kWindow) {
             nAdvance = i + nAt;
