@@ -197,6 +197,7 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
                               strOutputPath);
     if (result.eState == EState::Done && bRebuild)
         result = KeepOutput(outStream, inStream, strOutputPath, nFrames);
+    result.nPaddingBytes = loop.GetPaddingBytes();
     result.strInputKind = InputKindText(inStream);
     return result;
 }

@@ -22,6 +22,7 @@ public:
         std::string strFailedPath;   // the input or the output path, for a failure
         std::string strError;        // for a failure: the cause in plain English, naming no file
         int64_t nFrames = 0;         // frames handled by the loop
+        int64_t nPaddingBytes = 0;   // zeros stepped over between frames (padding, not damage)
         bool bOutputWritten = false; // an output file was created and kept
         std::string strInputKind;    // how the input stores its stream ("14-bit LE in WAVE"), once opened
 

@@ -24,6 +24,8 @@ public:
     // How many frames the last ParseFile found whole (not cut short by the end of the input),
     // written or not.
     int64_t GetWholeFrames() const { return m_nWholeFrames; }
+    // How many zero bytes the last ParseFile stepped over between frames (padding, not damage).
+    int64_t GetPaddingBytes() const { return m_nPaddingBytes; }
 
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
@@ -39,4 +41,5 @@ private:
     bool m_bCoreOnly = false;
     int64_t m_nFramesWritten = 0;
     int64_t m_nWholeFrames = 0;
+    int64_t m_nPaddingBytes = 0;
 };

@@ -41,7 +41,9 @@ ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
         return ECandidate::Undecided;
     for (int nEnd = nShortest; nEnd <= nFSIZE + 1; ++nEnd) {
         const int nPadded = (nEnd + 3) & ~3;
-        if (DtsSync::IsCoreAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nPadded))
+        // Zeros after the end may pad the frame before the next.
+        if (DtsSync::IsCoreAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nPadded)
+            || p[nEnd] == 0)
             return ECandidate::Possible;
     }
     return ECandidate::RuledOut;

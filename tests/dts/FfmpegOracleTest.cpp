@@ -122,6 +122,8 @@ struct Options {
 struct Outcome {
     int64_t nFrames = 0;         // what kestrune-cli --json reports as "frames"
     std::vector<uint8_t> output; // the rebuilt stream
+    int64_t nPaddingBytes = 0;   // zeros stepped over between frames
+    std::string strInputKind;
 };
 
 // A rebuild of the file as the command line runs it, through the per-file job.
@@ -140,6 +142,8 @@ Outcome Rebuild(const std::string& path, const Options& options, const CTempDir&
     EXPECT_EQ(r.eState, CFileJob::EState::Done) << r.Message();
     Outcome outcome;
     outcome.nFrames = r.nFrames;
+    outcome.nPaddingBytes = r.nPaddingBytes;
+    outcome.strInputKind = r.strInputKind;
     if (r.bOutputWritten)
         outcome.output = ReadFileBytes(out);
     return outcome;
@@ -430,4 +434,28 @@ TEST(FfmpegOracle, RebuiltMaStreamIsStillDtsHdMa)
     }
     ASSERT_EQ(stale.size(), ma.size() - 2 * starts.size());
     EXPECT_EQ(profile(stale), "DTS");
+}
+
+// Frames padded with zeros to 2048-byte boundaries and with runs of 333 zeros, as some writers
+// store them: catches every frame after the first lost as skipped damage. FFmpeg's packet count
+// is the oracle; the rebuild is the stream without the padding.
+TEST(FfmpegOracle, GapsBetweenFramesMatchFfmpeg)
+{
+    SKIP_WITHOUT_FFMPEG();
+    CTempDir dir;
+    const std::vector<uint8_t> stream = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::vector<size_t> starts = SplitFrames(stream);
+    std::vector<uint8_t> padded;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : stream.size();
+        padded.insert(padded.end(), stream.begin() + static_cast<long>(starts[i]), stream.begin() + static_cast<long>(nEnd));
+        padded.resize(i % 2 == 0 ? (padded.size() + 2047) / 2048 * 2048 : padded.size() + 333, 0);
+    }
+    const std::string path = dir.Path("padded.dts");
+    WriteFileBytes(path, padded);
+    const Outcome outcome = Rebuild(path, Options{}, dir);
+    EXPECT_EQ(outcome.nFrames, PacketCount(path, dir));
+    EXPECT_EQ(outcome.nFrames, static_cast<int64_t>(starts.size()));
+    EXPECT_EQ(outcome.output, stream);
+    EXPECT_EQ(outcome.nPaddingBytes, static_cast<int64_t>(padded.size() - stream.size()));
 }
