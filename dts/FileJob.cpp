@@ -117,7 +117,7 @@ void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
 std::string InputKindText(const CBitStream& in)
 {
-    const std::string strLayout = LayoutOf(in.GetLayout()).pszName;
+    const std::string strLayout = in.IsIec61937() ? "IEC 61937" : LayoutOf(in.GetLayout()).pszName;
     return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
 }
 

@@ -65,6 +65,21 @@ bool CBitStream::Open(const std::string& fileName)
     return true;
 }
 
+bool CBitStream::OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder)
+{
+    if (CFileShim::Seek(m_pFile, nOffset, SEEK_SET) != 0)
+        return false;
+    m_FileSource.Attach(m_pFile, nSize);
+    m_IecSource.Reset(&m_FileSource, eOrder);
+    m_pSource = &m_IecSource;
+    m_eLayout = EInputKind::Words16BE;
+    m_nBufferBaseBits = 0;
+    m_nOrigin = 0;
+    m_nDataStart = nOffset;
+    m_nDataSize = nSize;
+    return true;
+}
+
 bool CBitStream::HasShrunk() const
 {
     if (m_pFile == nullptr || m_nOpenSize < 0)
@@ -81,6 +96,10 @@ bool CBitStream::OpenKind()
     // The sniffed bytes are stream data too.
     if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0)
         return false;
+    if (const EIecOrder eOrder = CIec61937Source::DetectIec61937(sniff, nSniffed); eOrder != EIecOrder::None) {
+        m_eKind = EInputKind::Words16BE;
+        return OpenIec61937(0, -1, eOrder);
+    }
     if (m_eKind == EInputKind::Wave) {
         if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
             m_strOpenProblem = m_WaveSource.GetProblem();
@@ -92,6 +111,13 @@ bool CBitStream::OpenKind()
         m_nDataStart = m_WaveSource.GetDataOffset();
         m_nDataSize = m_WaveSource.GetDataSize();
         m_pSource = &m_WaveSource;
+        // S/PDIF captures are kept as WAVE files too: the data then starts with a burst.
+        uint8_t first[4] = {};
+        const bool bRead = CFileShim::Seek(m_pFile, m_nDataStart, SEEK_SET) == 0
+                           && std::fread(first, 1, sizeof first, m_pFile) == sizeof first;
+        if (const EIecOrder eOrder = CIec61937Source::DetectIec61937(first, bRead ? 4 : 0); eOrder != EIecOrder::None)
+            return OpenIec61937(m_nDataStart, m_nDataSize, eOrder);
+        return CFileShim::Seek(m_pFile, m_nDataStart + m_WaveSource.GetSyncOffset(), SEEK_SET) == 0;
     } else {
         // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
         // stored) until the search for a frame tells its layout.
@@ -324,11 +350,15 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
     // A search goes back to each candidate it confirms: where the bytes there are still buffered
     // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
     const int64_t nBit = 8 * nOffset;
-    if (eLayout == m_eLayout && m_pSource == &m_WordSource && !LayoutOf(eLayout).bPacked14
-        && nBit >= m_nBufferBaseBits && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
+    if (eLayout == m_eLayout && (m_pSource == &m_WordSource || m_pSource == &m_IecSource)
+        && !LayoutOf(eLayout).bPacked14 && nBit >= m_nBufferBaseBits
+        && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
         m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
         return true;
     }
+    // The payload of bursts has no stored offset to go back to beyond what is buffered.
+    if (m_pSource == &m_IecSource)
+        return false;
     if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
         return false;
     m_eLayout = eLayout;

@@ -14,6 +14,7 @@
 #include "stream/EOFBSException.h"
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
+#include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
@@ -55,6 +56,9 @@ public:
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
+    // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
+    // WAVE file's data): offsets then count the payload's bytes.
+    bool IsIec61937() const { return m_pSource == &m_IecSource; }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -115,6 +119,9 @@ private:
     // Recognises the kind of the open file and readies the source it needs; false where it
     // cannot be read as that kind.
     bool OpenKind();
+    // Reads the IEC 61937 bursts stored from nOffset of the file on in eOrder; false where the
+    // file cannot be positioned there.
+    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -148,6 +155,7 @@ private:
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
     bool m_bOpenReadError = false;

@@ -459,3 +459,36 @@ TEST(FfmpegOracle, GapsBetweenFramesMatchFfmpeg)
     EXPECT_EQ(outcome.output, stream);
     EXPECT_EQ(outcome.nPaddingBytes, static_cast<int64_t>(padded.size() - stream.size()));
 }
+
+// DTS in IEC 61937 bursts, as FFmpeg's spdif muxer writes them: raw little- and big-endian words
+// and the little-endian words in a WAVE file. Catches every frame after the first lost to the
+// preambles and stuffing between bursts, and a rebuild that keeps any of the framing: the frame
+// count is ffprobe's and the rebuild is the stream FFmpeg unwraps.
+TEST(FfmpegOracle, Iec61937BurstsMatchFfmpeg)
+{
+    SKIP_WITHOUT_FFMPEG();
+    CTempDir dir;
+    for (const char* pszSample : {"stereo_48k.dts", "surround51_44k.dts", "quad_32k.dts"}) {
+        const std::string src = TestDataPath(pszSample);
+        const std::string le = dir.Path("le.spdif");
+        const std::string be = dir.Path("be.spdif");
+        const std::string wav = dir.Path("spdif.wav");
+        Shell("ffmpeg -v error -y -f dts -i " + Quote(src) + " -c copy -f spdif " + Quote(le), dir);
+        Shell("ffmpeg -v error -y -f dts -i " + Quote(src) + " -c copy -f spdif -spdif_flags be " + Quote(be), dir);
+        Shell("ffmpeg -v error -y -f s16le -ar 48000 -ac 2 -i " + Quote(le) + " -c copy " + Quote(wav), dir);
+        const std::string unwrapped = dir.Path("unwrapped.dts");
+        Shell("ffmpeg -v error -y -f spdif -i " + Quote(le) + " -c copy -f dts " + Quote(unwrapped), dir);
+        const long nPackets = std::strtol(Shell("ffprobe -v error -f spdif -count_packets -show_entries "
+                                                "stream=nb_read_packets -of csv=p=0 " + Quote(le), dir).out.c_str(),
+                                          nullptr, 10);
+        ASSERT_GT(nPackets, 1) << pszSample;
+        for (const auto& [path, pszKind] : {std::pair{le, "IEC 61937"}, std::pair{be, "IEC 61937"},
+                                           std::pair{wav, "IEC 61937 in WAVE"}}) {
+            SCOPED_TRACE(std::string(pszSample) + " " + path);
+            const Outcome outcome = Rebuild(path, Options{}, dir);
+            EXPECT_EQ(outcome.nFrames, nPackets);
+            EXPECT_EQ(outcome.strInputKind, pszKind);
+            EXPECT_EQ(outcome.output, ReadFileBytes(unwrapped));
+        }
+    }
+}
