@@ -70,7 +70,7 @@ bool CBitStream::OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder)
     if (CFileShim::Seek(m_pFile, nOffset, SEEK_SET) != 0)
         return false;
     m_FileSource.Attach(m_pFile, nSize);
-    m_IecSource.Reset(&m_FileSource, eOrder);
+    m_IecSource.Reset(&m_FileSource, eOrder, m_StopProbe);
     m_pSource = &m_IecSource;
     m_eLayout = EInputKind::Words16BE;
     m_nBufferBaseBits = 0;

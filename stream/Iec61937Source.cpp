@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -28,8 +29,9 @@ EIecOrder CIec61937Source::DetectIec61937(const uint8_t* pBytes, size_t nCount)
     return EIecOrder::None;
 }
 
-void CIec61937Source::Reset(IByteSource* pStored, EIecOrder eOrder)
+void CIec61937Source::Reset(IByteSource* pStored, EIecOrder eOrder, std::function<bool()> stopProbe)
 {
+    m_StopProbe = std::move(stopProbe);
     m_pStored = pStored;
     m_eOrder = eOrder;
     m_Stored.assign(kReadAhead, 0);
@@ -71,9 +73,12 @@ bool CIec61937Source::NextBurst()
     m_nPayloadAt = 0;
     // Bursts start at word boundaries; the stuffing between them is zeros, but anything that is no
     // preamble is stepped over a word at a time.
-    while (Fill(kBurstHeader)) {
+    for (int64_t nPassed = 1; Fill(kBurstHeader); ++nPassed) {
         if (WordAt(0) != kPa || WordAt(2) != kPb) {
             m_nAt += 2;
+            // A stop is heard every 2 MiB of stuffing or junk.
+            if (nPassed % (1 << 20) == 0 && m_StopProbe && m_StopProbe())
+                return false;
             continue;
         }
         const uint32_t nType = WordAt(4) & 0x1F;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "stream/IByteSource.h"
@@ -18,8 +19,9 @@ public:
     static EIecOrder DetectIec61937(const uint8_t* pBytes, size_t nCount);
 
     // Reads the bursts from pStored, the bytes as stored from the first preamble on (not owned);
-    // null detaches.
-    void Reset(IByteSource* pStored, EIecOrder eOrder);
+    // null detaches. stopProbe, when given, is asked now and then while a long stretch without a
+    // burst is passed (a long silence); true ends the stream there.
+    void Reset(IByteSource* pStored, EIecOrder eOrder, std::function<bool()> stopProbe = {});
 
     // The payload of each DTS burst (types I to III) in order; other bursts (pauses, other
     // codecs) and the stuffing between bursts are stepped over.
@@ -41,4 +43,5 @@ private:
     int m_nEnd = 0;                     // ...and how many are valid
     std::vector<uint8_t> m_Payload;     // the current burst's payload, in stream order
     size_t m_nPayloadAt = 0;            // the next payload byte to hand out
+    std::function<bool()> m_StopProbe;
 };
