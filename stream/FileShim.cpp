@@ -298,6 +298,10 @@ bool CFileShim::RenameOver(const std::string& strFrom, const std::string& strTo,
 std::FILE* CFileShim::CreateUnnamedBeside(const std::string& strBesidePath)
 {
 #if defined(__linux__) && defined(O_TMPFILE)
+    // The file is named through /proc at the end (NameUnnamed); without /proc (some containers)
+    // it never could be, so the named scheme is used from the start.
+    if (::access("/proc/self/fd", X_OK) != 0)
+        return nullptr;
     try {
         std::filesystem::path folder = ToPath(strBesidePath).parent_path();
         if (folder.empty())
