@@ -362,9 +362,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
 
-    // A failed write ends the walk at once: the output is lost and reading on would only delay
-    // the news.
-    while (!m_Host.IsStopSet() && (m_pOutStream == nullptr || !m_pOutStream->HasWriteError())) {
+    while (KeepsWalking()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
@@ -384,9 +382,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         }
         bAnyLayout = false;
         m_nWholeFrames += f.bCutShort ? 0 : 1;
-        // Once a write has failed the output is already short: stop writing to it.
-        if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
-        {
+        if (!f.bCutShort && m_pOutStream != nullptr) {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
             ++m_nFramesWritten;
         }
@@ -406,6 +402,13 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         m_nPaddingBytes += StepOverZeros(m_InStream);
     }
     return nFrameIndex;
+}
+
+bool CFrameLoop::KeepsWalking() const
+{
+    // A failed write ends the walk at once: the output is lost, and reading on would only delay
+    // the news (and write nothing more to a short output).
+    return !m_Host.IsStopSet() && (m_pOutStream == nullptr || !m_pOutStream->HasWriteError());
 }
 
 bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)

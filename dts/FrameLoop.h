@@ -31,6 +31,8 @@ public:
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
 private:
+    // Whether the walk goes on to the next frame: no stop, no failed write.
+    bool KeepsWalking() const;
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
     // stretch skipped and leaves the input at that frame; false when none follows.
     bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames);
