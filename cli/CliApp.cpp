@@ -20,8 +20,8 @@
 
 namespace {
 
-// Walks one file into the report; false when it failed (the cause went to err).
-bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
+// Walks one file into the report; a failure's cause goes to err.
+CFileJob::EState RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     uint64_t nSize = 0;
@@ -48,10 +48,9 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     report.EndFile(summary);
 
     // A stopped file is no failure of its own: the exit status tells of the signal.
-    if (result.eState == CFileJob::EState::Done || result.eState == CFileJob::EState::Stopped)
-        return true;
-    err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
-    return false;
+    if (result.eState != CFileJob::EState::Done && result.eState != CFileJob::EState::Stopped)
+        err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
+    return result.eState;
 }
 
 // What must hold before anything is read: standard input and output are no terminals where
@@ -122,21 +121,29 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     COutBitStream outStream;
     host.WatchStandardOutput(&reportOut == &out, bStreamOut ? &outStream : nullptr);
     bool bAnyFailed = false;
+    // The outcome is decided by what the report says: a signal that came after the last file was
+    // done (its output already in place) stops nothing, and the status says "done" as the report does.
+    bool bStopped = false;
     for (const std::string& strPath : args.files) {
+        bStopped = CCliHost::StopRequested();
         // A report that can no longer be written ends the run after the file it failed in.
-        if (host.IsStopSet() || !report->IsGood())
+        if (bStopped || !report->IsGood())
             break;
-        bAnyFailed |= !RunFile(strPath, args, host, *report, inStream, outStream, err);
+        const CFileJob::EState eState = RunFile(strPath, args, host, *report, inStream, outStream, err);
+        bStopped = eState == CFileJob::EState::Stopped;
+        bAnyFailed |= eState != CFileJob::EState::Done && !bStopped;
     }
     report->Finish();
     reportOut.flush();
-    return FinalStatus(host, *report, bAnyFailed, err);
+    return FinalStatus(host, *report, bStopped, bAnyFailed, err);
 }
 
-int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bAnyFailed, std::ostream& err)
+int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bStopped, bool bAnyFailed,
+                         std::ostream& err)
 {
-    // A signal the user sent tells more than the pipe it may also have broken.
-    if (CCliHost::StopRequested()) {
+    // A signal the user sent tells more than the pipe it may also have broken; one that came
+    // after the last file was done stopped nothing.
+    if (bStopped && CCliHost::StopRequested()) {
         err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
         return kExitSignalBase + CCliHost::StopSignal();
     }

@@ -2,6 +2,7 @@
 // stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "stream/EOFBSException.h"
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
+#include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
@@ -46,10 +48,19 @@ public:
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
     const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    // True when the last Open of a file failed because a read failed (an I/O error), wherever it
+    // was: the first bytes, a WAVE file's chunks or the search for its first sync.
+    bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened (another program cut it):
+    // the end the walk met was not the stream's.
+    bool HasShrunk() const;
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
+    // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
+    // WAVE file's data): offsets then count the payload's bytes.
+    bool IsIec61937() const { return m_pSource == &m_IecSource; }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -70,6 +81,10 @@ public:
     // them, the first starting nSkipBits (0..15) bits after the current position, at any bit
     // position; fewer only where the input ends. Returns how many were copied.
     int PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits = 0);
+    // Reads ahead, without handing anything out, until the buffer holds nCount bytes (at most its
+    // size) from the current one on, so that reading them and going back (Reseat) reads nothing
+    // again. Returns how many it holds; fewer only where the input ends.
+    int Prefetch(int nCount) { return FillAhead(std::min(nCount, m_nBufferSize)); }
     // Hands out and drops nCount bytes, at any bit position; false where the input ended first.
     bool SkipBytes(int64_t nCount);
     // Starts reading again at nOffset of the stored words (from the start of a plain file, or of
@@ -101,8 +116,17 @@ public:
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
+    // The open file (null for a byte source or when closed), for what only the file system tells
+    // of it, such as its permissions.
+    std::FILE* GetFile() const { return m_pFile; }
 
 private:
+    // Recognises the kind of the open file and readies the source it needs; false where it
+    // cannot be read as that kind.
+    bool OpenKind(bool bStandardInput);
+    // Reads the IEC 61937 bursts stored from nOffset of the file on in eOrder; false where the
+    // file cannot be positioned there.
+    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -136,10 +160,13 @@ private:
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
     bool m_bSeekable = true;                 // false for a pipe: read once, in order
     bool m_bRepositionRefused = false;       // a Reseat failed for that reason
+    bool m_bOpenReadError = false;
+    int64_t m_nOpenSize = -1;                // the file's size when it was opened
 };
 
 // The header fields of every frame are read with these, so their common case is inline.
