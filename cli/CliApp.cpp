@@ -37,6 +37,7 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     summary.strError = result.strError;
     summary.nFrames = result.nFrames;
     summary.strInputKind = result.strInputKind;
+    summary.stream = result.stream;
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     if (result.bOutputWritten)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dts/FrameRow.h"
+#include "dts/StreamSummary.h"
 
 class CCliReport {
 public:
@@ -19,6 +20,7 @@ public:
         int64_t nFrames = 0;
         std::string strInputKind;                   // "16-bit BE", "14-bit LE in WAVE"...; empty when not opened
         std::optional<std::string> strOutput;       // the output written and kept
+        CStreamSummary::Values stream;              // empty kind where no frame was walked
     };
 
     explicit CCliReport(std::ostream& out) : m_Out(out) {}

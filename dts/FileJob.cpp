@@ -168,5 +168,6 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
         result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
     result.strInputKind = InputKindText(inStream);
+    result.stream = loop.GetSummary().GetValues();
     return result;
 }

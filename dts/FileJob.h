@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "dts/StreamSummary.h"
+
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
@@ -24,6 +26,7 @@ public:
         int64_t nFrames = 0;         // frames handled by the loop
         bool bOutputWritten = false; // an output file was created and kept
         std::string strInputKind;    // how the input stores its stream ("14-bit LE in WAVE"), once opened
+        CStreamSummary::Values stream; // what the walk found the stream to be; empty kind: no frame
 
         // "PATH: cannot open input: CAUSE" for a failure, empty when done or stopped.
         std::string Message() const;

@@ -142,6 +142,7 @@ struct FrameRead {
     bool bCutShort = false;     // the input ended inside the body or its substreams
     bool bRemoveDialNorm = false;
     EExtensionKind eExtension = EExtensionKind::None;
+    SubstreamLook look;         // what the substreams after it say beyond their kind
 };
 
 enum class EFrameRead {
@@ -269,7 +270,7 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     substreams.clear();
     // FrameSize stays the core frame's length: substream sizes vary from frame to frame.
     if (!f.bCutShort)
-        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort, bKeep);
+        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort, bKeep, &f.look);
     return EFrameRead::Ok;
 }
 
@@ -306,6 +307,16 @@ void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_
         CSubstreamReader::Write(out, nWritten, *pSubstreams, f.bRemoveDialNorm);
 }
 
+// Counts a whole frame just read (the input right after it) into the summary.
+void AddToSummary(CStreamSummary& summary, const CBitStream& in, const FrameRead& f)
+{
+    // The padding and the substreams after a frame count towards its bit rate.
+    const int64_t nBytes = in.GetBytePos() - f.nStart;
+    summary.AddCoreFrame(f.h, f.eExtension, f.look.bRead ? &f.look.first : nullptr, nBytes);
+    if (f.look.bLookForDtsX && f.look.bRead && f.look.first.best.bLossless)
+        summary.SetDtsXLooked(f.look.bDtsX);
+}
+
 } // namespace
 
 CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream* pOutStream)
@@ -322,6 +333,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.ClearStop();
     m_Host.ClearFrameList();
     m_nFramesWritten = 0;
+    m_Summary = CStreamSummary();
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
@@ -337,6 +349,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         m_Host.DispatchPendingMessage();
 
         FrameRead f;
+        f.look.bLookForDtsX = m_Summary.WantsDtsXLook();
         // Bodies and substreams are stepped over, not copied, when nothing is written.
         const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.
@@ -358,6 +371,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
             ++m_nFramesWritten;
         }
 
+        if (!f.bCutShort)
+            AddToSummary(m_Summary, m_InStream, f);
         const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
         if (current != lastReported) {
             const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);

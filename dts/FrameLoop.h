@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "dts/StreamSummary.h"
+
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
@@ -22,6 +24,9 @@ public:
     // How many frames the last ParseFile wrote to the output stream.
     int64_t GetFramesWritten() const { return m_nFramesWritten; }
 
+    // What the last ParseFile found the stream to be.
+    const CStreamSummary& GetSummary() const { return m_Summary; }
+
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
@@ -35,4 +40,5 @@ private:
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
     int64_t m_nFramesWritten = 0;
+    CStreamSummary m_Summary;
 };

@@ -86,6 +86,17 @@ std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t s
     return text;
 }
 
+int32_t PcmResolutionBits(uint32_t pcmr)
+{
+    return kPcmResolutionBits[pcmr & 0x07];
+}
+
+int32_t ChannelCount(int32_t amode)
+{
+    static const int32_t kChannels[16] = {1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 6, 6, 6, 7, 8, 8};
+    return amode < 0 || amode > 15 ? 0 : kChannels[amode];
+}
+
 int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm)
 {
     // DIALNORM is four bits; masking keeps the magnitude within the field's 0..31 dB range.

@@ -17,6 +17,11 @@ int PaddingAfter(int32_t nLength)
     return (4 - nLength % 4) % 4;
 }
 
+bool OnlyOne(const SubstreamLook* pLook)
+{
+    return pLook != nullptr && pLook->bOnlyOne;
+}
+
 } // namespace
 
 int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength)
@@ -39,8 +44,24 @@ int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
     return StartIn(ahead, in.PeekBytes(ahead, PaddingAfter(nFrameLength) + 4), nFrameLength);
 }
 
+void CSubstreamReader::Look(CBitStream& in, int nSize, const SubstreamInfo& info, SubstreamLook* pLook)
+{
+    if (pLook == nullptr || pLook->bRead)
+        return;
+    SubstreamLook& look = *pLook;
+    look.bRead = true;
+    look.first = info;
+    // The lossless frame is looked into once, so its bytes are peeked at even when the walk
+    // steps over the substream.
+    if (look.bLookForDtsX && info.best.bLossless) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(nSize));
+        const int nPeeked = in.PeekBytes(bytes.data(), nSize);
+        look.bDtsX = CarriesDtsX(bytes.data(), static_cast<size_t>(nPeeked), info);
+    }
+}
+
 EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                                bool& bCutShort, bool bKeep)
+                                                bool& bCutShort, bool bKeep, SubstreamLook* pLook)
 {
     substreams.clear();
     EExtensionKind eKind = EExtensionKind::None;
@@ -72,6 +93,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             return eKind;
         }
         in.SkipBytes(nStart);
+        Look(in, nSize, info, pLook);
         // Stepped over, not copied, when nothing is written.
         const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
         substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
@@ -80,7 +102,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             return eKind;
         }
         eKind = StrongerKind(eKind, info.eKind);
-        nStart = FindStart(in, 0);
+        nStart = OnlyOne(pLook) ? -1 : FindStart(in, 0);
     }
     return eKind;
 }

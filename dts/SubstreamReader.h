@@ -10,6 +10,15 @@
 class CBitStream;
 class COutBitStream;
 
+// What a caller wants to know of the substreams beyond their kind, and is told.
+struct SubstreamLook {
+    bool bLookForDtsX = false;  // in: look into the first substream's lossless frame
+    bool bOnlyOne = false;      // in: read one substream only (one frame of a stream without a core)
+    bool bRead = false;         // out: first holds the first substream's header
+    SubstreamInfo first;        // out
+    bool bDtsX = false;         // out: its lossless frame carries DTS:X object data
+};
+
 class CSubstreamReader {
 public:
     // Reads every substream that follows a core frame of nFrameLength bytes (at its end, or at
@@ -17,9 +26,9 @@ public:
     // the other without the padding. Returns the strongest kind they carry, None when no
     // substream follows. A substream whose header CRC fails is left unread, as damage for the
     // walk to skip; one cut by the end of the input sets bCutShort. Without bKeep they are
-    // stepped over and substreams is left empty.
+    // stepped over and substreams is left empty. pLook, when given, asks for more (see there).
     static EExtensionKind ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                         bool& bCutShort, bool bKeep = true);
+                                         bool& bCutShort, bool bKeep = true, SubstreamLook* pLook = nullptr);
     // Writes substreams after a rebuilt core frame of nWrittenLength bytes: zeros up to the next
     // multiple of 4 bytes, then each substream, its dialog normalisation neutralised on request.
     static void Write(COutBitStream& out, int32_t nWrittenLength, std::vector<uint8_t>& substreams,
@@ -31,6 +40,9 @@ public:
     static int StartIn(const uint8_t* p, int nCount, int32_t nFrameLength);
 
 private:
+    // Tells pLook (where given and not yet told) of the substream of nSize bytes the input is
+    // at, its header read into info.
+    static void Look(CBitStream& in, int nSize, const SubstreamInfo& info, SubstreamLook* pLook);
     // StartIn for the bytes coming next from in.
     static int FindStart(CBitStream& in, int32_t nFrameLength);
 };

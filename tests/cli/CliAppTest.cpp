@@ -95,7 +95,7 @@ TEST(CliApp, JsonReportStatesAndExitCodes)
     EXPECT_TRUE(f1["skipped"].empty());
     // Keys come in the documented order: the schema, then each file's name first.
     EXPECT_EQ(run.out.find("{\"schema\":2,\"files\":[{\"file\":"), 0u);
-    const std::vector<std::string> fileKeys = {"file", "size", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind"};
+    const std::vector<std::string> fileKeys = {"file", "size", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind", "stream"};
     std::vector<std::string> keys;
     const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
     for (const auto& item : ordered["files"][1].items())
@@ -116,7 +116,9 @@ TEST(CliApp, RebuildWritesBesideTheInputAndOptionsChangeRows)
     CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), stream);
-    EXPECT_NE(run.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames, output: " + in + ".fixed.dts"),
+    // 4 frames of 512 samples at 48 kHz (0.043 s) and 1200 bytes: 225 kb/s.
+    EXPECT_NE(run.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames, DTS 5.1 16-bit 48 kHz, 0:00.043, 225 kb/s, output: "
+                           + in + ".fixed.dts"),
               std::string::npos)
         << run.out;
     // The table: headings and cells aligned in columns.
