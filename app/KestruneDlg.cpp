@@ -537,8 +537,10 @@ bool CKestruneDlg::RunRow(int nRow)
     // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
     const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;
     const bool bDone = !bStopped && result.eState == CFileJob::EState::Done;
+    // A last frame cut short is told on the state's tool tip, after any failure.
+    const std::string strCause = result.Message() + (result.Message().empty() || !result.cutShort ? "" : "; ") + result.CutShortText();
     SetRowOutcome(nRow, bStopped ? QString::fromLatin1(kStoppedText) : QString::fromLatin1(CFileJob::StateText(result.eState)),
-                  QString::fromStdString(result.Message()), bDone);
+                  QString::fromStdString(strCause), bDone);
     return bDone;
 }
 

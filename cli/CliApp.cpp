@@ -38,6 +38,8 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     summary.nFrames = result.nFrames;
     summary.strInputKind = result.strInputKind;
     summary.stream = result.stream;
+    summary.cutShort = result.cutShort;
+    summary.strCutShort = result.CutShortText();
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     if (result.bOutputWritten)

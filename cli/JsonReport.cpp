@@ -58,6 +58,15 @@ std::string StreamObject(const CStreamSummary::Values& v)
            + ",\"bitrate_kbps_peak\":" + Number(std::round(v.dKbpsPeak)) + '}';
 }
 
+std::string CutShortObject(const std::optional<CutShortFrame>& cut)
+{
+    if (!cut)
+        return "null";
+    return "{\"offset\":" + std::to_string(cut->nOffset) + ",\"frame\":" + std::to_string(cut->nFrame)
+           + ",\"bytes\":" + std::to_string(cut->nBytes)
+           + ",\"expected\":" + (cut->nExpected > 0 ? std::to_string(cut->nExpected) : "null") + '}';
+}
+
 } // namespace
 
 CJsonReport::CJsonReport(std::ostream& out)
@@ -109,7 +118,7 @@ void CJsonReport::EndFile(const FileSummary& summary)
           << ",\"detected_format\":" << Optional(summary.strDetectedFormat) << ",\"frames\":" << summary.nFrames
           << ",\"output\":" << Optional(summary.strOutput)
           << ",\"input_kind\":" << (summary.strInputKind.empty() ? "null" : Quote(summary.strInputKind))
-          << ",\"stream\":" << StreamObject(summary.stream);
+          << ",\"stream\":" << StreamObject(summary.stream) << ",\"cut_short\":" << CutShortObject(summary.cutShort);
     if (summary.strOutput && !IsValidUtf8(*summary.strOutput))
         m_Out << ",\"output_bytes\":\"" << HexBytes(*summary.strOutput) << '"';
     m_Out << '}';

@@ -26,7 +26,9 @@ const char* const kSpeakerNames[16] = {"C",  "L+R",   "SL+SR",   "LFE",  "S",   
 // A second span short of one second still counts as one: sums of frame lengths are not exact.
 constexpr double kOneSecond = 1.0 - 1e-9;
 
-std::string SpeakersOfMask(uint32_t nMask)
+} // namespace
+
+std::string CStreamSummary::SpeakerNames(uint32_t nMask)
 {
     std::string strMain;
     std::string strLfe;
@@ -40,6 +42,13 @@ std::string SpeakersOfMask(uint32_t nMask)
     }
     return strLfe.empty() ? strMain : strMain + "+" + strLfe;
 }
+
+int CStreamSummary::LfeChannels(uint32_t nMask)
+{
+    return std::popcount(nMask & kLfeBits);
+}
+
+namespace {
 
 std::string LayoutName(int nChannels, int nLfe)
 {
@@ -137,10 +146,10 @@ CStreamSummary::Values CStreamSummary::GetValues() const
         return v;
     v.strKind = KindText();
     if (m_Asset.nChannels > 0) {
-        const int nLfe = std::popcount(m_Asset.nSpeakerMask & kLfeBits);
+        const int nLfe = LfeChannels(m_Asset.nSpeakerMask);
         v.nChannels = m_Asset.nChannels;
         v.strLayout = LayoutName(v.nChannels, nLfe);
-        v.strSpeakers = SpeakersOfMask(m_Asset.nSpeakerMask);
+        v.strSpeakers = SpeakerNames(m_Asset.nSpeakerMask);
         v.bLFE = nLfe > 0;
         v.nBits = m_Asset.nBits;
         v.nSampleRateHz = m_Asset.nSampleRateHz;

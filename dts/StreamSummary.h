@@ -43,6 +43,11 @@ public:
 
     Values GetValues() const;
 
+    // The speakers of a speaker activity mask in the core's names, LFE last ("C+L+R+SL+SR+LFE").
+    static std::string SpeakerNames(uint32_t nMask);
+    // The LFE channels of a speaker activity mask.
+    static int LfeChannels(uint32_t nMask);
+
 private:
     // Counts a frame of nSamples at nRateHz into the duration and the bit rates.
     void AddTime(int nSamples, int nRateHz, int64_t nBytes);

@@ -17,6 +17,12 @@ int PaddingAfter(int32_t nLength)
     return (4 - nLength % 4) % 4;
 }
 
+void NoteCutEnd(SubstreamLook* pLook, int64_t nEnd)
+{
+    if (pLook != nullptr)
+        pLook->nCutEnd = nEnd;
+}
+
 bool OnlyOne(const SubstreamLook* pLook)
 {
     return pLook != nullptr && pLook->bOnlyOne;
@@ -77,6 +83,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         }
         if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize))
             break;
+        const int64_t nEnd = in.GetBytePos() + nStart + nSize;
         // The header is looked at before anything is taken, so that a substream whose CRC fails
         // is left in place as damage; the padding before it is not kept (the writer lays it anew).
         const size_t nAt = substreams.size();
@@ -85,6 +92,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         SubstreamInfo info;
         if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
+            NoteCutEnd(pLook, nEnd);
             bCutShort = true;
             return eKind;
         }
@@ -98,6 +106,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
         substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
         if (!bWhole) {
+            NoteCutEnd(pLook, nEnd);
             bCutShort = true;
             return eKind;
         }

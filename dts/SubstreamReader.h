@@ -17,6 +17,9 @@ struct SubstreamLook {
     bool bRead = false;         // out: first holds the first substream's header
     SubstreamInfo first;        // out
     bool bDtsX = false;         // out: its lossless frame carries DTS:X object data
+    // out: where a substream cut short by the end of the input would have ended (counted as
+    // GetBytePos counts), or 0 where its size fields were cut too.
+    int64_t nCutEnd = 0;
 };
 
 class CSubstreamReader {
