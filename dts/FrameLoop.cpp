@@ -349,15 +349,17 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     return EFrameRead::Ok;
 }
 
-// A frame found by the search is real when it is whole and another frame, or the end of the
-// input, follows right after it.
-bool ConfirmFrame(CBitStream& in)
+// Reads the frame at the input's position and tells whether it is real: whole, with another
+// frame or the end of the input right after it; or, with bCutShortHolds, cut short by that end.
+bool IsRealFrame(CBitStream& in, bool bCutShortHolds)
 {
     FrameRead f;
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
-    if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok || f.bCutShort)
+    if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok)
         return false;
+    if (f.bCutShort)
+        return bCutShortHolds;
     uint8_t next[4];
     const int nNext = in.PeekBytes(next, 4);
     if (nNext == 0 || (nNext == 4 && DtsSync::IsCoreAt(next)))
@@ -366,6 +368,13 @@ bool ConfirmFrame(CBitStream& in)
     const int nPad = in.BitsToNextWord();
     const int nAfterPad = nPad > 0 ? in.PeekBytes(next, 4, nPad) : -1;
     return nAfterPad == 0 || (nAfterPad == 4 && DtsSync::IsCoreAt(next));
+}
+
+// A frame found by the search is real when it is whole and another frame, or the end of the
+// input, follows right after it.
+bool ConfirmFrame(CBitStream& in)
+{
+    return IsRealFrame(in, false);
 }
 
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,
@@ -429,7 +438,13 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
 
-    while (!m_Host.IsStopSet()) {
+    // PCM samples can spell the sync word (even at every sample), so the frame a WAVE file's data
+    // starts with is confirmed as the search confirms any other, and searched past where it fails.
+    bool bWalk = true;
+    if (m_InStream.GetInputKind() == EInputKind::Wave && !FirstFrameHolds())
+        bWalk = SkipDamage(m_InStream.GetBytePos(), false, false);
+
+    while (bWalk && !m_Host.IsStopSet()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
@@ -501,6 +516,16 @@ void CFrameLoop::NoteCutShort(const FrameRead& f, int64_t nFrameIndex)
     else if (!f.bCoreless && f.nLength < f.nExpected)
         cut.nExpected = f.nExpected;
     m_CutShort = cut;
+}
+
+bool CFrameLoop::FirstFrameHolds()
+{
+    const int64_t nStart = m_InStream.GetBytePos();
+    const EInputKind eLayout = m_InStream.GetLayout();
+    // A first frame cut short by the end of the input is walked, and told, as one.
+    const bool bConfirmed = IsRealFrame(m_InStream, true);
+    // The walk offset of a file's first frame is its stored offset in every layout.
+    return m_InStream.Reseat(nStart, eLayout) && bConfirmed;
 }
 
 bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)

@@ -52,6 +52,8 @@ private:
     void TakeFrame(const FrameRead& f, int64_t nFrameIndex, WatchedValues& lastReported,
                    const std::vector<uint8_t>& body, std::vector<uint8_t>& substreams);
     void NoteCutShort(const FrameRead& f, int64_t nFrameIndex);
+    // Whether the frame the input is at is a real one (see ConfirmFrame); the input is left at it.
+    bool FirstFrameHolds();
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
     // stretch skipped and leaves the input at that frame; false when none follows.
     bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames);

@@ -11,20 +11,21 @@ constexpr int kWindow = 16 * 1024;
 constexpr int kOverlap = 5;
 } // namespace
 
-CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout)
+CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout, int64_t nOrigin)
 {
     if (bAnyLayout)
-        return {EInputKind::Words16BE, EInputKind::Unknown, true};
+        return {EInputKind::Words16BE, EInputKind::Unknown, true, nOrigin, true};
     if (LayoutOf(eLayout).bPacked14)
-        return {EInputKind::Words16BE, eLayout, true};
+        return {EInputKind::Words16BE, eLayout, true, nOrigin, false};
     // 16-bit words are read as stream bytes, whatever their order.
-    return {eLayout, eLayout, false};
+    return {eLayout, eLayout, false, nOrigin, false};
 }
 
 EInputKind CFrameSearch::CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset)
 {
-    // Words start at even offsets; only plain 16-bit big-endian bytes may start a frame anywhere.
-    const bool bWordBoundary = (nOffset & 1) == 0;
+    // Words start at an even distance from the origin; only plain 16-bit big-endian bytes may
+    // start a frame anywhere, and any layout may before the first frame.
+    const bool bWordBoundary = scan.bAnyOffset || ((nOffset - scan.nOrigin) & 1) == 0;
     if (!scan.bStored) {
         if (scan.eRead != EInputKind::Words16BE && !bWordBoundary)
             return EInputKind::Unknown;
@@ -63,10 +64,11 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
 {
     nFound = -1;
     const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
-    const Scan scan = MakeScan(eLayout, bAnyLayout);
-    // Only 16-bit big-endian words may start a frame at an odd offset.
+    const int64_t nOrigin = in.GetOrigin();
+    const Scan scan = MakeScan(eLayout, bAnyLayout, nOrigin);
+    // Only 16-bit big-endian words may start a frame at an odd distance from the origin.
     const bool bOddStarts = eLayout == EInputKind::Words16BE;
-    auto next = [bOddStarts](int64_t n) { return bOddStarts ? n + 1 : (n + 2) & ~int64_t{1}; };
+    auto next = [bOddStarts, nOrigin](int64_t n) { return bOddStarts ? n + 1 : n + 2 - ((n - nOrigin) & 1); };
     int64_t nPos = bAnyLayout ? nFrom + 1 : in.NextWordAfter(nFrom, eLayout);
     if (!in.Reseat(nPos, scan.eRead))
         return false;

@@ -277,8 +277,10 @@ int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
 {
     if (eLayout == EInputKind::Words16BE)
         return nWalk + 1;
+    // Words start at an even distance from the origin (a search may find a file's first frame at
+    // an odd offset).
     if (!LayoutOf(eLayout).bPacked14)
-        return (nWalk + 2) & ~int64_t{1};
+        return nWalk + 2 - ((nWalk - m_nOrigin) & 1);
     const int64_t nBits = 8 * (nWalk - m_nOrigin);
     const int64_t nWord = nBits >= 0 ? nBits / 14 : -1;
     return m_nOrigin + 2 * (nWord + 1);

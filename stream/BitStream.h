@@ -83,6 +83,7 @@ public:
     // origin: the file's start, the first sync of a WAVE file, or where a search for the first
     // frame of a file sets it. For the 16-bit layouts offsets are those of the stored bytes.
     void SetOrigin(int64_t nOffset) { m_nOrigin = nOffset; }
+    int64_t GetOrigin() const { return m_nOrigin; }
     // The walk offset of stored offset nOffset in layout eLayout (rounded down to a whole byte).
     int64_t WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const;
     // The stored offset of the first word that starts after walk offset nWalk in layout eLayout.
