@@ -451,6 +451,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         FrameRead f;
         f.look.bLookForDtsX = m_Summary.WantsDtsXLook();
         f.bCorelessAllowed = !m_Summary.HasCore();
+        // A substream's rows are made of its asset's facts; a core stream's summary needs them once.
+        f.look.bWantFacts = f.bCorelessAllowed || m_Summary.WantsAssetFacts();
         // Bodies and substreams are stepped over, not copied, when nothing is written.
         const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.

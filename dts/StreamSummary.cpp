@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "dts/FrameHeader.h"
 #include "dts/HeaderLabels.h"
 
 namespace {
@@ -69,8 +68,7 @@ std::string DurationText(double dSeconds)
 
 } // namespace
 
-void CStreamSummary::AddCoreFrame(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst,
-                                  int64_t nBytes)
+void CStreamSummary::TakeCoreFacts(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst)
 {
     if (!m_bCoreFacts) {
         m_bCoreFacts = true;
@@ -82,17 +80,24 @@ void CStreamSummary::AddCoreFrame(const FrameHeader& h, EExtensionKind eExtensio
         m_bX96 = h.EXT_AUDIO == 1 && h.EXT_AUDIO_ID == kExtX96;
     }
     m_bCore = true;
-    m_eExtension = StrongerKind(m_eExtension, eExtension);
-    if (pFirst != nullptr)
+    if (eExtension > m_eExtension)
+        m_eExtension = eExtension;
+    if (pFirst != nullptr && m_Asset.nChannels == 0)
         TakeAsset(*pFirst);
-    AddTime(static_cast<int>(h.NBLKS + 1) * 32, SampleRateHz(h.SFREQ, 0), nBytes);
+    if (h.SFREQ != m_nLastSFREQ || h.NBLKS != m_nLastNBLKS) {
+        m_nLastSFREQ = h.SFREQ;
+        m_nLastNBLKS = h.NBLKS;
+        const int nRateHz = SampleRateHz(h.SFREQ, 0);
+        // A frame whose rate no header tells adds its bytes but no time.
+        m_dCoreFrameSeconds = nRateHz > 0 ? (h.NBLKS + 1) * 32.0 / nRateHz : 0.0;
+    }
 }
 
 void CStreamSummary::AddSubstreamFrame(const SubstreamInfo& info, int64_t nBytes)
 {
     m_eExtension = StrongerKind(m_eExtension, info.eKind);
     TakeAsset(info);
-    AddTime(info.nFrameSamples, info.nRefClockHz, nBytes);
+    AddTime(info.nRefClockHz > 0 ? static_cast<double>(info.nFrameSamples) / info.nRefClockHz : 0.0, nBytes);
 }
 
 void CStreamSummary::SetDtsXLooked(bool bDtsX)
@@ -103,26 +108,28 @@ void CStreamSummary::SetDtsXLooked(bool bDtsX)
 
 void CStreamSummary::TakeAsset(const SubstreamInfo& info)
 {
-    if (m_Asset.nChannels == 0 && info.best.nChannels > 0)
+    if (m_Asset.nChannels == 0 && info.best.nChannels > 0) {
         m_Asset = info.best;
+        // Only a lossless asset can carry DTS:X object data.
+        m_bDtsXLooked = m_bDtsXLooked || !m_Asset.bLossless;
+    }
 }
 
-void CStreamSummary::AddTime(int nSamples, int nRateHz, int64_t nBytes)
+void CStreamSummary::StartWindow(double dSeconds)
 {
-    // A frame whose length or rate no header tells adds its bytes but no time.
-    const double dSeconds = nRateHz > 0 ? static_cast<double>(nSamples) / nRateHz : 0.0;
-    m_dSeconds += dSeconds;
-    m_nBytes += nBytes;
-    m_Window.emplace_back(nBytes, dSeconds);
-    m_nWindowBytes += nBytes;
-    m_dWindowSeconds += dSeconds;
-    while (m_Window.size() > 1 && m_dWindowSeconds - m_Window.front().second >= kOneSecond) {
-        m_nWindowBytes -= m_Window.front().first;
-        m_dWindowSeconds -= m_Window.front().second;
-        m_Window.pop_front();
-    }
-    if (m_dWindowSeconds >= kOneSecond)
-        m_dPeakKbps = std::max(m_dPeakKbps, static_cast<double>(m_nWindowBytes) * 8 / m_dWindowSeconds / 1000);
+    m_dWindowFrameSeconds = dSeconds;
+    m_Ring.assign(dSeconds > 0 ? static_cast<size_t>(std::ceil(kOneSecond / dSeconds)) : 0, 0);
+    m_nRingAt = 0;
+    m_bRingFull = false;
+    m_nWindowBytes = 0;
+    m_nPeakWindowBytes = 0;
+}
+
+void CStreamSummary::NotePeak(double dSeconds)
+{
+    m_nPeakWindowBytes = m_nWindowBytes;
+    const double dWindowSeconds = dSeconds * static_cast<double>(m_Ring.size());
+    m_dPeakKbps = std::max(m_dPeakKbps, static_cast<double>(m_nWindowBytes) * 8 / dWindowSeconds / 1000);
 }
 
 std::string CStreamSummary::KindText() const

@@ -2,13 +2,13 @@
 // channels, resolution, duration and bit rates.
 #pragma once
 
+#include <climits>
 #include <cstdint>
-#include <deque>
 #include <string>
+#include <vector>
 
+#include "dts/FrameHeader.h"
 #include "dts/SubstreamHeader.h"
-
-struct FrameHeader;
 
 class CStreamSummary {
 public:
@@ -32,12 +32,21 @@ public:
 
     // A whole core frame, with what its substreams carry (pFirst: the first one's header, or
     // null where none follows) and nBytes from its start to where the next frame may start.
-    void AddCoreFrame(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst, int64_t nBytes);
+    void AddCoreFrame(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst, int64_t nBytes)
+    {
+        // Every frame passes here, and most are like the one before: only their bytes and time count.
+        if (h.SFREQ != m_nLastSFREQ || h.NBLKS != m_nLastNBLKS || eExtension > m_eExtension
+            || (pFirst != nullptr && m_Asset.nChannels == 0))
+            TakeCoreFacts(h, eExtension, pFirst);
+        AddTime(m_dCoreFrameSeconds, nBytes);
+    }
     // A substream walked as a frame of its own, in a stream without a core.
     void AddSubstreamFrame(const SubstreamInfo& info, int64_t nBytes);
     // Whether the first lossless frame is still to be looked into for DTS:X object data.
     bool WantsDtsXLook() const { return !m_bDtsXLooked; }
     void SetDtsXLooked(bool bDtsX);
+    // Whether the substreams' asset facts are still to be taken from one that has them.
+    bool WantsAssetFacts() const { return m_Asset.nChannels == 0; }
     // Whether a core frame was walked: a stream of substreams alone has none.
     bool HasCore() const { return m_bCore; }
 
@@ -49,8 +58,30 @@ public:
     static int LfeChannels(uint32_t nMask);
 
 private:
-    // Counts a frame of nSamples at nRateHz into the duration and the bit rates.
-    void AddTime(int nSamples, int nRateHz, int64_t nBytes);
+    // What a core frame unlike the one before tells.
+    void TakeCoreFacts(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst);
+    // Counts a frame of dSeconds and nBytes into the duration and the bit rates.
+    void AddTime(double dSeconds, int64_t nBytes)
+    {
+        m_dSeconds += dSeconds;
+        m_nBytes += nBytes;
+        if (dSeconds != m_dWindowFrameSeconds)
+            StartWindow(dSeconds);
+        if (m_Ring.empty())
+            return;
+        m_nWindowBytes += nBytes - m_Ring[m_nRingAt];
+        m_Ring[m_nRingAt] = nBytes;
+        if (++m_nRingAt == m_Ring.size()) {
+            m_nRingAt = 0;
+            m_bRingFull = true;
+        }
+        if (m_bRingFull && m_nWindowBytes > m_nPeakWindowBytes)
+            NotePeak(dSeconds);
+    }
+    // The window's bytes are the most yet in frames of dSeconds.
+    void NotePeak(double dSeconds);
+    // Empties the window for frames of dSeconds.
+    void StartWindow(double dSeconds);
     void TakeAsset(const SubstreamInfo& info);
     std::string KindText() const;
 
@@ -69,9 +100,17 @@ private:
 
     double m_dSeconds = 0;
     int64_t m_nBytes = 0;
-    // The last frames, spanning just under one second, for the peak bit rate.
-    std::deque<std::pair<int64_t, double>> m_Window;
+    // The length of the last core frame, kept for the frames after it, which mostly share it.
+    uint32_t m_nLastSFREQ = UINT32_MAX;
+    uint32_t m_nLastNBLKS = UINT32_MAX;
+    double m_dCoreFrameSeconds = 0;
+    // The bytes of the last frames that span one second, in a ring: a frame costs a few additions.
+    // Frames of another length start the window anew (a stream's frames mostly share one).
+    double m_dWindowFrameSeconds = -1;
+    std::vector<int64_t> m_Ring;
+    size_t m_nRingAt = 0;
+    bool m_bRingFull = false;
     int64_t m_nWindowBytes = 0;
-    double m_dWindowSeconds = 0;
+    int64_t m_nPeakWindowBytes = 0;
     double m_dPeakKbps = 0;
 };

@@ -73,6 +73,16 @@ bool Flag(BitCursor& c)
     return Take(c, 1) != 0;
 }
 
+// A field only a summary of the stream wants: read where facts are asked for, else stepped over
+// as cheaply as the fields nobody wants (most frames want none).
+uint32_t Fact(BitCursor& c, unsigned nWidth, bool bWanted)
+{
+    if (bWanted)
+        return Take(c, nWidth);
+    Skip(c, nWidth);
+    return 0;
+}
+
 // Channels a speaker layout mask stands for: the bits that name a pair of speakers count twice.
 int ChannelsOfMask(uint32_t nMask)
 {
@@ -87,6 +97,7 @@ constexpr int kRefClocks[4] = {32000, 44100, 48000, 0};
 
 // What the fields before the asset descriptors say about reading them.
 struct StreamFields {
+    bool bFacts = true;       // read what the asset descriptors say of the audio (AssetFacts)
     int nRefClockHz = 0;
     int nFrameSamples = 0;    // nuExSSFrameDurationCode, in samples of the reference clock
     unsigned nSizeBits = 16;  // width of the substream, asset and XLL size fields
@@ -132,8 +143,8 @@ const std::array<uint16_t, 256> kCrcTable = [] {
 
 void ReadStaticFields(BitCursor& c, unsigned nIndex, StreamFields& s)
 {
-    s.nRefClockHz = kRefClocks[Take(c, 2)];
-    s.nFrameSamples = 512 * (static_cast<int>(Take(c, 3)) + 1);
+    s.nRefClockHz = kRefClocks[Fact(c, 2, s.bFacts)];
+    s.nFrameSamples = 512 * (static_cast<int>(Fact(c, 3, s.bFacts)) + 1);
     if (Flag(c))     // bTimeStampFlag
         Skip(c, 36);
     const int nPresentations = static_cast<int>(Take(c, 3)) + 1;
@@ -165,7 +176,7 @@ void ReadSpeakerRemaps(BitCursor& c, int nSets, unsigned nMaskBits)
     }
 }
 
-bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
+bool ReadAssetStaticFields(BitCursor& c, const StreamFields& s, AssetFields& a)
 {
     if (Flag(c))  // bAssetTypeDescrPresent
         Skip(c, 4);
@@ -174,8 +185,8 @@ bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
     if (Flag(c))  // bInfoTextPresent: nuInfoTextByteSize, then the text
         Skip(c, 8 * (static_cast<size_t>(Take(c, 10)) + 1));
     a.bStatic = true;
-    a.nBits = static_cast<int>(Take(c, 5)) + 1;
-    a.nSampleRateHz = kSampleRates[Take(c, 4)];
+    a.nBits = static_cast<int>(Fact(c, 5, s.bFacts)) + 1;
+    a.nSampleRateHz = kSampleRates[Fact(c, 4, s.bFacts)];
     a.nChannels = static_cast<int>(Take(c, 8)) + 1;
     if (!Flag(c)) {  // bOne2OneMapChannels2Speakers
         Skip(c, 3);  // nuRepresentationType
@@ -188,7 +199,7 @@ bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
     unsigned nMaskBits = 0;
     if (Flag(c)) {  // bSpkrMaskEnabled
         nMaskBits = (Take(c, 2) + 1) * 4;
-        a.nSpeakerMask = Take(c, nMaskBits);
+        a.nSpeakerMask = Fact(c, nMaskBits, s.bFacts);
     }
     const int nSets = static_cast<int>(Take(c, 3));
     if (nSets > 0 && nMaskBits == 0)
@@ -239,14 +250,14 @@ bool ReadDynamicFields(BitCursor& c, const StreamFields& s, AssetFields& a)
 // there (the tail of the previous one comes first) is found by its sync offset.
 void ReadXllFields(BitCursor& c, const StreamFields& s, AssetFields& a, size_t nXllOffset)
 {
-    a.nXllSize = static_cast<size_t>(Take(c, s.nSizeBits)) + 1;  // nuExSSXLLFsize
+    a.nXllSize = static_cast<size_t>(Fact(c, s.nSizeBits, s.bFacts)) + 1;  // nuExSSXLLFsize
     a.nXllOffset = nXllOffset;
     if (!Flag(c))          // bExSSXLLSyncPresent
         return;
     Skip(c, 4);            // nuPeakBRCntrlBuffSzkB
     const unsigned nDelayBits = Take(c, 5) + 1;
     Skip(c, nDelayBits);   // nuInitLLDecDlyFrames
-    const size_t nSyncOffset = Take(c, s.nSizeBits);  // nuExSSXLLSyncOffset
+    const size_t nSyncOffset = Fact(c, s.nSizeBits, s.bFacts);  // nuExSSXLLSyncOffset
     if (nSyncOffset < a.nXllSize) {
         a.nXllOffset += nSyncOffset;
         a.nXllSize -= nSyncOffset;
@@ -254,9 +265,9 @@ void ReadXllFields(BitCursor& c, const StreamFields& s, AssetFields& a, size_t n
 }
 
 // Returns the component's size in bytes.
-size_t ReadLbrFields(BitCursor& c)
+size_t ReadLbrFields(BitCursor& c, const StreamFields& s)
 {
-    const size_t nSize = Take(c, 14) + 1u;  // nuExSSLBRFsize
+    const size_t nSize = Fact(c, 14, s.bFacts) + 1u;  // nuExSSLBRFsize
     if (Flag(c))           // bExSSLBRSyncPresent
         Skip(c, 2);
     return nSize;
@@ -269,18 +280,18 @@ void ReadComponentSizes(BitCursor& c, const StreamFields& s, AssetFields& a)
     const uint32_t nMask = a.nMask;
     size_t nBefore = 0;
     if (nMask & kExtCore) {
-        nBefore += Take(c, 14) + 1u;
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
         if (Flag(c))  // core sync present: its distance
             Skip(c, 2);
     }
     if (nMask & kExtXBR)
-        nBefore += Take(c, 14) + 1u;
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
     if (nMask & kExtXXCH)
-        nBefore += Take(c, 14) + 1u;
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
     if (nMask & kExtX96)
-        nBefore += Take(c, 12) + 1u;
+        nBefore += Fact(c, 12, s.bFacts) + 1u;
     if (nMask & kExtLBR)
-        nBefore += ReadLbrFields(c);
+        nBefore += ReadLbrFields(c, s);
     if (nMask & kExtXLL)
         ReadXllFields(c, s, a, nBefore);
     if (nMask & kExtReserved1)
@@ -302,7 +313,7 @@ void ReadCodingMode(BitCursor& c, const StreamFields& s, AssetFields& a)
         break;
     case 2:                // low bit rate only
         a.nMask = kExtLBR;
-        ReadLbrFields(c);
+        ReadLbrFields(c, s);
         break;
     default:               // auxiliary coding: size, codec id, optional sync distance
         Skip(c, 14 + 8);
@@ -319,7 +330,7 @@ bool ReadAssetDescriptor(BitCursor& c, const StreamFields& s, AssetFields& a)
     const size_t nStart = c.nPos;
     const size_t nBits = 8 * (static_cast<size_t>(Take(c, 9)) + 1);  // nuAssetDescriptFsize
     Skip(c, 3);                                                        // nuAssetIndex
-    if (s.bStatic && !ReadAssetStaticFields(c, a))
+    if (s.bStatic && !ReadAssetStaticFields(c, s, a))
         return false;
     if (!ReadDynamicFields(c, s, a))
         return false;
@@ -411,8 +422,9 @@ AssetFacts BestAsset(const HeaderFields& h)
 }
 
 // ParseSubstream's work, also handing back the fields NeutraliseDialNorm needs.
-bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h)
+bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h, bool bFacts = true)
 {
+    h.stream.bFacts = bFacts;
     info = SubstreamInfo{};
     if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
         return false;
@@ -428,7 +440,8 @@ bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h)
         info.eKind = StrongerKind(info.eKind, KindOfMask(a.nMask));
         info.nDialNormAssets += a.bDialNorm ? 1 : 0;
     }
-    info.best = BestAsset(h);
+    if (bFacts)
+        info.best = BestAsset(h);
     info.nFrameSamples = h.stream.nFrameSamples;
     info.nRefClockHz = h.stream.nRefClockHz;
     return true;
@@ -510,10 +523,10 @@ bool ReadSubstreamSizes(const uint8_t* p, size_t n, int& nHeaderSize, int& nSubs
     return true;
 }
 
-bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info)
+bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info, bool bFacts)
 {
     HeaderFields h;
-    return ParseInto(p, n, info, h);
+    return ParseInto(p, n, info, h, bFacts);
 }
 
 bool CarriesDtsX(const uint8_t* p, size_t n, const SubstreamInfo& info)

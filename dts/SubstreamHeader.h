@@ -56,8 +56,9 @@ struct SubstreamInfo {
 };
 
 // The substream (nSubstreamSize bytes, or at least its header) at p. False, with info reset, when
-// the sizes cannot be read (see ReadSubstreamSizes); otherwise true with info filled in.
-bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info);
+// the sizes cannot be read (see ReadSubstreamSizes); otherwise true with info filled in. Without
+// bFacts, best, nFrameSamples and nRefClockHz are left empty, which costs less.
+bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info, bool bFacts = true);
 
 // Whether the lossless frame of info.best, in the whole substream at p (n bytes), carries DTS:X
 // object data: a marker where its band data ends, at the next 32-bit boundary.

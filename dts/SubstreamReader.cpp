@@ -23,6 +23,12 @@ void NoteCutEnd(SubstreamLook* pLook, int64_t nEnd)
         pLook->nCutEnd = nEnd;
 }
 
+// Whether the next substream read is the first one, whose facts pLook asks for.
+bool WantsFacts(const SubstreamLook* pLook)
+{
+    return pLook != nullptr && (pLook->bWantFacts || pLook->bLookForDtsX) && !pLook->bRead;
+}
+
 bool OnlyOne(const SubstreamLook* pLook)
 {
     return pLook != nullptr && pLook->bOnlyOne;
@@ -96,7 +102,8 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             bCutShort = true;
             return eKind;
         }
-        if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info) || !info.bCrcOk) {
+        if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info, WantsFacts(pLook))
+            || !info.bCrcOk) {
             substreams.resize(nAt);
             return eKind;
         }

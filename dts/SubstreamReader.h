@@ -14,6 +14,7 @@ class COutBitStream;
 struct SubstreamLook {
     bool bLookForDtsX = false;  // in: look into the first substream's lossless frame
     bool bOnlyOne = false;      // in: read one substream only (one frame of a stream without a core)
+    bool bWantFacts = false;    // in: read what the first substream's assets say of the audio
     bool bRead = false;         // out: first holds the first substream's header
     SubstreamInfo first;        // out
     bool bDtsX = false;         // out: its lossless frame carries DTS:X object data

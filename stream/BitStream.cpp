@@ -195,11 +195,6 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
     return nDone;
 }
 
-int64_t CBitStream::GetBytePos() const
-{
-    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
-}
-
 int CBitStream::FillAhead(int nBytes)
 {
     const int nOffset = static_cast<int>(m_nBitPos >> 3);

@@ -156,6 +156,12 @@ inline uint32_t CBitStream::TakeBuffered(int n)
     return static_cast<uint32_t>(nWindow >> (64 - n));
 }
 
+// Asked several times for every frame.
+inline int64_t CBitStream::GetBytePos() const
+{
+    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
+}
+
 inline int CBitStream::GetBit()
 {
     if (m_nBitPos >= m_nValidBits)
