@@ -115,3 +115,29 @@ TEST(StreamSummary, PeakBitRateIsTheBusiestSecond)
     EXPECT_NEAR(v.dKbpsPeak, dLastSecond * 8 / (nPerSecond * 512.0 / 48000) / 1000, 1e-6);
     EXPECT_GT(v.dKbpsPeak, v.dKbpsAvg * 1.1);
 }
+
+// The kind in full, as FFmpeg names its profiles, from the core's extension flags and what the
+// substreams carry; an XCh core adds its surround centre. Catches a kind from the wrong field.
+TEST(StreamSummary, KindFromCoreExtensionsAndSubstreams)
+{
+    struct Case {
+        uint32_t nExtAudio, nExtAudioId;
+        EExtensionKind eSubstreams;
+        const char* text;
+    };
+    for (const Case& c : {Case{0, 0, EExtensionKind::None, "DTS 5.1 24-bit 48 kHz"}, Case{1, 0, EExtensionKind::None, "DTS-ES 6.1 24-bit 48 kHz"},
+                          Case{1, 6, EExtensionKind::None, "DTS-ES 6.1 24-bit 48 kHz"}, Case{1, 2, EExtensionKind::None, "DTS 96/24 5.1 24-bit 96 kHz"},
+                          Case{0, 0, EExtensionKind::HRA, "DTS-HD HRA 5.1 24-bit 48 kHz"}}) {
+        FrameHeader h;
+        h.AMODE = 9;    // C+L+R+SL+SR
+        h.LFF = 1;
+        h.SFREQ = 13;   // 48 kHz
+        h.NBLKS = 15;   // 512 samples
+        h.PCMR = 6;     // 24 bits
+        h.EXT_AUDIO = c.nExtAudio;
+        h.EXT_AUDIO_ID = c.nExtAudioId;
+        CStreamSummary summary;
+        summary.AddCoreFrame(h, c.eSubstreams, nullptr, 1500);
+        EXPECT_EQ(summary.GetValues().Text(), std::string(c.text) + ", 0:00.011, 1125 kb/s");
+    }
+}
