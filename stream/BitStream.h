@@ -31,7 +31,9 @@ public:
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
-    // fileName is UTF-8. True when the file is open and its first bit is ready.
+    // fileName is UTF-8, or "-" for standard input. True when the file is open and its first
+    // bit is ready. Standard input on a pipe is read once, in order: a WAVE file there is refused
+    // (its chunks are found by positioning), and Reseat then fails (WasRepositionRefused).
     bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
@@ -76,6 +78,9 @@ public:
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
+    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
+    // cannot go back to search past damage or junk, and its end is not the stream's end.
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -134,6 +139,8 @@ private:
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
+    bool m_bSeekable = true;                 // false for a pipe: read once, in order
+    bool m_bRepositionRefused = false;       // a Reseat failed for that reason
 };
 
 // The header fields of every frame are read with these, so their common case is inline.
