@@ -41,6 +41,9 @@ CFileJob::EState RunFile(const std::string& strPath, const CCliArguments& args, 
     summary.strError = result.strError;
     summary.nFrames = result.nFrames;
     summary.strInputKind = result.strInputKind;
+    summary.stream = result.stream;
+    summary.cutShort = result.cutShort;
+    summary.strCutShort = result.CutShortText();
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     if (result.bOutputWritten)

@@ -67,7 +67,7 @@ TEST(CliNames, ControlCharactersInNamesAreEscapedInTextAndMessages)
     const std::string shown = dir.Path("bad\\nname\\x1b[31m.dts");
     const CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
-    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, output: " + shown + ".fixed.dts\n", 0), 0u)
+    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, DTS 2.0 16-bit 48 kHz, 0:00.032, 75 kb/s, output: " + shown + ".fixed.dts\n", 0), 0u)
         << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(in + ".fixed.dts"));
