@@ -1,6 +1,8 @@
 // kestrune-cli's JSON report.
 #include "cli/JsonReport.h"
 
+#include "cli/TerminalText.h"
+
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -19,16 +21,6 @@ std::string HexBytes(const std::string& str)
         hex += digits;
     }
     return hex;
-}
-
-bool IsValidUtf8(const std::string& str)
-{
-    try {
-        (void)nlohmann::json(str).dump();
-        return true;
-    } catch (const nlohmann::json::type_error&) {
-        return false;
-    }
 }
 
 std::string Optional(const std::optional<std::string>& str)
@@ -83,7 +75,7 @@ std::string CJsonReport::Quote(const std::string& str)
 void CJsonReport::BeginFile(const std::string& strPath, std::optional<uint64_t> nSize)
 {
     m_Out << (m_bFirstFile ? "" : ",") << "{\"file\":" << Quote(strPath);
-    if (!IsValidUtf8(strPath))
+    if (!CTerminalText::IsValidUtf8(strPath))
         m_Out << ",\"file_bytes\":\"" << HexBytes(strPath) << '"';
     m_Out << ",\"size\":" << (nSize ? std::to_string(*nSize) : "null") << ",\"rows\":[";
     m_bFirstFile = false;
@@ -119,7 +111,7 @@ void CJsonReport::EndFile(const FileSummary& summary)
           << ",\"output\":" << Optional(summary.strOutput)
           << ",\"input_kind\":" << (summary.strInputKind.empty() ? "null" : Quote(summary.strInputKind))
           << ",\"stream\":" << StreamObject(summary.stream) << ",\"cut_short\":" << CutShortObject(summary.cutShort);
-    if (summary.strOutput && !IsValidUtf8(*summary.strOutput))
+    if (summary.strOutput && !CTerminalText::IsValidUtf8(*summary.strOutput))
         m_Out << ",\"output_bytes\":\"" << HexBytes(*summary.strOutput) << '"';
     m_Out << '}';
 }
