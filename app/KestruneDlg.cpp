@@ -526,8 +526,16 @@ bool CKestruneDlg::RunRow(int nRow)
     m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("parsing..."));
     m_ctlBatchList->GetTextModel()->SetItemIcon(nRow, kBatchColumnState, QIcon());
     m_nRunningRow = nRow;
+    // The removal boxes are greyed without Rebuild Stream, and a greyed box never acts.
+    const bool bRebuild = IsRebuildStreamTicked();
+    const CFileJob::Options options{bRebuild, bRebuild && IsCoreOnlyTicked(), bRebuild && IsRemoveCRCTicked(),
+                                    bRebuild && IsRemoveDialNormTicked()};
+    BeginWaitCursor();
+    ClearFrameList();
+    m_ctlProgress->setRange(0, 100);
     result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                           m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()});
+                           m_nInputSize, options);
+    EndWaitCursor();
     ShowCurrentFrame();
     // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
     const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;
@@ -563,20 +571,10 @@ void CKestruneDlg::EndWaitCursor()
     }
 }
 
-void CKestruneDlg::SetProgressRange(int nLower, int nUpper)
-{
-    m_ctlProgress->setRange(nLower, nUpper);
-}
-
 void CKestruneDlg::SetProgressPos(int nPos)
 {
     if (m_ctlProgress->value() != nPos)
         m_ctlProgress->setValue(nPos);
-}
-
-void CKestruneDlg::ClearStop()
-{
-    m_bStop = false;
 }
 
 bool CKestruneDlg::IsStopSet() const
@@ -627,6 +625,7 @@ void CKestruneDlg::SetCurrentFrame(int64_t nFrame)
 {
     // Shown when events are next let through and when the file ends, not on every frame.
     m_nCurrentFrame = nFrame;
+    DispatchPendingMessage();
 }
 
 void CKestruneDlg::ShowCurrentFrame()

@@ -73,17 +73,16 @@ public:
     void LoadSettings();
     void SaveSettings();
 
+    void BeginWaitCursor();
+    void EndWaitCursor();
+    void ClearFrameList();
+    void DispatchPendingMessage();
+    bool IsRemoveDialNormTicked();
+    bool IsRemoveCRCTicked();
+
     // IFrameLoopHost
-    void BeginWaitCursor() override;
-    void EndWaitCursor() override;
-    void SetProgressRange(int nLower, int nUpper) override;
     void SetProgressPos(int nPos) override;
-    void ClearStop() override;
     bool IsStopSet() const override;
-    void ClearFrameList() override;
-    void DispatchPendingMessage() override;
-    bool IsRemoveDialNormTicked() override;
-    bool IsRemoveCRCTicked() override;
     void SetDetectedFormat(const std::string& strFormat) override;
     void SetCurrentFrame(int64_t nFrame) override;
     void AddFrameRow(const FrameRow& row) override;

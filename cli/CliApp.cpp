@@ -29,7 +29,7 @@ bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& ho
     const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
     host.BeginFile(strPath);
     const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly});
+                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly, args.bRemoveCRC, args.bRemoveDialNorm});
     host.EndFile();
 
     CCliReport::FileSummary summary;
@@ -65,7 +65,7 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
         report = std::make_unique<CJsonReport>(out);
     else
         report = std::make_unique<CTextReport>(out);
-    CCliHost host(args.bRemoveCRC, args.bRemoveDialNorm, *report, progressOut);
+    CCliHost host(*report, progressOut);
     CBitStream inStream;
     COutBitStream outStream;
     bool bAnyFailed = false;

@@ -133,10 +133,7 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
-    inStream.SetStopProbe([&host] {
-        host.DispatchPendingMessage();
-        return host.IsStopSet();
-    });
+    inStream.SetStopProbe([&host] { return host.IsStopSet(); });
     const bool bOpened = inStream.Open(strInputPath);
     CScopeExit closeInput([&inStream] { inStream.Close(); });
     // A stop heard while the input was opened ends the file before its walk.
@@ -161,6 +158,7 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
 
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
+    loop.SetRemovals(CFrameLoop::Removals{options.bRemoveCRC, options.bRemoveDialNorm});
     const int64_t nFrames = loop.ParseFile(nInputSize);
     Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
     // A walk whose only frames were cut short wrote nothing: an empty file must not stand at the

@@ -12,7 +12,6 @@
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "stream/ScopeExit.h"
 #include "stream/SyncWords.h"
 
 namespace {
@@ -209,15 +208,15 @@ int WordPaddingBefore(CBitStream& in)
     return in.PeekBytes(sync, 4, nPad) == 4 && DtsSync::IsCoreAt(sync) ? nPad : 0;
 }
 
-// The removal options of host, applied to the header just read.
-void ApplyRemovals(IFrameLoopHost& host, FrameRead& f)
+// The walk's removals, applied to the header just read.
+void ApplyRemovals(const CFrameLoop::Removals& removals, FrameRead& f)
 {
-    f.bRemoveDialNorm = host.IsRemoveDialNormTicked();
+    f.bRemoveDialNorm = removals.bRemoveDialNorm;
     if (f.bRemoveDialNorm) {
         f.h.DIALNORM = 0;
         f.h.VERNUM = 7;
     }
-    if (host.IsRemoveCRCTicked())
+    if (removals.bRemoveCRC)
         f.h.CPF = 0;
 }
 
@@ -234,9 +233,9 @@ bool TakeBody(CBitStream& in, int32_t nLength, std::vector<uint8_t>* pBody)
 }
 
 // Reads the frame at the current position with its body into `body` and the substreams after
-// it into `substreams` (without bKeep, both are stepped over and left as they are), the removal
-// options of host (when given) applied to its header.
-EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
+// it into `substreams` (without bKeep, both are stepped over and left as they are), the
+// removals (when given) applied to its header.
+EFrameRead ReadFrame(const CFrameLoop::Removals* pRemovals, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
                      std::vector<uint8_t>& substreams, bool bKeep)
 {
     if (const int nPad = WordPaddingBefore(in); nPad > 0)
@@ -246,8 +245,8 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     if (eHeader != EFrameRead::Ok)
         return eHeader;
     f.nCPFRead = f.h.CPF;
-    if (pHost != nullptr)
-        ApplyRemovals(*pHost, f);
+    if (pRemovals != nullptr)
+        ApplyRemovals(*pRemovals, f);
 
     const int32_t nHeaderLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     // Frames with the "open" rate take FSIZE bytes or FSIZE + 1 (settled below); all others FSIZE + 1.
@@ -315,12 +314,7 @@ CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream
 
 int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 {
-    m_Host.BeginWaitCursor();
-    CScopeExit restoreCursor([this] { m_Host.EndWaitCursor(); });
-    m_Host.SetProgressRange(0, 100);
     m_Host.SetProgressPos(0);
-    m_Host.ClearStop();
-    m_Host.ClearFrameList();
     m_nFramesWritten = 0;
 
     WatchedValues lastReported;
@@ -334,11 +328,10 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
     while (!m_Host.IsStopSet()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
-        m_Host.DispatchPendingMessage();
 
         FrameRead f;
         // Bodies and substreams are stepped over, not copied, when nothing is written.
-        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
+        const EFrameRead eRead = ReadFrame(&m_Removals, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.
         if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;

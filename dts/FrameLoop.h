@@ -25,6 +25,14 @@ public:
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
+    // What is changed in every frame's header, fixed for the whole walk: a walk never mixes
+    // frames rebuilt with and without a removal.
+    struct Removals {
+        bool bRemoveCRC = false;
+        bool bRemoveDialNorm = false;
+    };
+    void SetRemovals(const Removals& removals) { m_Removals = removals; }
+
 private:
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
     // stretch skipped and leaves the input at that frame; false when none follows.
@@ -34,5 +42,6 @@ private:
     CBitStream& m_InStream;
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
+    Removals m_Removals;
     int64_t m_nFramesWritten = 0;
 };

@@ -82,7 +82,7 @@ TEST(FileJob, AStopKeepsNoOutputAndLeavesTheOlderOne)
                 WriteFileBytes(out, Bytes{9, 8, 7});
             const std::set<std::string> before = Names(dir);
             CRecorderHost host;
-            host.onDispatch = [&host](int n) { host.bStop = host.bStop || n == 1500; };
+            host.onFrame = [&host](int n) { host.bStop = host.bStop || n == 1500; };
             const CFileJob::Result r = Rebuild(host, in, out);
             EXPECT_EQ(r.eState, State::Stopped);
             EXPECT_STREQ(CFileJob::StateText(r.eState), "stopped");
