@@ -21,7 +21,7 @@ bool CKestruneApp::InitInstance()
 {
     CPlatformTools tools;
     CKestruneDlg dlg(tools);
-    setWindowIcon(dlg.m_hIcon);
+    setWindowIcon(dlg.windowIcon());
     // The dialog's result is not looked at: Quit and closing both end the program.
     dlg.exec();
     return false;

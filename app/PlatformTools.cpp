@@ -103,8 +103,16 @@ bool CPlatformTools::PickFiles(QWidget* pParent, const QStringList& filters, QSt
 {
     const QString strLastDir = Settings().value(QLatin1String(kLastFolderKey)).toString();
     std::unique_ptr<QFileDialog> pDialog = CreateFileDialog(pParent, filters, strLastDir);
+    // The filter last used is offered again; the first is the default.
+    // The dialog holds the filters cleaned up, in the same order as given.
+    const qsizetype nLast = filters.indexOf(Settings().value(QLatin1String(kLastFilterKey)).toString());
+    if (nLast >= 0 && nLast < pDialog->nameFilters().size())
+        pDialog->selectNameFilter(pDialog->nameFilters().at(nLast));
     if (pDialog->exec() != QDialog::Accepted)
         return false;
+    const qsizetype nUsed = pDialog->nameFilters().indexOf(pDialog->selectedNameFilter());
+    if (nUsed >= 0 && nUsed < filters.size())
+        Settings().setValue(QLatin1String(kLastFilterKey), filters.at(nUsed));
     const QStringList picked = PickedPaths(*pDialog);
     if (picked.isEmpty())
         return false;
@@ -148,4 +156,13 @@ std::unique_ptr<QMessageBox> CPlatformTools::CreateMessageBox(QWidget* pParent, 
 void CPlatformTools::ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon)
 {
     CreateMessageBox(pParent, strText, strCaption, eIcon)->exec();
+}
+
+bool CPlatformTools::AskQuestion(QWidget* pParent, const QString& strText, const QString& strCaption)
+{
+    // No is the default: Enter pressed by habit must not end a run.
+    QMessageBox box(QMessageBox::Question, strCaption, strText, QMessageBox::Yes | QMessageBox::No, pParent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

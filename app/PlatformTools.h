@@ -21,6 +21,7 @@ public:
     bool PickSaveFile(QWidget* pParent, const QString& strFilter, const QString& strSuggestedName,
                       QString& strPath) override;
     void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) override;
+    bool AskQuestion(QWidget* pParent, const QString& strText, const QString& strCaption) override;
     QSettings& Settings() override;
 
     // The picker PickFiles runs, set up but not shown. The filters' descriptions show
@@ -40,6 +41,7 @@ public:
                                                          const QString& strCaption, EIcon eIcon);
 
     static constexpr const char* kLastFolderKey = "lastFolder";
+    static constexpr const char* kLastFilterKey = "lastFilter";
 
 private:
     std::unique_ptr<QSettings> m_pSettings;

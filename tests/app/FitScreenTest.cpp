@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakePlatformTools.h"
+#include "DlgTestSupport.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 
@@ -35,7 +35,7 @@ TEST(FitScreen, OpensInsideASmallScreenAt144Dpi)
             EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
         }
     }
-    for (CListView* pList : {dlg.m_ctlBatchList, dlg.m_ctlFrameList})
+    for (CListView* pList : {C(dlg).m_ctlBatchList, C(dlg).m_ctlFrameList})
         EXPECT_GE(pList->height(), 2 * QFontMetrics(pList->font()).height());
-    EXPECT_LT(dlg.m_ctlBatchList->geometry().bottom(), dlg.m_ctlFrameList->y());
+    EXPECT_LT(C(dlg).m_ctlBatchList->geometry().bottom(), C(dlg).m_ctlFrameList->y());
 }
