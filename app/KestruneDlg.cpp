@@ -88,6 +88,9 @@ CKestruneDlg::~CKestruneDlg()
     // The worker may still be walking: it is stopped before the rows it reports to go.
     delete m_pRun;
     m_pRun = nullptr;
+    // The frame list outlives the batch rows (it goes with the window's children, after the
+    // members): it must not be left showing a store that is freed.
+    m_pFrameModel->Show(nullptr);
 }
 
 const QStringList& CKestruneDlg::FileFilters()

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +22,7 @@
 #include <string>
 
 #include "FakePlatformTools.h"
+#include "app/BatchRun.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 #include "support/TempDir.h"
@@ -110,15 +114,60 @@ inline bool WaitForRunEnd(CKestruneDlg& dlg, int nTimeoutMs = 120000)
     return !dlg.IsBatchRunning();
 }
 
-// Lets the window's events through until a batch row's state reads strState.
-inline bool WaitForState(CKestruneDlg& dlg, int nRow, const QString& strState, int nTimeoutMs = 60000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (C(dlg).m_ctlBatchList->GetItemText(nRow, 1) != strState && clock.elapsed() < nTimeoutMs)
-        QTest::qWait(1);
-    return C(dlg).m_ctlBatchList->GetItemText(nRow, 1) == strState;
-}
+// Holds the walk, on the worker's thread, once it reports nPercent of a file, until Release:
+// a test can then press Stop or Quit while a file is surely in hand, however fast the walk.
+class CWalkGate {
+public:
+    CWalkGate(CKestruneDlg& dlg, int nPercent)
+    {
+        CBatchRun* pRun = dlg.findChild<CBatchRun*>();
+        EXPECT_NE(pRun, nullptr);
+        m_Connection = QObject::connect(&pRun->Worker(), &CBatchWorker::ProgressMoved, &pRun->Worker(),
+            [this, nPercent](int, int nPos, qint64) {
+                if (nPos < nPercent || m_bFired)
+                    return;
+                m_bFired = true;
+                m_Reached.release();
+                m_Proceed.acquire();
+            }, Qt::DirectConnection);
+    }
+    ~CWalkGate()
+    {
+        QObject::disconnect(m_Connection);
+        Release();
+    }
+    // Lets the window's events through until the walk is held.
+    bool WaitHeld(int nTimeoutMs = 60000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_Reached.tryAcquire(1, 1)) {
+            QCoreApplication::processEvents();
+            if (clock.elapsed() > nTimeoutMs)
+                return false;
+        }
+        return true;
+    }
+    void Release()
+    {
+        if (m_bFired && !m_bReleased) {
+            m_bReleased = true;
+            m_Proceed.release();
+        }
+    }
+    // Releases the walk once the window's thread next waits for events (inside a modal wait).
+    void ReleaseLater()
+    {
+        QTimer::singleShot(0, [this] { Release(); });
+    }
+
+private:
+    QMetaObject::Connection m_Connection;
+    QSemaphore m_Reached;
+    QSemaphore m_Proceed;
+    std::atomic<bool> m_bFired{false};
+    bool m_bReleased = false;
+};
 
 // Start Batch pressed, and the run waited for.
 inline void RunAndWait(CKestruneDlg& dlg)

@@ -255,18 +255,19 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     const std::string b = CopySample(m_Dir, "stereo_48k.dts", "b.dts");
     Add({Q(big), Q(b)});
     SDlgControls ctl = C(m_Dlg);
-    // Rebuilding makes the walk of the long file slow enough to be stopped halfway.
     ctl.m_ctlRebuildStream->click();
 
     // Stop keeps the window and the list; the file in hand reads "stopped", the next "queued".
+    auto gate = std::make_unique<CWalkGate>(m_Dlg, 10);
     ctl.m_ctlStartBatch->click();
-    ASSERT_TRUE(WaitForState(m_Dlg, 0, "parsing..."));
+    ASSERT_TRUE(gate->WaitHeld());
     EXPECT_TRUE(ctl.m_ctlStop->isVisible());
     EXPECT_FALSE(ctl.m_ctlStartBatch->isVisible());
     QTest::keyClick(&m_Dlg, Qt::Key_Escape);
     EXPECT_TRUE(m_Dlg.isVisible()) << "Esc closes nothing";
     EXPECT_TRUE(m_Dlg.IsBatchRunning()) << "Esc stops nothing";
     ctl.m_ctlStop->click();
+    gate->Release();
     ASSERT_TRUE(WaitForRunEnd(m_Dlg));
     EXPECT_TRUE(m_Dlg.isVisible());
     EXPECT_EQ(Column(*ctl.m_ctlBatchList, 1), QStringList({"stopped", "queued"}));
@@ -275,6 +276,7 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     EXPECT_TRUE(ctl.m_ctlStartBatch->isVisible());
 
     // A second Start first puts every row back to "queued", then runs them all.
+    gate.reset();
     ctl.m_ctlStartBatch->click();
     EXPECT_EQ(Column(*ctl.m_ctlBatchList, 1), QStringList({"queued", "queued"}));
     EXPECT_TRUE(WaitForRunEnd(m_Dlg));
@@ -283,13 +285,15 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     m_Tools.m_Messages.clear();
 
     // Quit during a run asks; No keeps the run going, Yes stops it and closes.
+    gate = std::make_unique<CWalkGate>(m_Dlg, 10);
     ctl.m_ctlStartBatch->click();
-    ASSERT_TRUE(WaitForState(m_Dlg, 0, "parsing..."));
+    ASSERT_TRUE(gate->WaitHeld());
     ctl.m_ctlQuit->click();
     EXPECT_EQ(m_Tools.m_Questions, QStringList({"Stop the run and quit?"}));
     EXPECT_TRUE(m_Dlg.isVisible());
     EXPECT_TRUE(m_Dlg.IsBatchRunning());
     m_Tools.m_QuestionAnswers.push_back(true);
+    gate->ReleaseLater();
     ctl.m_ctlQuit->click();
     EXPECT_FALSE(m_Dlg.IsBatchRunning());
     EXPECT_FALSE(m_Dlg.isVisible());
@@ -303,9 +307,11 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     m_Tools.m_PickAnswers.push_back({Q(big)});
     C(other).m_ctlAddFile->click();
     C(other).m_ctlRebuildStream->click();
+    CWalkGate otherGate(other, 10);
     C(other).m_ctlStartBatch->click();
-    ASSERT_TRUE(WaitForState(other, 0, "parsing..."));
+    ASSERT_TRUE(otherGate.WaitHeld());
     m_Tools.m_QuestionAnswers.push_back(true);
+    otherGate.ReleaseLater();
     other.close();
     EXPECT_EQ(m_Tools.m_Questions.size(), 3);
     EXPECT_FALSE(other.isVisible());
