@@ -41,6 +41,12 @@ QString CFrameListModel::GetItemText(int nRow, int nColumn) const
     return m_pStore->CellText(nRow, nColumn);
 }
 
+void CFrameListModel::CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const
+{
+    if (m_pStore && IsCell(nFirst, nColumn) && nLast < GetItemCount())
+        m_pStore->CollectWidthTexts(nColumn, nFirst, nLast, texts);
+}
+
 void CFrameListModel::ClearRows()
 {
     m_pStore = nullptr;

@@ -23,6 +23,7 @@ public:
     int GetItemCount() const override;
     // The text FrameRow::CellText gives for the row as it was appended.
     QString GetItemText(int nRow, int nColumn) const override;
+    void CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const override;
 
 protected:
     void ClearRows() override;

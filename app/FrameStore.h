@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,9 @@ public:
     FrameRow Row(int nRow) const;
     // The cell's text, as FrameRow::CellText gives it; labels are made once per kind.
     QString CellText(int nRow, int nColumn) const;
+    // The texts of a column in rows nFirst to nLast that can decide its width: a kind's label
+    // once, the numbers of every row.
+    void CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const;
     // How many different kinds of rows were seen, and the bytes the store holds, for the budget.
     int GetKindCount() const { return int(m_Kinds.size()); }
     size_t GetBytes() const;
@@ -40,8 +44,12 @@ private:
         QString strCells[FrameRow::kColumns];
     };
     uint32_t Intern(const FrameRow& row);
+    uint32_t InternByKey(const FrameRow& row);
 
     std::vector<SRecord> m_Records;
     std::vector<SKind> m_Kinds;
     std::unordered_map<std::string, uint32_t> m_KindIndex;
+    static constexpr size_t kRecentKinds = 4;
+    uint32_t m_RecentKinds[kRecentKinds] = {kSkipped, kSkipped, kSkipped, kSkipped};
+    size_t m_nNextRecent = 0;
 };

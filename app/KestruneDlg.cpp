@@ -589,8 +589,8 @@ void CKestruneDlg::ShowFramesOf(int nItem)
     if (nItem < 0)
         return;
     m_pFrameModel->Show(m_Items[size_t(nItem)].pFrames.get());
-    for (int r = 0; r < m_pFrameModel->GetItemCount(); ++r)
-        m_ctlFrameList->AddRowWidths(r);
+    if (m_pFrameModel->GetItemCount() > 0)
+        m_ctlFrameList->AddRowsWidths(0, m_pFrameModel->GetItemCount() - 1);
     m_ctlFrameList->AutoSizeColumns();
 }
 
@@ -705,8 +705,7 @@ void CKestruneDlg::OnRowsFound(int nItem, const FrameRowBatch& rows)
     if (nItem != m_nShownItem)
         return;
     // The rows are measured once, as they come, and the columns sized once per batch.
-    for (int r = nFirst; r < m_pFrameModel->GetItemCount(); ++r)
-        m_ctlFrameList->AddRowWidths(r);
+    m_ctlFrameList->AddRowsWidths(nFirst, m_pFrameModel->GetItemCount() - 1);
     m_ctlFrameList->AutoSizeColumns();
 }
 
