@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSet>
 #include <QSettings>
 #include <QStyle>
@@ -115,6 +116,14 @@ void CKestruneDlg::CreateControls()
     setWindowTitle(QStringLiteral("Kestrune V2.0"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    // The controls sit on a page that scrolls when the screen is too small for the smallest
+    // window that keeps them whole (a 1024x768 screen at 200%).
+    m_pScroll = new QScrollArea(this);
+    m_pScroll->setObjectName(QStringLiteral("scroll"));
+    m_pScroll->setFrameShape(QFrame::NoFrame);
+    m_pScroll->setWidgetResizable(false);
+    m_pPage = new QWidget;
+    m_pScroll->setWidget(m_pPage);
     using L = CDialogLayout;
     auto place = [this](auto* pControl, const char* pszName, int x, int y, int cx, int cy, unsigned follow = L::kStay) {
         pControl->setObjectName(QLatin1String(pszName));
@@ -122,19 +131,19 @@ void CKestruneDlg::CreateControls()
         return pControl;
     };
     auto text = [this](const QString& strText) {
-        auto* pLabel = new QLabel(strText, this);
+        auto* pLabel = new QLabel(strText, m_pPage);
         pLabel->setTextFormat(Qt::PlainText);
         pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return pLabel;
     };
-    auto box = [this](const char* pszText) { return new QCheckBox(QString::fromLatin1(pszText), this); };
-    auto button = [this](const char* pszText) { return new QPushButton(QString::fromLatin1(pszText), this); };
-    auto group = [this](const char* pszTitle) { return new QGroupBox(QString::fromLatin1(pszTitle), this); };
+    auto box = [this](const char* pszText) { return new QCheckBox(QString::fromLatin1(pszText), m_pPage); };
+    auto button = [this](const char* pszText) { return new QPushButton(QString::fromLatin1(pszText), m_pPage); };
+    auto group = [this](const char* pszTitle) { return new QGroupBox(QString::fromLatin1(pszTitle), m_pPage); };
 
     // Each list's label names it (with a mnemonic that reaches it); the status line sits below
     // the frame list and follows the window's lower edge.
     m_ctlAddFile = place(button("&Add DTS file..."), "addFile", 160, 80, 55, 14, L::kFollowRight);
-    m_ctlFrameList = place(new CListView(this, m_pFrameModel = new CFrameListModel), "frameList", 7, 223, 368, 61,
+    m_ctlFrameList = place(new CListView(m_pPage, m_pFrameModel = new CFrameListModel), "frameList", 7, 223, 368, 61,
                            L::kGrowWidth | L::kBelowUpper | L::kGrowWithLower);
     m_ctlFrameLabel = place(text(QStringLiteral("Current &Frame:")), "currentFrameLabel", 7, 206, 48, 9, L::kBelowUpper);
     m_ctlFrameLabel->setTextFormat(Qt::AutoText);
@@ -151,14 +160,14 @@ void CKestruneDlg::CreateControls()
     m_ctlCoreOnly = place(box("C&ore only"), "coreOnly", 165, 56, 64, 9, L::kFollowRight);
     m_ctlProcessingGroup = place(group("Processing"), "processingGroup", 160, 5, 115, 70, L::kFollowRight);
     m_ctlRebuildStream = place(box("&Rebuild Stream"), "rebuildStream", 165, 17, 64, 9, L::kFollowRight);
-    m_ctlLogo = new QLabel(this);
+    m_ctlLogo = new QLabel(m_pPage);
     m_ctlLogo->setObjectName(QStringLiteral("logo"));
     m_ctlEnableLog = place(box("Enable &Log"), "enableLog", 285, 20, 64, 9, L::kFollowRight);
     m_ctlQuit = place(button("&Quit"), "quit", 320, 80, 55, 14, L::kFollowRight);
-    m_ctlBatchList = place(new CListView(this), "batchList", 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
+    m_ctlBatchList = place(new CListView(m_pPage), "batchList", 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
     m_ctlDebugGroup = place(group("Debug"), "debugGroup", 280, 5, 95, 70, L::kFollowRight);
     m_ctlFileCount = place(text(QString()), "fileCount", 115, 206, 60, 9, L::kBelowUpper);
-    m_ctlProgress = place(new QProgressBar(this), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
+    m_ctlProgress = place(new QProgressBar(m_pPage), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
     m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9,
                         L::kGrowWidth | L::kBelowUpper | L::kBelowLower);
 }
@@ -191,9 +200,10 @@ void CKestruneDlg::LayOutControls()
     const QPoint logoAt = DialogUnitsToPixels(5, 5, 0, 0).topLeft();
     const int nFrame = m_ctlLogo->frameWidth();
     m_ctlLogo->setGeometry(logoAt.x(), logoAt.y(), logo.width() + 2 * nFrame, logo.height() + 2 * nFrame);
-    setMinimumSize(m_Layout.MinimumSize(LogoRightLimit()));
+    m_ContentMinimum = m_Layout.MinimumSize(LogoRightLimit());
+    setMinimumSize(m_ContentMinimum);
     resize(m_Layout.TemplateSize());
-    m_Layout.Apply(size(), LogoRightLimit());
+    LayOutPage();
 
     // Group boxes only frame their controls: they sit beneath them, so clicks reach the boxes.
     m_ctlProcessingGroup->lower();
@@ -374,6 +384,8 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
     if (!bFrameKnown)
         frame = QSize(kFrameAllowanceX, kFrameAllowanceY);
     const QSize room = rcAvailable.size() - frame;
+    // On a screen too small for the controls, the window takes the room there is and scrolls.
+    setMinimumSize(m_ContentMinimum.boundedTo(room));
     const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
     if (fitted != size())
         resize(fitted);
@@ -389,7 +401,17 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
 void CKestruneDlg::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    m_Layout.Apply(size(), LogoRightLimit());
+    LayOutPage();
+}
+
+void CKestruneDlg::LayOutPage()
+{
+    // The page is the window's size, or the smallest that keeps every control whole, which the
+    // scroll area then scrolls.
+    m_pScroll->setGeometry(rect());
+    const QSize page = size().expandedTo(m_ContentMinimum);
+    m_pPage->resize(page);
+    m_Layout.Apply(page, LogoRightLimit());
 }
 
 void CKestruneDlg::showEvent(QShowEvent* event)

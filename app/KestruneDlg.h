@@ -25,6 +25,7 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 
 class CKestruneDlg : public QDialog {
     Q_OBJECT
@@ -92,6 +93,7 @@ protected:
 private:
     void CreateControls();
     void LayOutControls();
+    void LayOutPage();
     void DescribeControls();
     void CreateActions();
     void ConnectRun();
@@ -120,6 +122,9 @@ private:
 
     IPlatformTools& m_Tools;
     CDialogLayout m_Layout;
+    QScrollArea* m_pScroll = nullptr;
+    QWidget* m_pPage = nullptr;        // holds every control; scrolled by m_pScroll
+    QSize m_ContentMinimum;            // the smallest page that keeps every control whole
     CBatchRun* m_pRun = nullptr;
     std::vector<SBatchItem> m_Items;   // one per batch-list row, in its order
     CFrameListModel* m_pFrameModel = nullptr; // owned by the frame list
