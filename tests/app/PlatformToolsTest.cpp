@@ -83,6 +83,15 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
     const QStringList cpt = {"e.Cpt"};
     EXPECT_TRUE(WaitFor([&] { return visible() == cpt; })) << visible().join(", ").toStdString();
 
+    // The filter last used is offered again, named as given (with its comma); one no longer
+    // offered leaves "All supported files".
+    CPlatformTools::SelectFilter(*pDialog, CKestruneDlg::FileFilters(), "DTS WAV audio Files (*.dtswav, *.wav)");
+    EXPECT_EQ(pCombo->currentIndex(), 2);
+    EXPECT_EQ(CPlatformTools::SelectedFilter(*pDialog, CKestruneDlg::FileFilters()), "DTS WAV audio Files (*.dtswav, *.wav)");
+    std::unique_ptr<QFileDialog> pFresh = CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters(), strDir);
+    CPlatformTools::SelectFilter(*pFresh, CKestruneDlg::FileFilters(), "Gone (*.x)");
+    EXPECT_EQ(CPlatformTools::SelectedFilter(*pFresh, CKestruneDlg::FileFilters()), CKestruneDlg::FileFilters().first());
+
     emit pCombo->activated(4);
     const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"};
     EXPECT_TRUE(WaitFor([&] { return visible() == all; })) << visible().join(", ").toStdString();
