@@ -89,7 +89,9 @@ keys() {
 # clip WINDOW KEY...: the clipboard after pressing the keys (a copy in the window), waited for.
 clip() {
   local window="$1"; shift
-  printf '' | xclip -selection clipboard 2>/dev/null || true
+  # xclip stays behind to own the emptied clipboard until the copy takes it over: its output
+  # is let go, or the command substitution around this would wait for it.
+  printf '' | xclip -selection clipboard >/dev/null 2>&1 || true
   keys "$window" "$@"
   local text="" deadline=$(( $(date +%s) + 10 ))
   while [ -z "$text" ] && [ "$(date +%s)" -lt "$deadline" ]; do
@@ -154,13 +156,18 @@ drive() {
     >"$work/$name-config/Kestrune/Kestrune.conf"
 
   start_display "$name"
-  env XDG_CONFIG_HOME="$work/$name-config" "$@" "$build/app/kestrune" >"$work/app.log" 2>&1 & local app=$!
-  pids+=($app)
-  local main
-  main="$(wait_window '^Kestrune V2.0$')" || {
+  # A session bus of its own: without one, the accessibility bridge's search for a bus can hold
+  # the start of the application. A window that still does not come is given a second start.
+  local app="" main=""
+  for attempt in 1 2; do
+    dbus-run-session -- env XDG_CONFIG_HOME="$work/$name-config" "$@" "$build/app/kestrune" >"$work/app.log" 2>&1 & app=$!
+    pids+=($app)
+    main="$(wait_window '^Kestrune V2.0$')" && break
     kill -0 "$app" 2>/dev/null || { wait "$app"; fail "$name: the application ended with status $? before its window opened"; }
-    fail "$name: the window did not open (DISPLAY=$DISPLAY)"
-  }
+    echo "$name: attempt $attempt: the window did not open within 60 s (DISPLAY=$DISPLAY)" >&2
+    kill "$app" 2>/dev/null || true
+  done
+  [ -n "$main" ] || fail "$name: the window did not open (DISPLAY=$DISPLAY)"
 
   # Typed under the *.dts filter, which lists only the .dts files; the fifo is left out.
   pick "$main" '"a.cpt" "b.wav" "c.dts" "fifo.dts" "damaged.dts"'
@@ -213,7 +220,7 @@ drive() {
   local geometry
   geometry="$(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: //p')"
   keys "$main" alt+q
-  until_ok 20 sh -c "! kill -0 $app" || fail "$name: Quit did not close the window"
+  until_ok 20 window_gone '^Kestrune V2.0$' || fail "$name: Quit did not close the window"
   grep -q '^geometry=' "$work/$name-config/Kestrune/Kestrune.conf" || fail "$name: the window size was not remembered"
   grep -q '^rebuildStream=true' "$work/$name-config/Kestrune/Kestrune.conf" || fail "$name: Rebuild Stream changed during the run"
   local w="${geometry%x*}" h="${geometry#*x}"
