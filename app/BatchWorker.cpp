@@ -9,8 +9,10 @@
 
 namespace {
 
-// Rows are sent when the percentage moves, or when this many wait: a file with a row per
-// frame costs the window a few hundred signals, not one per row.
+// Rows and progress are sent at most this often, and rows also when this many wait: every
+// report costs the window a pass of its event loop and a repaint, so a file with a row in every
+// frame costs it a dozen, not one per row or per percent.
+constexpr std::chrono::milliseconds kReportInterval(50);
 constexpr size_t kRowsPerBatch = 8192;
 
 } // namespace
@@ -44,6 +46,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
     m_Pending.clear();
     m_nPos = -1;
     m_nFrame = -1;
+    m_LastReport = {};
     m_strDetectedFormat.clear();
     const std::string strInput = item.strPath.toStdString();
     const std::string strOutput = CFileJob::OutputPathFor(strInput);
@@ -125,10 +128,14 @@ void CBatchWorker::SetDetectedFormat(const std::string& strFormat)
 
 void CBatchWorker::SetProgressPos(int nPos)
 {
-    // Called for every frame: the window hears of it when the percentage moves.
+    // Called for every frame: the clock is read only when the percentage moves.
     if (nPos == m_nPos)
         return;
     m_nPos = nPos;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_LastReport < kReportInterval)
+        return;
+    m_LastReport = now;
     FlushRows();
     emit ProgressMoved(m_nItem, nPos, m_nFrame);
 }

@@ -80,7 +80,7 @@ private:
     COutBitStream m_OutStream;
     int m_nItem = -1;
     std::vector<FrameRow> m_Pending;
-    std::chrono::steady_clock::time_point m_LastFlush;
+    std::chrono::steady_clock::time_point m_LastReport; // when the window last heard of the walk
     int m_nPos = -1;
     int64_t m_nFrame = -1;
     // The file's report as the command line prints it, when a log is written.

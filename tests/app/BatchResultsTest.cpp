@@ -127,7 +127,7 @@ TEST_F(KestruneDlgTest, AGreyedOptionNeverActs)
     m_Dlg.RemoveSelectedRows();
     Add({Q(big)});
     ctl.m_ctlEnableLog->click();
-    CWalkGate gate(m_Dlg, 50);
+    CWalkGate gate(m_Dlg, 0);
     ctl.m_ctlStartBatch->click();
     ASSERT_TRUE(gate.WaitHeld());
     ctl.m_ctlStop->click();

@@ -114,8 +114,9 @@ inline bool WaitForRunEnd(CKestruneDlg& dlg, int nTimeoutMs = 120000)
     return !dlg.IsBatchRunning();
 }
 
-// Holds the walk, on the worker's thread, once it reports nPercent of a file, until Release:
-// a test can then press Stop or Quit while a file is surely in hand, however fast the walk.
+// Holds the walk, on the worker's thread, once it reports nPercent of a file (reports come at
+// most every 50 ms: 0, the file's start, always comes), until Release: a test can then press
+// Stop or Quit while a file is surely in hand, however fast the walk.
 class CWalkGate {
 public:
     CWalkGate(CKestruneDlg& dlg, int nPercent)

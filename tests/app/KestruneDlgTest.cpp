@@ -258,7 +258,7 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     ctl.m_ctlRebuildStream->click();
 
     // Stop keeps the window and the list; the file in hand reads "stopped", the next "queued".
-    auto gate = std::make_unique<CWalkGate>(m_Dlg, 10);
+    auto gate = std::make_unique<CWalkGate>(m_Dlg, 0);
     ctl.m_ctlStartBatch->click();
     ASSERT_TRUE(gate->WaitHeld());
     EXPECT_TRUE(ctl.m_ctlStop->isVisible());
@@ -285,7 +285,7 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     m_Tools.m_Messages.clear();
 
     // Quit during a run asks; No keeps the run going, Yes stops it and closes.
-    gate = std::make_unique<CWalkGate>(m_Dlg, 10);
+    gate = std::make_unique<CWalkGate>(m_Dlg, 0);
     ctl.m_ctlStartBatch->click();
     ASSERT_TRUE(gate->WaitHeld());
     ctl.m_ctlQuit->click();
@@ -307,7 +307,7 @@ TEST_F(KestruneDlgTest, StopEscAndCloseDuringARun)
     m_Tools.m_PickAnswers.push_back({Q(big)});
     C(other).m_ctlAddFile->click();
     C(other).m_ctlRebuildStream->click();
-    CWalkGate otherGate(other, 10);
+    CWalkGate otherGate(other, 0);
     C(other).m_ctlStartBatch->click();
     ASSERT_TRUE(otherGate.WaitHeld());
     m_Tools.m_QuestionAnswers.push_back(true);
