@@ -12,7 +12,7 @@
 
 namespace {
 
-const char* const kFileHeadings[] = {"File", "State", "Detected Format"};
+const char* const kFileHeadings[] = {"File", "State", "Detected Format", "Stream"};
 
 std::string CsvLine(const QStringList& cells)
 {
@@ -39,7 +39,8 @@ std::string CBatchExport::CsvText(const std::vector<SBatchItem>& items)
         headings.append(QString::fromLatin1(pszHeading));
     std::string strText = CsvLine(headings);
     for (const SBatchItem& item : items) {
-        const QStringList file = {item.strPath, item.strState, item.strDetectedFormat};
+        const QString strStream = item.bEnded ? QString::fromStdString(item.result.stream.Text()) : QString();
+        const QStringList file = {item.strPath, item.strState, item.strDetectedFormat, strStream};
         // A file without rows still has its line: its state must not go missing.
         if (item.pFrames->GetCount() == 0)
             strText += CsvLine(file);
@@ -68,6 +69,9 @@ std::string CBatchExport::JsonText(const std::vector<SBatchItem>& items)
             summary.strError = item.result.strError;
             summary.nFrames = item.result.nFrames;
             summary.strInputKind = item.result.strInputKind;
+            summary.stream = item.result.stream;
+            summary.cutShort = item.result.cutShort;
+            summary.strCutShort = item.result.CutShortText();
         }
         if (!item.strDetectedFormat.isEmpty())
             summary.strDetectedFormat = item.strDetectedFormat.toStdString();

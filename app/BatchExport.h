@@ -1,4 +1,4 @@
-// The whole batch written for other programs: every file's state, Detected Format and rows,
+// The whole batch written for other programs: every file's state, Detected Format, Stream and rows,
 // as CSV (one line per row, the file's columns first) or as kestrune-cli's JSON report.
 #pragma once
 

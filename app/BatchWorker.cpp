@@ -49,7 +49,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
     m_LastReport = {};
     m_strDetectedFormat.clear();
     const std::string strInput = item.strPath.toStdString();
-    const std::string strOutput = CFileJob::OutputPathFor(strInput);
+    const std::string strOutput = CFileJob::OutputPathFor(strInput, options.strOutputFolder.toStdString());
     emit FileStarted(item.nItem, QString::fromStdString(strOutput));
 
     SOutcome outcome;
@@ -79,6 +79,9 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
         summary.strError = outcome.result.strError;
         summary.nFrames = outcome.result.nFrames;
         summary.strInputKind = outcome.result.strInputKind;
+        summary.stream = outcome.result.stream;
+        summary.cutShort = outcome.result.cutShort;
+        summary.strCutShort = outcome.result.CutShortText();
         if (!m_strDetectedFormat.empty())
             summary.strDetectedFormat = m_strDetectedFormat;
         if (outcome.result.bOutputWritten)

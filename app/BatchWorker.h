@@ -35,6 +35,7 @@ public:
     struct SOptions {
         CFileJob::Options job;
         bool bWriteLog = false;   // each file's report beside it, as FILE.kestrune.log
+        QString strOutputFolder;  // where outputs go; empty for beside each input
     };
     // How a file ended.
     struct SOutcome {

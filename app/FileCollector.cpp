@@ -30,8 +30,12 @@ QStringList CFileCollector::CollectDroppedPaths(const QList<QUrl>& urls, const Q
         }
         QStringList inside;
         QDirIterator it(strPath, patterns, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            inside.append(QDir::toNativeSeparators(it.next()));
+        while (it.hasNext()) {
+            // A folder run again would otherwise take last run's outputs as inputs.
+            const QString strFound = it.next();
+            if (!strFound.endsWith(QLatin1String(".fixed.dts")))
+                inside.append(QDir::toNativeSeparators(strFound));
+        }
         inside.sort();
         paths += inside;
     }

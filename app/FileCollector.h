@@ -20,7 +20,8 @@ public:
     };
 
     // The files a drop names: each file as it is, and for each folder the files inside it (at
-    // any depth, sorted by path) whose extensions the filters' patterns name.
+    // any depth, sorted by path) whose extensions the filters' patterns name, but for outputs of
+    // an earlier run (FILE.fixed.dts).
     static QStringList CollectDroppedPaths(const QList<QUrl>& urls, const QStringList& filters);
 
     // Screens paths against the ones listed already; the files to add, in order, and one

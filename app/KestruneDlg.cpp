@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -32,15 +33,17 @@
 #include "app/IPlatformTools.h"
 #include "app/ListExport.h"
 #include "app/ListView.h"
+#include "app/OutputFolderChoice.h"
 #include "stream/FileShim.h"
 
 namespace {
 
-const char* const kBatchListHeadings[] = {"Filename", "State", "Size", "Detected Format"};
+const char* const kBatchListHeadings[] = {"Filename", "State", "Size", "Detected Format", "Stream"};
 constexpr int kBatchColumnFilename = 0;
 constexpr int kBatchColumnState = 1;
 constexpr int kBatchColumnSize = 2;
 constexpr int kBatchColumnDetectedFormat = 3;
+constexpr int kBatchColumnStream = 4;
 constexpr int kInitialColumnWidth = 50;
 
 // Room for a window frame before the window is shown and its real frame is known.
@@ -146,12 +149,10 @@ void CKestruneDlg::CreateControls()
     m_ctlFrameList = place(new CListView(m_pPage, m_pFrameModel = new CFrameListModel), "frameList", 7, 223, 368, 61,
                            L::kGrowWidth | L::kBelowUpper | L::kGrowWithLower);
     m_ctlFrameLabel = place(text(QStringLiteral("Current &Frame:")), "currentFrameLabel", 7, 206, 48, 9, L::kBelowUpper);
-    m_ctlFrameLabel->setTextFormat(Qt::AutoText);
     m_ctlCurrentFrame = place(text(QString()), "currentFrame", 60, 206, 48, 9, L::kBelowUpper);
     m_ctlOutputName = place(text(QString()), "outputName", 60, 110, 315, 12, L::kGrowWidth);
     m_ctlSwapWord = place(box("Swap Word"), "swapWord", 300, 55, 64, 9, L::kFollowRight);
     m_ctlBatchLabel = place(text(QStringLiteral("&Batch list:")), "batchListLabel", 5, 110, 48, 9);
-    m_ctlBatchLabel->setTextFormat(Qt::AutoText);
     m_ctlStartBatch = place(button("&Start Batch"), "startBatch", 220, 80, 55, 14, L::kFollowRight);
     // Stop takes Start's place while a batch runs.
     m_ctlStop = place(button("S&top"), "stop", 220, 80, 55, 14, L::kFollowRight);
@@ -170,6 +171,8 @@ void CKestruneDlg::CreateControls()
     m_ctlProgress = place(new QProgressBar(m_pPage), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
     m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9,
                         L::kGrowWidth | L::kBelowUpper | L::kBelowLower);
+    m_ctlOutputFolderLabel = place(text(QStringLiteral("O&utput folder:")), "outputFolderLabel", 5, 98, 48, 9);
+    m_ctlOutputFolder = place(new COutputFolderChoice(m_Tools.Settings(), m_pPage), "outputFolder", 55, 96, 100, 13);
 }
 
 void CKestruneDlg::LayOutControls()
@@ -219,8 +222,13 @@ void CKestruneDlg::LayOutControls()
 
 void CKestruneDlg::DescribeControls()
 {
+    // The labels that name a control show their mnemonics and reach it.
+    for (QLabel* pLabel : {m_ctlBatchLabel, m_ctlFrameLabel, m_ctlOutputFolderLabel})
+        pLabel->setTextFormat(Qt::AutoText);
     m_ctlBatchLabel->setBuddy(m_ctlBatchList);
     m_ctlFrameLabel->setBuddy(m_ctlFrameList);
+    m_ctlOutputFolderLabel->setBuddy(m_ctlOutputFolder);
+    m_ctlOutputFolder->setAccessibleName(QStringLiteral("Output folder"));
     m_ctlBatchList->setAccessibleName(QStringLiteral("Batch list"));
     m_ctlFrameList->setAccessibleName(QStringLiteral("Frame list"));
     m_ctlProgress->setAccessibleName(QStringLiteral("Batch progress"));
@@ -229,15 +237,17 @@ void CKestruneDlg::DescribeControls()
     m_ctlOutputName->setAccessibleName(QStringLiteral("Output file"));
     m_ctlStatus->setAccessibleName(QStringLiteral("Status"));
     m_ctlLogo->setAccessibleName(QStringLiteral("Kestrune logo"));
-    m_ctlRebuildStream->setToolTip(QStringLiteral("Write a clean 16-bit big-endian copy of each file beside it, as FILE.fixed.dts."));
+    m_ctlRebuildStream->setToolTip(QStringLiteral("Write a clean 16-bit big-endian copy of each file as FILE.fixed.dts, beside it or in the output folder."));
     m_ctlRemoveCRC->setToolTip(QStringLiteral("With Rebuild Stream: the copy's frame headers leave out their CRC."));
     m_ctlRemoveDialNorm->setToolTip(QStringLiteral("With Rebuild Stream: the copy's dialog normalisation is set to 0 dB."));
     m_ctlCoreOnly->setToolTip(QStringLiteral("With Rebuild Stream: the copy keeps the DTS core and leaves the DTS-HD extensions out."));
     m_ctlEnableLog->setToolTip(QStringLiteral("Write each file's report beside it, as FILE.kestrune.log."));
+    m_ctlOutputFolder->setToolTip(QStringLiteral("Where Rebuild Stream writes FILE.fixed.dts: beside each input, or in one folder."));
     m_ctlStop->setToolTip(QStringLiteral("End the batch after the frame in hand; the list stays."));
     // Top to bottom, left to right: the options, the buttons, then the lists.
     const QList<QWidget*> order = {m_ctlRebuildStream, m_ctlRemoveCRC, m_ctlRemoveDialNorm, m_ctlCoreOnly, m_ctlEnableLog,
-                                   m_ctlAddFile, m_ctlStartBatch, m_ctlStop, m_ctlQuit, m_ctlBatchList, m_ctlFrameList};
+                                   m_ctlAddFile, m_ctlStartBatch, m_ctlStop, m_ctlQuit, m_ctlOutputFolder, m_ctlBatchList,
+                                   m_ctlFrameList};
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -295,6 +305,7 @@ void CKestruneDlg::UpdateRebuildOptions()
     const bool bFree = !IsBatchRunning();
     m_ctlRebuildStream->setEnabled(bFree);
     m_ctlEnableLog->setEnabled(bFree);
+    m_ctlOutputFolder->setEnabled(bFree);
     m_ctlRemoveCRC->setEnabled(bFree && bRebuild);
     m_ctlRemoveDialNorm->setEnabled(bFree && bRebuild);
     m_ctlCoreOnly->setEnabled(bFree && bRebuild);
@@ -466,6 +477,9 @@ void CKestruneDlg::InitListViews()
         nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(pszState)));
     const int nIcon = m_ctlBatchList->style()->pixelMetric(QStyle::PM_SmallIconSize) + 8;
     m_ctlBatchList->SetColumnMinimumWidth(kBatchColumnState, nStateWidth + nIcon);
+    // The Stream column likewise holds a typical summary from the start.
+    m_ctlBatchList->SetColumnMinimumWidth(
+        kBatchColumnStream, m_ctlBatchList->MeasureCellText(QStringLiteral("DTS-HD MA 7.1 24-bit 48 kHz lossless, 0:00.000, 1536 kb/s")));
     m_ctlBatchList->SetElasticColumn(kBatchColumnFilename);
     m_ctlFrameList->AutoSizeColumns();
     m_ctlBatchList->AutoSizeColumns();
@@ -642,6 +656,7 @@ CBatchWorker::SOptions CKestruneDlg::TakeOptions() const
     options.job.bRemoveCRC = bRebuild && m_ctlRemoveCRC->isChecked();
     options.job.bRemoveDialNorm = bRebuild && m_ctlRemoveDialNorm->isChecked();
     options.bWriteLog = m_ctlEnableLog->isChecked();
+    options.strOutputFolder = QDir::toNativeSeparators(m_ctlOutputFolder->Folder());
     return options;
 }
 
@@ -661,6 +676,7 @@ void CKestruneDlg::ResetRows()
         const int nRow = int(i);
         m_ctlBatchList->SetItemText(nRow, kBatchColumnState, item.strState);
         m_ctlBatchList->SetItemText(nRow, kBatchColumnDetectedFormat, QString());
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnStream, QString());
         pModel->SetItemToolTip(nRow, kBatchColumnState, QString());
         pModel->SetItemIcon(nRow, kBatchColumnState, QIcon());
     }
@@ -671,6 +687,19 @@ void CKestruneDlg::RunBatch()
     // The button is hidden while a run goes on; this guard covers any other way in.
     if (IsBatchRunning())
         return;
+    const CBatchWorker::SOptions options = TakeOptions();
+    // An output folder that takes no files, or two inputs that would write one output, stop the
+    // run before any file is read.
+    if (options.job.bRebuild) {
+        QStringList inputs;
+        for (const SBatchItem& item : m_Items)
+            inputs.append(item.strPath);
+        const QString strProblem = COutputFolderChoice::ProblemBeforeRun(options.strOutputFolder, inputs);
+        if (!strProblem.isEmpty()) {
+            m_Tools.ShowMessage(this, strProblem, Caption(), IPlatformTools::EIcon::Stop);
+            return;
+        }
+    }
     ResetRows();
     std::vector<CBatchWorker::SItem> items;
     for (size_t i = 0; i < m_Items.size(); ++i)
@@ -683,7 +712,7 @@ void CKestruneDlg::RunBatch()
     m_ctlProgress->setValue(0);
     m_ctlCurrentFrame->clear();
     SetStatus(QString());
-    m_pRun->Start(items, TakeOptions());
+    m_pRun->Start(items, options);
     SetBatchRunning(true);
 }
 
@@ -752,9 +781,13 @@ void CKestruneDlg::OnFileEnded(int nItem, const CBatchWorker::SOutcome& outcome)
     item.bEnded = true;
     item.result = outcome.result;
     item.strOutputPath = outcome.strOutputPath;
-    const bool bDone = outcome.result.eState == CFileJob::EState::Done;
-    SetRowState(nItem, QString::fromLatin1(CFileJob::StateText(outcome.result.eState)),
-                QString::fromStdString(outcome.result.Message()), !bDone);
+    const CFileJob::Result& result = outcome.result;
+    const bool bDone = result.eState == CFileJob::EState::Done;
+    m_ctlBatchList->SetItemText(nItem, kBatchColumnStream, QString::fromStdString(result.stream.Text()));
+    // A last frame cut short is told on the state's tool tip, after any failure.
+    const std::string strCause =
+        result.Message() + (result.Message().empty() || !result.cutShort ? "" : "; ") + result.CutShortText();
+    SetRowState(nItem, QString::fromLatin1(CFileJob::StateText(result.eState)), QString::fromStdString(strCause), !bDone);
     ++m_nRunEnded;
     m_nRunDone += bDone ? 1 : 0;
     if (!outcome.strLogPath.isEmpty())

@@ -18,6 +18,7 @@
 class CBatchRun;
 class CFrameListModel;
 class CListView;
+class COutputFolderChoice;
 class IPlatformTools;
 class QAction;
 class QCheckBox;
@@ -51,7 +52,8 @@ public:
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
     // The files a drop names: each file as it is, and for each folder the files inside it
-    // (at any depth, sorted by path) whose extensions the DTS filters name.
+    // (at any depth, sorted by path) whose extensions the DTS filters name, but for outputs of
+    // an earlier run (FILE.fixed.dts).
     static QStringList CollectDroppedPaths(const QList<QUrl>& urls);
 
     // Batch editing, refused with a note while a batch runs.
@@ -155,6 +157,10 @@ private:
     QCheckBox* m_ctlSwapWord = nullptr;
     QCheckBox* m_ctlCoreOnly = nullptr;
     QLabel* m_ctlFileCount = nullptr; // "file k of n" while a batch runs
+    QLabel* m_ctlOutputFolderLabel = nullptr;
+    // Beside each input, or one folder. It sits below the buttons' row: in a window narrower than
+    // the template the buttons move left, over where it would be.
+    COutputFolderChoice* m_ctlOutputFolder = nullptr;
     QLabel* m_ctlStatus = nullptr;
     QLabel* m_ctlLogo = nullptr;
     QLabel* m_ctlBatchLabel = nullptr;

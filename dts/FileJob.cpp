@@ -2,6 +2,7 @@
 #include "dts/FileJob.h"
 
 #include <filesystem>
+#include <optional>
 #include <iterator>
 #include <system_error>
 
@@ -27,6 +28,9 @@ constexpr StateTexts kStateTexts[] = {
     {"error: write failed", "write failed"},
     {"error: read failed", "read failed"},
     {"error: no DTS frames found", "no DTS frames found"},
+    {"error: no whole frame", "no whole frame"},
+    {"error: no core to keep", "no core to keep"},
+    {"error: DTS-UHD is not supported", "DTS-UHD is not supported"},
     {"stopped", ""},
 };
 static_assert(std::size(kStateTexts) == static_cast<size_t>(CFileJob::EState::Stopped) + 1, "a text for every state");
@@ -49,40 +53,72 @@ CFileJob::Result Stopped()
     return result;
 }
 
+const char* const kReadFailedCause = "reading the input failed (I/O error)";
 const char* const kWriteFailedCause = "writing the output failed (disk full?); no output was kept";
 
 // An output that is the input under another name (the same path, a link) must not replace it.
 bool IsSameFile(const std::string& strA, const std::string& strB)
 {
+    if (CFileShim::IsStandardStream(strA) || CFileShim::IsStandardStream(strB))
+        return false;
     std::error_code ec;
     return std::filesystem::equivalent(CFileShim::ToPath(strA), CFileShim::ToPath(strB), ec);
 }
 
+// What the walk found that no output can be made of: a DTS-UHD stream, or a core-only rebuild of
+// a stream without a core. None for any other.
+std::optional<CFileJob::Result> JudgeStream(const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
+                                            const std::string& strInputPath)
+{
+    if (loop.IsUhd())
+        return Failure(CFileJob::EState::Unsupported, CFileJob::EFailedPath::Input, strInputPath,
+                       "it is a DTS-UHD stream (frames with the sync word 40411BF2), a format this tool does not read");
+    if (bCoreOnlyRebuild && nFrames > 0 && !loop.GetSummary().HasCore())
+        return Failure(CFileJob::EState::NoCoreToKeep, CFileJob::EFailedPath::Input, strInputPath,
+                       loop.GetSummary().GetValues().strKind + " has no core to keep; no output was kept");
+    return std::nullopt;
+}
+
 // How a walk that ran its course went, before any output is kept: a stop, then a failed read or
-// write, then a file without a single frame.
+// write, then a stream no output can be made of, then a file without a single frame, then one
+// whose frames are all cut short.
 CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
-                           int64_t nFrames, const std::string& strInputPath, const std::string& strOutputPath)
+                           const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
+                           const std::string& strInputPath, const std::string& strOutputPath)
 {
     CFileJob::Result result;
     if (host.IsStopSet())
         result = Stopped();
     else if (inStream.HasReadError())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
+    else if (inStream.HasShrunk())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
-                         "reading the input failed (I/O error)");
+                         "the file grew shorter while it was read (another program cut it); the rest of its stream is gone");
+    else if (inStream.WasRepositionRefused())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
+                         "a pipe is read once, in order, and the stream has junk or damage that needs a "
+                         "search back; save it to a file and give its name");
     else if (pOutStream != nullptr && pOutStream->HasWriteError())
         result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
+    else if (const auto failure = JudgeStream(loop, nFrames, bCoreOnlyRebuild, strInputPath))
+        result = *failure;
     else if (nFrames == 0)
         result = Failure(CFileJob::EState::NoFrames, CFileJob::EFailedPath::Input, strInputPath,
                          "nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)");
+    else if (loop.GetWholeFrames() == 0)
+        result = Failure(CFileJob::EState::NoWholeFrame, CFileJob::EFailedPath::Input, strInputPath,
+                         "the end of the file cuts short every frame in it; there is nothing whole to keep");
     result.nFrames = nFrames;
     return result;
 }
 
 // Puts a fully written output in place; a failure leaves the output path as it was.
-CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath,
-                            int64_t nFrames)
+CFileJob::Result KeepOutput(COutBitStream& outStream, const CBitStream& inStream, const std::string& strInputPath,
+                            const std::string& strOutputPath, int64_t nFrames)
 {
-    outStream.TakePermissionsOf(strInputPath);
+    // Standard input has no permission bits of a file to pass on.
+    if (!CFileShim::IsStandardStream(strInputPath))
+        outStream.TakePermissionsOf(inStream.GetFile());
     std::string strCause;
     CFileJob::Result result;
     if (outStream.Commit(strCause))
@@ -95,11 +131,45 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
     return result;
 }
 
+// Opens the output of a rebuild: standard output for "-", otherwise a temporary file that is
+// put in place at the end. Why it cannot be opened, or empty when it is open.
+std::string OpenOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath)
+{
+    if (IsSameFile(strInputPath, strOutputPath))
+        return "it would overwrite the input";
+    if (CFileShim::IsStandardStream(strOutputPath))
+        return outStream.OpenStandardOutput() ? std::string() : "standard output is closed";
+    std::string strCause;
+    if (outStream.OpenReplacing(strOutputPath, strCause))
+        return std::string();
+    return strCause.empty() ? "the output cannot be created" : strCause;
+}
+
+// A failed rebuild leaves an older output of the same name in place: the cause says so, so that
+// it is not taken for this run's result.
+void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
+{
+    std::error_code ec;
+    if (result.bOutputWritten || result.strError.empty() || result.eFailedPath == CFileJob::EFailedPath::None
+        || !std::filesystem::is_regular_file(CFileShim::ToPath(strOutputPath), ec))
+        return;
+    result.strError += "; the older output of that name was left as it was";
+}
+
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
 std::string InputKindText(const CBitStream& in)
 {
-    const std::string strLayout = LayoutOf(in.GetLayout()).pszName;
+    const std::string strLayout = in.IsIec61937() ? "IEC 61937" : LayoutOf(in.GetLayout()).pszName;
     return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
+}
+
+// What the walk found, for every state but those before it.
+void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CBitStream& inStream, int64_t nFrames)
+{
+    // A stream of substreams alone has no word layout of its own to tell.
+    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(inStream);
+    result.stream = loop.GetSummary().GetValues();
+    result.cutShort = loop.GetCutShort();
 }
 
 } // namespace
@@ -111,9 +181,30 @@ std::string CFileJob::Result::Message() const
     return strFailedPath + ": " + FailureText(eState) + ": " + strError;
 }
 
-std::string CFileJob::OutputPathFor(const std::string& strInputPath)
+std::string CFileJob::Result::CutShortText() const
 {
-    return strInputPath + ".fixed.dts";
+    if (!cutShort)
+        return std::string();
+    const std::string strOf = cutShort->nExpected > 0 ? " of " + std::to_string(cutShort->nExpected) : std::string();
+    return "last frame cut short: " + std::to_string(cutShort->nBytes) + strOf + " bytes, not written";
+}
+
+std::string CFileJob::OutputPathFor(const std::string& strInputPath, const std::string& strOutputFolder)
+{
+    if (strOutputFolder.empty())
+        return strInputPath + ".fixed.dts";
+    if (CFileShim::IsStandardStream(strOutputFolder))
+        return strOutputFolder;
+#ifdef _WIN32
+    const char* const pszSeparators = "/\\";
+#else
+    const char* const pszSeparators = "/";
+#endif
+    // Split by hand: a name that is not valid UTF-8 must reach the folder byte for byte.
+    const size_t nSlash = strInputPath.find_last_of(pszSeparators);
+    const std::string strName = nSlash == std::string::npos ? strInputPath : strInputPath.substr(nSlash + 1);
+    const bool bEndsInSeparator = std::string(pszSeparators).find(strOutputFolder.back()) != std::string::npos;
+    return strOutputFolder + (bEndsInSeparator ? "" : "/") + strName + ".fixed.dts";
 }
 
 const char* CFileJob::StateText(EState eState)
@@ -130,6 +221,16 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
                                const std::string& strInputPath, const std::string& strOutputPath,
                                int64_t nInputSize, const Options& options)
 {
+    Result result = RunOnce(host, inStream, outStream, strInputPath, strOutputPath, nInputSize, options);
+    if (options.bRebuild && !IsSameFile(strInputPath, strOutputPath))
+        NoteOlderOutput(result, strOutputPath);
+    return result;
+}
+
+CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                                   const std::string& strInputPath, const std::string& strOutputPath,
+                                   int64_t nInputSize, const Options& options)
+{
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
@@ -139,20 +240,23 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
+    if (!bOpened && inStream.HadOpenReadError())
+        return Failure(EState::ReadFailed, EFailedPath::Input, strInputPath, kReadFailedCause);
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
         const std::string& strProblem = inStream.GetOpenProblem();
-        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
-                       strProblem.empty() ? CFileShim::DescribeInputProblem(strInputPath) : strProblem);
+        std::string strCause = strProblem;
+        if (strCause.empty())
+            strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
+                                                                 : CFileShim::DescribeInputProblem(strInputPath);
+        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath, strCause);
     }
 
     // Closing an output that was not committed removes it, on every way out.
     CScopeExit closeOutput([&outStream] { outStream.Close(); });
     if (bRebuild) {
-        if (IsSameFile(strInputPath, strOutputPath))
-            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "it would overwrite the input");
-        std::string strCause;
-        if (!outStream.OpenReplacing(strOutputPath, strCause))
+        const std::string strCause = OpenOutput(outStream, strInputPath, strOutputPath);
+        if (!strCause.empty())
             return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, strCause);
     }
 
@@ -160,11 +264,11 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     loop.SetCoreOnly(options.bCoreOnly);
     loop.SetRemovals(CFrameLoop::Removals{options.bRemoveCRC, options.bRemoveDialNorm});
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
-    // A walk whose only frames were cut short wrote nothing: an empty file must not stand at the
-    // output name as if it were the rebuilt stream (nor replace an older one).
-    if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
-        result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
-    result.strInputKind = InputKindText(inStream);
+    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames,
+                              bRebuild && options.bCoreOnly, strInputPath, strOutputPath);
+    if (result.eState == EState::Done && bRebuild)
+        result = KeepOutput(outStream, inStream, strInputPath, strOutputPath, nFrames);
+    result.nPaddingBytes = loop.GetPaddingBytes();
+    DescribeStream(result, loop, inStream, nFrames);
     return result;
 }

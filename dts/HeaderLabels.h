@@ -9,6 +9,8 @@
 std::string FormatBitRateLabel(uint32_t rate);
 // Channel arrangement by AMODE; codes outside 0..15 (and negative ones) give "User defined".
 std::string FormatChannelLabel(int32_t amode);
+// The number of channels of arrangement AMODE (without LFE); 0 for a user-defined code.
+int32_t ChannelCount(int32_t amode);
 // "<type> <bits>/<rate>", e.g. "DTS 24/48", "DTS ES Matrix 6.1 16/48".
 std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t sfreq);
 // Dialog normalisation as "-%d dB".
@@ -24,5 +26,7 @@ double BitRateKbps(uint32_t rate);
 // The sample rate the stream-type label shows, in Hz (doubled as the label is); 0 for a code
 // the standard calls invalid.
 int32_t SampleRateHz(uint32_t sfreq, uint32_t extAudioId);
+// Bits of source PCM resolution by PCMR; 0 for the two invalid codes.
+int32_t PcmResolutionBits(uint32_t pcmr);
 // The attenuation the dialog-normalisation label shows, as a number <= 0.
 int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm);

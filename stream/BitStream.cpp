@@ -42,23 +42,78 @@ bool CBitStream::Open(const std::string& fileName)
     m_nBufferBaseBits = 0;
     ResetPosition();
     m_strOpenProblem.clear();
+    m_bOpenReadError = false;
 
-    m_pFile = CFileShim::OpenForReading(fileName);
+    const bool bStandardInput = CFileShim::IsStandardStream(fileName);
+    m_pFile = bStandardInput ? CFileShim::OpenStandardStream(false) : CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
         return false;
+    m_nOpenSize = CFileShim::SizeOf(m_pFile);
+    if (!OpenKind(bStandardInput)) {
+        // A failed read leaves a WAVE file's structure looking cut short ("no data chunk"): the
+        // error flag of the file tells the truth.
+        m_bOpenReadError = std::ferror(m_pFile) != 0;
+        Close();
+        return false;
+    }
+    // The search for a WAVE file's first sync reads the data too, and ends at a failed read.
+    if (std::ferror(m_pFile) != 0) {
+        m_bOpenReadError = true;
+        Close();
+        return false;
+    }
+    ResetPosition();
+    return true;
+}
 
+bool CBitStream::OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder)
+{
+    if (CFileShim::Seek(m_pFile, nOffset, SEEK_SET) != 0)
+        return false;
+    m_FileSource.Attach(m_pFile, nSize);
+    m_IecSource.Reset(&m_FileSource, eOrder, m_StopProbe);
+    m_pSource = &m_IecSource;
+    m_eLayout = EInputKind::Words16BE;
+    m_nBufferBaseBits = 0;
+    m_nOrigin = 0;
+    m_nDataStart = nOffset;
+    m_nDataSize = nSize;
+    return true;
+}
+
+bool CBitStream::HasShrunk() const
+{
+    if (m_pFile == nullptr || m_nOpenSize < 0)
+        return false;
+    const int64_t nNow = CFileShim::SizeOf(m_pFile);
+    return nNow >= 0 && nNow < m_nOpenSize;
+}
+
+bool CBitStream::OpenKind(bool bStandardInput)
+{
     uint8_t sniff[8] = {};
     const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
     m_eKind = DetectInputKind(sniff, nSniffed);
-    // The sniffed bytes are stream data too.
-    if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0) {
-        Close();
+    // The sniffed bytes are stream data too: read again, or handed out first where a pipe
+    // cannot go back.
+    m_bSeekable = CFileShim::Seek(m_pFile, 0, SEEK_SET) == 0;
+    const EIecOrder eIecOrder = CIec61937Source::DetectIec61937(sniff, nSniffed);
+    if (!m_bSeekable && (!bStandardInput || m_eKind == EInputKind::Wave || eIecOrder != EIecOrder::None)) {
+        if (m_eKind == EInputKind::Wave)
+            m_strOpenProblem = "a WAVE file cannot be read from a pipe (its chunks are found by positioning in "
+                               "the file); redirect it from the file (< FILE) or give its name";
+        else if (eIecOrder != EIecOrder::None)
+            m_strOpenProblem = "IEC 61937 bursts cannot be read from a pipe (their payload is found by "
+                               "positioning in the file); redirect it from the file (< FILE) or give its name";
         return false;
+    }
+    if (eIecOrder != EIecOrder::None) {
+        m_eKind = EInputKind::Words16BE;
+        return OpenIec61937(0, -1, eIecOrder);
     }
     if (m_eKind == EInputKind::Wave) {
         if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
             m_strOpenProblem = m_WaveSource.GetProblem();
-            Close();
             return false;
         }
         m_nBufferBaseBits = m_WaveSource.GetSyncOffset() * 8;
@@ -67,15 +122,23 @@ bool CBitStream::Open(const std::string& fileName)
         m_nDataStart = m_WaveSource.GetDataOffset();
         m_nDataSize = m_WaveSource.GetDataSize();
         m_pSource = &m_WaveSource;
+        // S/PDIF captures are kept as WAVE files too: the data then starts with a burst.
+        uint8_t first[4] = {};
+        const bool bRead = CFileShim::Seek(m_pFile, m_nDataStart, SEEK_SET) == 0
+                           && std::fread(first, 1, sizeof first, m_pFile) == sizeof first;
+        if (const EIecOrder eOrder = CIec61937Source::DetectIec61937(first, bRead ? 4 : 0); eOrder != EIecOrder::None)
+            return OpenIec61937(m_nDataStart, m_nDataSize, eOrder);
+        return CFileShim::Seek(m_pFile, m_nDataStart + m_WaveSource.GetSyncOffset(), SEEK_SET) == 0;
     } else {
         // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
         // stored) until the search for a frame tells its layout.
         m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
         m_FileSource.Attach(m_pFile);
+        if (!m_bSeekable)
+            m_FileSource.SetPrefix(sniff, static_cast<int>(nSniffed));
         m_WordSource.Reset(m_eLayout, &m_FileSource);
         m_pSource = &m_WordSource;
     }
-    ResetPosition();
     return true;
 }
 
@@ -102,6 +165,8 @@ void CBitStream::Close()
     m_nDataStart = 0;
     m_nDataSize = -1;
     m_nOrigin = 0;
+    m_bSeekable = true;
+    m_bRepositionRefused = false;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
 }
@@ -195,11 +260,6 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
     return nDone;
 }
 
-int64_t CBitStream::GetBytePos() const
-{
-    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
-}
-
 int CBitStream::FillAhead(int nBytes)
 {
     const int nOffset = static_cast<int>(m_nBitPos >> 3);
@@ -277,8 +337,10 @@ int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
 {
     if (eLayout == EInputKind::Words16BE)
         return nWalk + 1;
+    // Words start at an even distance from the origin (a search may find a file's first frame at
+    // an odd offset).
     if (!LayoutOf(eLayout).bPacked14)
-        return (nWalk + 2) & ~int64_t{1};
+        return nWalk + 2 - ((nWalk - m_nOrigin) & 1);
     const int64_t nBits = 8 * (nWalk - m_nOrigin);
     const int64_t nWord = nBits >= 0 ? nBits / 14 : -1;
     return m_nOrigin + 2 * (nWord + 1);
@@ -297,6 +359,22 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
     if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
         return false;
+    // A search goes back to each candidate it confirms: where the bytes there are still buffered
+    // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
+    const int64_t nBit = 8 * nOffset;
+    if (eLayout == m_eLayout && (m_pSource == &m_WordSource || m_pSource == &m_IecSource)
+        && !LayoutOf(eLayout).bPacked14 && nBit >= m_nBufferBaseBits
+        && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
+        m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
+        return true;
+    }
+    // The payload of bursts has no stored offset to go back to beyond what is buffered.
+    if (m_pSource == &m_IecSource)
+        return false;
+    if (!m_bSeekable) {
+        m_bRepositionRefused = true;
+        return false;
+    }
     if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
         return false;
     m_eLayout = eLayout;

@@ -2,6 +2,7 @@
 // stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "stream/EOFBSException.h"
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
+#include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
@@ -31,7 +33,9 @@ public:
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
-    // fileName is UTF-8. True when the file is open and its first bit is ready.
+    // fileName is UTF-8, or "-" for standard input. True when the file is open and its first
+    // bit is ready. Standard input on a pipe is read once, in order: a WAVE file there is refused
+    // (its chunks are found by positioning), and Reseat then fails (WasRepositionRefused).
     bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
@@ -44,10 +48,19 @@ public:
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
     const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    // True when the last Open of a file failed because a read failed (an I/O error), wherever it
+    // was: the first bytes, a WAVE file's chunks or the search for its first sync.
+    bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened (another program cut it):
+    // the end the walk met was not the stream's.
+    bool HasShrunk() const;
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
+    // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
+    // WAVE file's data): offsets then count the payload's bytes.
+    bool IsIec61937() const { return m_pSource == &m_IecSource; }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -68,6 +81,10 @@ public:
     // them, the first starting nSkipBits (0..15) bits after the current position, at any bit
     // position; fewer only where the input ends. Returns how many were copied.
     int PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits = 0);
+    // Reads ahead, without handing anything out, until the buffer holds nCount bytes (at most its
+    // size) from the current one on, so that reading them and going back (Reseat) reads nothing
+    // again. Returns how many it holds; fewer only where the input ends.
+    int Prefetch(int nCount) { return FillAhead(std::min(nCount, m_nBufferSize)); }
     // Hands out and drops nCount bytes, at any bit position; false where the input ended first.
     bool SkipBytes(int64_t nCount);
     // Starts reading again at nOffset of the stored words (from the start of a plain file, or of
@@ -76,6 +93,9 @@ public:
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
+    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
+    // cannot go back to search past damage or junk, and its end is not the stream's end.
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -83,6 +103,7 @@ public:
     // origin: the file's start, the first sync of a WAVE file, or where a search for the first
     // frame of a file sets it. For the 16-bit layouts offsets are those of the stored bytes.
     void SetOrigin(int64_t nOffset) { m_nOrigin = nOffset; }
+    int64_t GetOrigin() const { return m_nOrigin; }
     // The walk offset of stored offset nOffset in layout eLayout (rounded down to a whole byte).
     int64_t WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const;
     // The stored offset of the first word that starts after walk offset nWalk in layout eLayout.
@@ -96,8 +117,17 @@ public:
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
+    // The open file (null for a byte source or when closed), for what only the file system tells
+    // of it, such as its permissions.
+    std::FILE* GetFile() const { return m_pFile; }
 
 private:
+    // Recognises the kind of the open file and readies the source it needs; false where it
+    // cannot be read as that kind.
+    bool OpenKind(bool bStandardInput);
+    // Reads the IEC 61937 bursts stored from nOffset of the file on in eOrder; false where the
+    // file cannot be positioned there.
+    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -131,8 +161,13 @@ private:
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
+    bool m_bSeekable = true;                 // false for a pipe: read once, in order
+    bool m_bRepositionRefused = false;       // a Reseat failed for that reason
+    bool m_bOpenReadError = false;
+    int64_t m_nOpenSize = -1;                // the file's size when it was opened
 };
 
 // The header fields of every frame are read with these, so their common case is inline.
@@ -153,6 +188,12 @@ inline uint32_t CBitStream::TakeBuffered(int n)
     nWindow <<= (m_nBitPos & 7);
     m_nBitPos += static_cast<uint64_t>(n);
     return static_cast<uint32_t>(nWindow >> (64 - n));
+}
+
+// Asked several times for every frame.
+inline int64_t CBitStream::GetBytePos() const
+{
+    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
 }
 
 inline int CBitStream::GetBit()

@@ -79,15 +79,20 @@ TEST_F(KestruneDlgTest, KeepsEachFilesResultsAndReportsThemAsTheCommandLine)
     pReport->trigger();
     const QStringList lines = Q(ReadText(m_Dir.Path("report.csv"))).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1 + 1 + 3 + 2);
-    EXPECT_EQ(lines[0], "File,State,Detected Format,Offset,Frame,Bitrate,Format,Channels,FrameSize,DiagNorm,CRC");
-    EXPECT_EQ(lines[3], Q(bad) + ",done,DTS 16/48,00000400,,,skipped 100 bytes,,,,");
+    EXPECT_EQ(lines[0], "File,State,Detected Format,Stream,Offset,Frame,Bitrate,Format,Channels,FrameSize,DiagNorm,CRC");
+    // The Stream cell is the list's, which is the end of the command line's file line.
+    const QString strBadStream = ctl.m_ctlBatchList->GetItemText(1, 4);
+    EXPECT_FALSE(strBadStream.isEmpty());
+    EXPECT_NE(Q(Cli({bad})).indexOf(", " + strBadStream + "\n"), -1) << strBadStream.toStdString();
+    EXPECT_EQ(lines[3], Q(bad) + ",done,DTS 16/48,\"" + strBadStream + "\",00000400,,,skipped 100 bytes,,,,");
 
     // Ctrl+C in the batch list: the selected rows with the headings.
     ctl.m_ctlBatchList->setFocus();
     ctl.m_ctlBatchList->selectRow(2);
     QTest::keyClick(ctl.m_ctlBatchList, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(),
-              "Filename\tState\tSize\tDetected Format\n" + Q(b) + "\tdone\t7680 bytes\tDTS 16/48\n");
+              "Filename\tState\tSize\tDetected Format\tStream\n" + Q(b)
+                  + "\tdone\t7680 bytes\tDTS 16/48\tDTS 2.0 16-bit 48 kHz, 0:00.107, 576 kb/s\n");
 }
 
 // Catches a greyed box that still acts (the removals changing the rows with Rebuild Stream
@@ -135,4 +140,24 @@ TEST_F(KestruneDlgTest, AGreyedOptionNeverActs)
     ASSERT_TRUE(WaitForRunEnd(m_Dlg));
     EXPECT_EQ(ctl.m_ctlBatchList->GetItemText(0, 1), "stopped");
     EXPECT_FALSE(fs::exists(fs::u8path(big + ".kestrune.log")));
+}
+
+// Catches a last frame cut short by the end of the input that the window keeps quiet about, or
+// tells as a failure: the row is "done", and its state tool tip and Stream cell say what the
+// command line's file line says.
+TEST_F(KestruneDlgTest, TellsALastFrameCutShortOnTheStateToolTip)
+{
+    std::vector<uint8_t> bytes = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    bytes.resize(bytes.size() - 100);
+    const std::string cut = m_Dir.Write("cut.dts", bytes);
+    Add({Q(cut)});
+    RunAndWait(m_Dlg);
+    SDlgControls ctl = C(m_Dlg);
+    const CReportModel& model = ctl.m_ctlBatchList->GetModel();
+    const QString strTip = model.data(model.index(0, 1), Qt::ToolTipRole).toString();
+    const QString strLine = Q(Cli({cut}));
+    EXPECT_EQ(ctl.m_ctlBatchList->GetItemText(0, 1), "done");
+    EXPECT_TRUE(strTip.startsWith("last frame cut short: ")) << strTip.toStdString();
+    EXPECT_NE(strLine.indexOf("(" + strTip + "), " + ctl.m_ctlBatchList->GetItemText(0, 4) + "\n"), -1)
+        << strLine.toStdString();
 }

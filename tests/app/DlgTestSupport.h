@@ -25,6 +25,7 @@
 #include "app/BatchRun.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
+#include "app/OutputFolderChoice.h"
 #include "support/TempDir.h"
 #include "support/TestFiles.h"
 
@@ -95,6 +96,7 @@ struct SDlgControls {
     QPushButton* const m_ctlStartBatch = Find<QPushButton>("startBatch");
     QPushButton* const m_ctlStop = Find<QPushButton>("stop");
     QPushButton* const m_ctlQuit = Find<QPushButton>("quit");
+    COutputFolderChoice* const m_ctlOutputFolder = Find<COutputFolderChoice>("outputFolder");
     QGroupBox* const m_ctlProcessingGroup = Find<QGroupBox>("processingGroup");
     QGroupBox* const m_ctlDebugGroup = Find<QGroupBox>("debugGroup");
 };

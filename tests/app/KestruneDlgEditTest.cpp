@@ -24,6 +24,7 @@
 #include "app/FrameListModel.h"
 #include "app/FrameStore.h"
 #include "app/ListExport.h"
+#include "app/OutputFolderChoice.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ void ExpectWhole(const CKestruneDlg& dlg)
         }
     }
     const QWidget* order[] = {C(dlg).m_ctlLogo, C(dlg).m_ctlProcessingGroup, C(dlg).m_ctlDebugGroup, C(dlg).m_ctlBatchList,
-                              C(dlg).m_ctlProgress, C(dlg).m_ctlFrameList};
+                              C(dlg).m_ctlProgress, C(dlg).m_ctlFrameList, C(dlg).m_ctlAddFile, C(dlg).m_ctlOutputFolder,
+                              C(dlg).m_ctlOutputName};
     for (const QWidget* pA : order)
         for (const QWidget* pB : order)
             if (pA != pB) {
@@ -112,7 +114,7 @@ TEST_F(KestruneDlgTest, EditsTheBatchBetweenRunsOnly)
     SelectRows(batch, {0, 1});
     QTest::keyClick(&batch, Qt::Key_Delete);
     ASSERT_EQ(batch.GetItemCount(), 1);
-    EXPECT_EQ(Row(batch, 0), QStringList({Q(c), "done", "12288 bytes", "DTS 16/48"}));
+    EXPECT_EQ(Row(batch, 0), QStringList({Q(c), "done", "12288 bytes", "DTS 16/48", "DTS 2.0 16-bit 48 kHz, 0:00.256, 384 kb/s"}));
     EXPECT_EQ(batch.GetModel().data(batch.GetModel().index(0, 0), Qt::ToolTipRole).toString(), Q(c));
 
     Add({Q(a)});
@@ -124,7 +126,8 @@ TEST_F(KestruneDlgTest, EditsTheBatchBetweenRunsOnly)
 }
 
 // Catches drops refused, folders added as rows, files inside folders missed, out of order or
-// taken whatever their extension, and drops of things that are not files accepted.
+// taken whatever their extension, a folder's outputs of an earlier run taken as inputs, and
+// drops of things that are not files accepted.
 TEST_F(KestruneDlgTest, AddsDroppedFilesAndFolders)
 {
     const std::string single = CopySample(m_Dir, "mono_8k.dts", "single.bin");
@@ -134,6 +137,7 @@ TEST_F(KestruneDlgTest, AddsDroppedFilesAndFolders)
     const std::string a = CopySample(m_Dir, "stereo_48k.dts", "x/sub/a.DTS");
     const std::string w = CopySample(m_Dir, "stereo_48k.dts", "x/sub/w.wav");
     CopySample(m_Dir, "stereo_48k.dts", "x/notes.txt");
+    CopySample(m_Dir, "stereo_48k.dts", "x/b.dts.fixed.dts");
 
     QMimeData text;
     text.setText("not a file");
@@ -223,6 +227,41 @@ TEST_F(KestruneDlgTest, RemembersOptionsAndGeometry)
     EXPECT_EQ(again.size(), size);
     EXPECT_EQ(again.pos(), at);
     EXPECT_TRUE(m_Tools.Settings().contains("geometry"));
+}
+
+// Catches outputs written beside the input while a folder is chosen, the choice lost between
+// runs, and runs started into a folder that takes no files or with two inputs of one name (the
+// second output would replace the first): those stop before any row runs, saying why.
+TEST_F(KestruneDlgTest, WritesOutputsIntoTheChosenFolder)
+{
+    for (const char* pszFolder : {"a", "b", "out"})
+        fs::create_directories(fs::u8path(m_Dir.Path(pszFolder)));
+    const std::string first = CopySample(m_Dir, "stereo_48k.dts", "a/x.dts");
+    const std::string output = m_Dir.Path("out/x.dts.fixed.dts");
+    C(m_Dlg).m_ctlOutputFolder->SetFolder(Q(m_Dir.Path("out")));
+    C(m_Dlg).m_ctlRebuildStream->click();
+    Add({Q(first)});
+    RunAndWait(m_Dlg);
+    EXPECT_EQ(C(m_Dlg).m_ctlBatchList->GetItemText(0, 1), "done");
+    EXPECT_TRUE(fs::exists(fs::u8path(output)));
+    EXPECT_FALSE(fs::exists(fs::u8path(first + ".fixed.dts")));
+    {
+        CKestruneDlg again(m_Tools);
+        EXPECT_EQ(C(again).m_ctlOutputFolder->Folder(), Q(m_Dir.Path("out")));
+    }
+
+    fs::remove(fs::u8path(output));
+    Add({Q(CopySample(m_Dir, "stereo_48k.dts", "b/x.dts"))});
+    RunAndWait(m_Dlg);
+    ASSERT_FALSE(m_Tools.m_Messages.empty());
+    EXPECT_TRUE(m_Tools.m_Messages.back().strText.contains("would both be written to")) << m_Tools.m_Messages.back().strText.toStdString();
+    m_Dlg.ClearBatchList();
+    Add({Q(first)});
+    C(m_Dlg).m_ctlOutputFolder->SetFolder(Q(m_Dir.Path("missing")));
+    RunAndWait(m_Dlg);
+    EXPECT_TRUE(m_Tools.m_Messages.back().strText.contains("the folder does not exist")) << m_Tools.m_Messages.back().strText.toStdString();
+    EXPECT_EQ(C(m_Dlg).m_ctlBatchList->GetItemText(0, 1), "queued");
+    EXPECT_FALSE(fs::exists(fs::u8path(output)));
 }
 
 // Catches lists that keep their size in a larger window, controls left behind by the

@@ -28,8 +28,8 @@ std::string FromHex(const std::string& hex)
 #endif
 
 // Catches a control character that reaches the terminal raw (a newline that forges a line, an
-// escape sequence that recolours or clears it), C1 controls and broken UTF-8 passed through, and
-// printable UTF-8 mangled.
+// escape sequence that recolours or clears it), C1 controls, bidirectional controls and line
+// separators and broken UTF-8 passed through, and printable UTF-8 mangled (their neighbours).
 TEST(CliNames, EscapeShowsEveryControlCharacter)
 {
     const struct {
@@ -45,6 +45,11 @@ TEST(CliNames, EscapeShowsEveryControlCharacter)
         {"cut \xe2\x82", "cut \\xe2\\x82"},
         {"\xc0\xaf overlong", "\\xc0\\xaf overlong"},
         {"\xed\xa0\x80 surrogate", "\\xed\\xa0\\x80 surrogate"},
+        // A right-to-left override shows "evil\u202Eftm.dts" as "evil" + "std.mtf" reversed.
+        {"evil\xe2\x80\xae" "ftm.dts", "evil\\u202eftm.dts"},
+        {"\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9", "\\u200e\\u200f\\u202a\\u2066\\u2069"},
+        {"line\xe2\x80\xa8para\xe2\x80\xa9", "line\\u2028para\\u2029"},
+        {"\xe2\x80\xa7 \xe2\x80\xaf \xe2\x81\xa5", "\xe2\x80\xa7 \xe2\x80\xaf \xe2\x81\xa5"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CTerminalText::Escape(c.in), c.out);
@@ -62,7 +67,7 @@ TEST(CliNames, ControlCharactersInNamesAreEscapedInTextAndMessages)
     const std::string shown = dir.Path("bad\\nname\\x1b[31m.dts");
     const CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
-    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, output: " + shown + ".fixed.dts\n", 0), 0u)
+    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, DTS 2.0 16-bit 48 kHz, 0:00.032, 75 kb/s, output: " + shown + ".fixed.dts\n", 0), 0u)
         << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(in + ".fixed.dts"));
