@@ -106,6 +106,8 @@ void CDialogLayout::Apply(const QSize& windowSize, int nLeftLimit) const
             rc.translate(0, dyUpper);
         if (follow & kGrowWithLower)
             rc.setBottom(rc.bottom() + dyLower);
+        if (follow & kBelowLower)
+            rc.translate(0, dyLower);
         placed.pControl->setGeometry(rc);
     }
 }

@@ -23,6 +23,7 @@ public:
         kGrowWithUpper = 4,     // the upper list: takes half the extra height
         kBelowUpper = 8,        // below the upper list: moves down by that half
         kGrowWithLower = 16,    // the lower list: takes the other half
+        kBelowLower = 32,       // below the lower list: moves down by that other half too
     };
 
     // A control's template rectangle, in dialog units.

@@ -1,63 +1,53 @@
-// The frame list's compact rows and the texts made from them on demand.
+// The frame list's rows, read from the store of the file shown.
 #include "app/FrameListModel.h"
+
+#include "app/FrameStore.h"
 
 CFrameListModel::CFrameListModel(QObject* parent)
     : CReportModel(parent)
 {
 }
 
-int CFrameListModel::AppendFrameRow(const FrameRow& row)
+void CFrameListModel::Show(const CFrameStore* pStore)
 {
-    SRecord record;
-    record.nOffset = row.nOffset;
-    record.nFrame = row.nFrame;
-    record.nFrameSize = row.nFrameSize;
-    record.nBitrate = m_Labels.Intern(row.strBitrate);
-    record.nFormat = m_Labels.Intern(row.strFormat);
-    record.nChannels = m_Labels.Intern(row.strChannels);
-    record.nDialNorm = m_Labels.Intern(row.strDialNorm);
-    record.bCRC = row.bCRC;
-    const int nRow = GetItemCount();
-    beginInsertRows(QModelIndex(), nRow, nRow);
-    m_Records.push_back(record);
-    endInsertRows();
-    return nRow;
+    beginResetModel();
+    m_pStore = pStore;
+    endResetModel();
+}
+
+void CFrameListModel::Append(CFrameStore& store, const std::vector<FrameRow>& rows)
+{
+    if (rows.empty())
+        return;
+    const bool bShown = &store == m_pStore;
+    const int nFirst = store.GetCount();
+    if (bShown)
+        beginInsertRows(QModelIndex(), nFirst, nFirst + int(rows.size()) - 1);
+    for (const FrameRow& row : rows)
+        store.Append(row);
+    if (bShown)
+        endInsertRows();
 }
 
 int CFrameListModel::GetItemCount() const
 {
-    return int(m_Records.size());
+    return m_pStore ? m_pStore->GetCount() : 0;
 }
 
 QString CFrameListModel::GetItemText(int nRow, int nColumn) const
 {
-    if (!IsCell(nRow, nColumn))
+    if (!m_pStore || !IsCell(nRow, nColumn))
         return QString();
-    const SRecord& record = m_Records[size_t(nRow)];
-    switch (nColumn) {
-    case 2:
-        return m_Labels.Text(record.nBitrate);
-    case 3:
-        return m_Labels.Text(record.nFormat);
-    case 4:
-        return m_Labels.Text(record.nChannels);
-    case 6:
-        return m_Labels.Text(record.nDialNorm);
-    default:
-        break;
-    }
-    // The numbers are formatted by the row itself, so the list and the command line agree.
-    FrameRow numbers;
-    numbers.nOffset = record.nOffset;
-    numbers.nFrame = record.nFrame;
-    numbers.nFrameSize = record.nFrameSize;
-    numbers.bCRC = record.bCRC;
-    return QString::fromStdString(numbers.CellText(nColumn));
+    return m_pStore->CellText(nRow, nColumn);
+}
+
+void CFrameListModel::CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const
+{
+    if (m_pStore && IsCell(nFirst, nColumn) && nLast < GetItemCount())
+        m_pStore->CollectWidthTexts(nColumn, nFirst, nLast, texts);
 }
 
 void CFrameListModel::ClearRows()
 {
-    // The labels are kept: the next file very likely uses the same ones.
-    m_Records.clear();
-    m_Records.shrink_to_fit();
+    m_pStore = nullptr;
 }

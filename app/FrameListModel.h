@@ -1,42 +1,33 @@
-// The rows of the frame list, kept compact: per row the numbers as numbers and the labels as
-// indices into one table of interned texts; a cell's text is made when it is asked for.
+// The frame list's rows: the compact store of one file of the batch, shown as cells whose text
+// is made when it is asked for. The store belongs to its batch row; the model only shows it.
 #pragma once
 
-#include <cstdint>
 #include <vector>
 
-#include "app/LabelTable.h"
 #include "app/ReportModel.h"
 #include "dts/FrameRow.h"
+
+class CFrameStore;
 
 class CFrameListModel : public CReportModel {
     Q_OBJECT
 public:
-    // One row as kept: 40 bytes, whatever the labels say.
-    struct SRecord {
-        uint64_t nOffset = 0;
-        int64_t nFrame = 0;
-        int32_t nFrameSize = 0;
-        uint32_t nBitrate = 0;  // label indices
-        uint32_t nFormat = 0;
-        uint32_t nChannels = 0;
-        uint32_t nDialNorm = 0;
-        bool bCRC = false;
-    };
-
     explicit CFrameListModel(QObject* parent = nullptr);
 
-    int AppendFrameRow(const FrameRow& row);
+    // Shows pStore (null: nothing); it must outlive the showing or be replaced first.
+    void Show(const CFrameStore* pStore);
+    const CFrameStore* GetShown() const { return m_pStore; }
+    // Appends rows to store, as inserted rows when it is the one shown.
+    void Append(CFrameStore& store, const std::vector<FrameRow>& rows);
+
     int GetItemCount() const override;
     // The text FrameRow::CellText gives for the row as it was appended.
     QString GetItemText(int nRow, int nColumn) const override;
-
-    const CLabelTable& GetLabels() const { return m_Labels; }
+    void CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const override;
 
 protected:
     void ClearRows() override;
 
 private:
-    std::vector<SRecord> m_Records;
-    CLabelTable m_Labels;
+    const CFrameStore* m_pStore = nullptr;
 };

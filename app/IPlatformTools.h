@@ -24,6 +24,8 @@ public:
                               QString& strPath) = 0;
     // A modal box with a single OK button; returns when the user closes it.
     virtual void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) = 0;
+    // A modal question with Yes and No (No the default); true for Yes.
+    virtual bool AskQuestion(QWidget* pParent, const QString& strText, const QString& strCaption) = 0;
     // Where the window keeps its size, position, option ticks and last folder between runs.
     virtual QSettings& Settings() = 0;
 };

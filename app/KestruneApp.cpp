@@ -35,7 +35,7 @@ bool CKestruneApp::InitInstance()
 
     CPlatformTools tools;
     CKestruneDlg dlg(tools);
-    setWindowIcon(dlg.m_hIcon);
+    setWindowIcon(dlg.windowIcon());
     // Files and folders named on the command line (a file manager's "Open With") are added as
     // a drop adds them.
     QList<QUrl> urls;

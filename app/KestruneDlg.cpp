@@ -1,4 +1,4 @@
-// The main window: builds the template's controls, runs the batch and hosts the frame loop.
+// The main window: builds the template's controls, edits the batch list and shows the run.
 #include "app/KestruneDlg.h"
 
 #include <QAction>
@@ -6,33 +6,35 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
-#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSet>
 #include <QSettings>
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
+
+#include "app/BatchExport.h"
+#include "app/BatchRun.h"
+#include "app/FileCollector.h"
 #include "app/FileException.h"
 #include "app/FrameListModel.h"
 #include "app/IPlatformTools.h"
 #include "app/ListExport.h"
 #include "app/ListView.h"
 #include "app/OutputFolderChoice.h"
-#include "app/PlatformTools.h"
-#include "dts/FileJob.h"
 #include "stream/FileShim.h"
-#include "stream/ScopeExit.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -44,27 +46,18 @@ constexpr int kBatchColumnDetectedFormat = 3;
 constexpr int kBatchColumnStream = 4;
 constexpr int kInitialColumnWidth = 50;
 
-// Events are let through at most this often while a file is parsed: often enough for
-// Quit and the check boxes to answer at once, rarely enough to cost nothing per frame.
-constexpr qint64 kDispatchIntervalMs = 20;
-
 // Room for a window frame before the window is shown and its real frame is known.
 constexpr int kFrameAllowanceX = 8;
 constexpr int kFrameAllowanceY = 40;
 
-// The state a row shows when its run was stopped by Quit or by closing the window.
-const char* const kStoppedText = "stopped";
+const char* const kQueuedText = "queued";
+const char* const kParsingText = "parsing...";
+const char* const kRefusedWhileRunning = "The batch list and the options cannot change while a batch runs; press Stop first.";
 
-// The option ticks kept between runs, by settings key.
-struct SOptionKey {
-    const char* pszKey;
-    QCheckBox* CKestruneDlg::*pBox;
-};
-const SOptionKey kOptionKeys[] = {
-    {"rebuildStream", &CKestruneDlg::m_ctlRebuildStream},   {"removeCRC", &CKestruneDlg::m_ctlRemoveCRC},
-    {"removeDialNorm", &CKestruneDlg::m_ctlRemoveDialNorm}, {"coreOnly", &CKestruneDlg::m_ctlCoreOnly},
-    {"enableLog", &CKestruneDlg::m_ctlEnableLog},
-};
+QString Caption()
+{
+    return QStringLiteral("Kestrune");
+}
 
 } // namespace
 
@@ -77,22 +70,37 @@ static void InitResources()
 CKestruneDlg::CKestruneDlg(IPlatformTools& tools, QWidget* pParent)
     : QDialog(pParent)
     , m_Tools(tools)
+    , m_pRun(new CBatchRun(this))
 {
     InitResources();
     m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_32.png"), QSize(32, 32));
     m_hIcon.addFile(QStringLiteral(":/kestrune/kestrune_16.png"), QSize(16, 16));
+    setWindowIcon(m_hIcon);
     CreateControls();
     LayOutControls();
+    DescribeControls();
     CreateActions();
-    InitMainDialog();
+    ConnectRun();
+    InitListViews();
+    UpdateRebuildOptions();
+    m_ctlAddFile->setFocus();
     LoadSettings();
 }
 
-CKestruneDlg::~CKestruneDlg() = default;
+CKestruneDlg::~CKestruneDlg()
+{
+    // The worker may still be walking: it is stopped before the rows it reports to go.
+    delete m_pRun;
+    m_pRun = nullptr;
+    // The frame list outlives the batch rows (it goes with the window's children, after the
+    // members): it must not be left showing a store that is freed.
+    m_pFrameModel->Show(nullptr);
+}
 
 const QStringList& CKestruneDlg::FileFilters()
 {
     static const QStringList filters = {
+        QStringLiteral("All supported files (*.dts *.dtswav *.wav *.cpt)"),
         QStringLiteral("DTS Padded audio Files (*.dts)"),
         QStringLiteral("DTS WAV audio Files (*.dtswav, *.wav)"),
         QStringLiteral("DTS Compact audio Files (*.cpt)"),
@@ -111,45 +119,60 @@ void CKestruneDlg::CreateControls()
     setWindowTitle(QStringLiteral("Kestrune V2.0"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    // The controls sit on a page that scrolls when the screen is too small for the smallest
+    // window that keeps them whole (a 1024x768 screen at 200%).
+    m_pScroll = new QScrollArea(this);
+    m_pScroll->setObjectName(QStringLiteral("scroll"));
+    m_pScroll->setFrameShape(QFrame::NoFrame);
+    m_pScroll->setWidgetResizable(false);
+    m_pPage = new QWidget;
+    m_pScroll->setWidget(m_pPage);
     using L = CDialogLayout;
-    auto place = [this](auto* pControl, int x, int y, int cx, int cy, unsigned follow = L::kStay) {
+    auto place = [this](auto* pControl, const char* pszName, int x, int y, int cx, int cy, unsigned follow = L::kStay) {
+        pControl->setObjectName(QLatin1String(pszName));
         m_Layout.Add(pControl, QRect(x, y, cx, cy), follow);
         return pControl;
     };
     auto text = [this](const QString& strText) {
-        auto* pLabel = new QLabel(strText, this);
+        auto* pLabel = new QLabel(strText, m_pPage);
         pLabel->setTextFormat(Qt::PlainText);
         pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return pLabel;
     };
-    auto box = [this](const char* pszText) { return new QCheckBox(QString::fromLatin1(pszText), this); };
-    auto button = [this](const char* pszText) { return new QPushButton(QString::fromLatin1(pszText), this); };
-    auto group = [this](const char* pszTitle) { return new QGroupBox(QString::fromLatin1(pszTitle), this); };
+    auto box = [this](const char* pszText) { return new QCheckBox(QString::fromLatin1(pszText), m_pPage); };
+    auto button = [this](const char* pszText) { return new QPushButton(QString::fromLatin1(pszText), m_pPage); };
+    auto group = [this](const char* pszTitle) { return new QGroupBox(QString::fromLatin1(pszTitle), m_pPage); };
 
-    // Created in template order, which Qt also takes as the tab order.
-    m_ctlAddFile = place(button("Add DTS file..."), 160, 80, 55, 14, L::kFollowRight);
-    m_ctlFrameList = place(new CListView(this, m_pFrameModel = new CFrameListModel), 7, 223, 368, 71,
+    // Each list's label names it (with a mnemonic that reaches it); the status line sits below
+    // the frame list and follows the window's lower edge.
+    m_ctlAddFile = place(button("&Add DTS file..."), "addFile", 160, 80, 55, 14, L::kFollowRight);
+    m_ctlFrameList = place(new CListView(m_pPage, m_pFrameModel = new CFrameListModel), "frameList", 7, 223, 368, 61,
                            L::kGrowWidth | L::kBelowUpper | L::kGrowWithLower);
-    place(text(QStringLiteral("Current Frame:")), 7, 206, 48, 9, L::kBelowUpper);
-    m_ctlCurrentFrame = place(text(QString()), 60, 206, 48, 9, L::kBelowUpper);
-    m_ctlOutputName = place(text(QString()), 60, 110, 315, 12, L::kGrowWidth);
-    m_ctlSwapWord = place(box("Swap Word"), 300, 55, 64, 9, L::kFollowRight);
-    place(text(QStringLiteral("Batch list:")), 5, 110, 48, 9);
-    m_ctlStartBatch = place(button("Start Batch"), 220, 80, 55, 14, L::kFollowRight);
-    m_ctlRemoveCRC = place(box("Remove CRC"), 165, 30, 64, 9, L::kFollowRight);
-    m_ctlRemoveDialNorm = place(box("Remove Dialog Normalization"), 165, 43, 110, 9, L::kFollowRight);
-    m_ctlCoreOnly = place(box("Core only"), 165, 56, 64, 9, L::kFollowRight);
-    m_ctlProcessingGroup = place(group("Processing"), 160, 5, 115, 70, L::kFollowRight);
-    m_ctlRebuildStream = place(box("Rebuild Stream"), 165, 17, 64, 9, L::kFollowRight);
-    m_ctlLogo = new QLabel(this);
-    m_ctlEnableLog = place(box("Enable Log"), 285, 20, 64, 9, L::kFollowRight);
-    m_ctlQuit = place(button("Quit"), 320, 80, 55, 14, L::kFollowRight);
-    m_ctlBatchList = place(new CListView(this), 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
-    m_ctlDebugGroup = place(group("Debug"), 280, 5, 95, 70, L::kFollowRight);
-    m_ctlFileCount = place(text(QString()), 115, 206, 60, 9, L::kBelowUpper);
-    m_ctlProgress = place(new QProgressBar(this), 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
-    place(text(QStringLiteral("Output folder:")), 5, 93, 48, 9);
-    m_ctlOutputFolder = place(new COutputFolderChoice(m_Tools.Settings(), this), 55, 90, 100, 14);
+    m_ctlFrameLabel = place(text(QStringLiteral("Current &Frame:")), "currentFrameLabel", 7, 206, 48, 9, L::kBelowUpper);
+    m_ctlCurrentFrame = place(text(QString()), "currentFrame", 60, 206, 48, 9, L::kBelowUpper);
+    m_ctlOutputName = place(text(QString()), "outputName", 60, 110, 315, 12, L::kGrowWidth);
+    m_ctlSwapWord = place(box("Swap Word"), "swapWord", 300, 55, 64, 9, L::kFollowRight);
+    m_ctlBatchLabel = place(text(QStringLiteral("&Batch list:")), "batchListLabel", 5, 110, 48, 9);
+    m_ctlStartBatch = place(button("&Start Batch"), "startBatch", 220, 80, 55, 14, L::kFollowRight);
+    // Stop takes Start's place while a batch runs.
+    m_ctlStop = place(button("S&top"), "stop", 220, 80, 55, 14, L::kFollowRight);
+    m_ctlRemoveCRC = place(box("Remove &CRC"), "removeCRC", 165, 30, 64, 9, L::kFollowRight);
+    m_ctlRemoveDialNorm = place(box("Remove &Dialog Normalization"), "removeDialNorm", 165, 43, 110, 9, L::kFollowRight);
+    m_ctlCoreOnly = place(box("C&ore only"), "coreOnly", 165, 56, 64, 9, L::kFollowRight);
+    m_ctlProcessingGroup = place(group("Processing"), "processingGroup", 160, 5, 115, 70, L::kFollowRight);
+    m_ctlRebuildStream = place(box("&Rebuild Stream"), "rebuildStream", 165, 17, 64, 9, L::kFollowRight);
+    m_ctlLogo = new QLabel(m_pPage);
+    m_ctlLogo->setObjectName(QStringLiteral("logo"));
+    m_ctlEnableLog = place(box("Enable &Log"), "enableLog", 285, 20, 64, 9, L::kFollowRight);
+    m_ctlQuit = place(button("&Quit"), "quit", 320, 80, 55, 14, L::kFollowRight);
+    m_ctlBatchList = place(new CListView(m_pPage), "batchList", 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
+    m_ctlDebugGroup = place(group("Debug"), "debugGroup", 280, 5, 95, 70, L::kFollowRight);
+    m_ctlFileCount = place(text(QString()), "fileCount", 115, 206, 60, 9, L::kBelowUpper);
+    m_ctlProgress = place(new QProgressBar(m_pPage), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
+    m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9,
+                        L::kGrowWidth | L::kBelowUpper | L::kBelowLower);
+    m_ctlOutputFolderLabel = place(text(QStringLiteral("O&utput folder:")), "outputFolderLabel", 5, 98, 48, 9);
+    m_ctlOutputFolder = place(new COutputFolderChoice(m_Tools.Settings(), m_pPage), "outputFolder", 55, 96, 100, 13);
 }
 
 void CKestruneDlg::LayOutControls()
@@ -157,11 +180,18 @@ void CKestruneDlg::LayOutControls()
     m_ctlAddFile->setDefault(true);
     m_ctlStartBatch->setAutoDefault(true);
     m_ctlQuit->setAutoDefault(false);
+    m_ctlStop->setAutoDefault(false);
+    m_ctlStop->setVisible(false);
     m_ctlOutputName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_ctlOutputName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_ctlSwapWord->setVisible(false);
     m_ctlSwapWord->setEnabled(false);
-    m_ctlProgress->setTextVisible(false);
+    // The bar shows the whole batch's progress, in percent.
+    m_ctlProgress->setRange(0, 100);
+    m_ctlProgress->setValue(0);
+    m_ctlProgress->setTextVisible(true);
+    m_ctlProgress->setFormat(QStringLiteral("%p%"));
+    m_ctlStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The picture control takes the size of its bitmap, as a Windows bitmap static does.
     m_ctlLogo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -173,9 +203,10 @@ void CKestruneDlg::LayOutControls()
     const QPoint logoAt = DialogUnitsToPixels(5, 5, 0, 0).topLeft();
     const int nFrame = m_ctlLogo->frameWidth();
     m_ctlLogo->setGeometry(logoAt.x(), logoAt.y(), logo.width() + 2 * nFrame, logo.height() + 2 * nFrame);
-    setMinimumSize(m_Layout.MinimumSize(LogoRightLimit()));
+    m_ContentMinimum = m_Layout.MinimumSize(LogoRightLimit());
+    setMinimumSize(m_ContentMinimum);
     resize(m_Layout.TemplateSize());
-    m_Layout.Apply(size(), LogoRightLimit());
+    LayOutPage();
 
     // Group boxes only frame their controls: they sit beneath them, so clicks reach the boxes.
     m_ctlProcessingGroup->lower();
@@ -184,8 +215,41 @@ void CKestruneDlg::LayOutControls()
 
     connect(m_ctlAddFile, &QPushButton::clicked, this, &CKestruneDlg::AddFiles);
     connect(m_ctlStartBatch, &QPushButton::clicked, this, &CKestruneDlg::RunBatch);
+    connect(m_ctlStop, &QPushButton::clicked, this, &CKestruneDlg::StopBatch);
     connect(m_ctlRebuildStream, &QCheckBox::clicked, this, &CKestruneDlg::UpdateRebuildOptions);
-    connect(m_ctlQuit, &QPushButton::clicked, this, &CKestruneDlg::OnQuit);
+    connect(m_ctlQuit, &QPushButton::clicked, this, &CKestruneDlg::accept);
+}
+
+void CKestruneDlg::DescribeControls()
+{
+    // The labels that name a control show their mnemonics and reach it.
+    for (QLabel* pLabel : {m_ctlBatchLabel, m_ctlFrameLabel, m_ctlOutputFolderLabel})
+        pLabel->setTextFormat(Qt::AutoText);
+    m_ctlBatchLabel->setBuddy(m_ctlBatchList);
+    m_ctlFrameLabel->setBuddy(m_ctlFrameList);
+    m_ctlOutputFolderLabel->setBuddy(m_ctlOutputFolder);
+    m_ctlOutputFolder->setAccessibleName(QStringLiteral("Output folder"));
+    m_ctlBatchList->setAccessibleName(QStringLiteral("Batch list"));
+    m_ctlFrameList->setAccessibleName(QStringLiteral("Frame list"));
+    m_ctlProgress->setAccessibleName(QStringLiteral("Batch progress"));
+    m_ctlCurrentFrame->setAccessibleName(QStringLiteral("Current frame"));
+    m_ctlFileCount->setAccessibleName(QStringLiteral("File in hand"));
+    m_ctlOutputName->setAccessibleName(QStringLiteral("Output file"));
+    m_ctlStatus->setAccessibleName(QStringLiteral("Status"));
+    m_ctlLogo->setAccessibleName(QStringLiteral("Kestrune logo"));
+    m_ctlRebuildStream->setToolTip(QStringLiteral("Write a clean 16-bit big-endian copy of each file as FILE.fixed.dts, beside it or in the output folder."));
+    m_ctlRemoveCRC->setToolTip(QStringLiteral("With Rebuild Stream: the copy's frame headers leave out their CRC."));
+    m_ctlRemoveDialNorm->setToolTip(QStringLiteral("With Rebuild Stream: the copy's dialog normalisation is set to 0 dB."));
+    m_ctlCoreOnly->setToolTip(QStringLiteral("With Rebuild Stream: the copy keeps the DTS core and leaves the DTS-HD extensions out."));
+    m_ctlEnableLog->setToolTip(QStringLiteral("Write each file's report beside it, as FILE.kestrune.log."));
+    m_ctlOutputFolder->setToolTip(QStringLiteral("Where Rebuild Stream writes FILE.fixed.dts: beside each input, or in one folder."));
+    m_ctlStop->setToolTip(QStringLiteral("End the batch after the frame in hand; the list stays."));
+    // Top to bottom, left to right: the options, the buttons, then the lists.
+    const QList<QWidget*> order = {m_ctlRebuildStream, m_ctlRemoveCRC, m_ctlRemoveDialNorm, m_ctlCoreOnly, m_ctlEnableLog,
+                                   m_ctlAddFile, m_ctlStartBatch, m_ctlStop, m_ctlQuit, m_ctlOutputFolder, m_ctlBatchList,
+                                   m_ctlFrameList};
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 int CKestruneDlg::LogoRightLimit() const
@@ -205,53 +269,76 @@ void CKestruneDlg::CreateActions()
     };
     m_pRemoveAction = add(m_ctlBatchList, QStringLiteral("Remove"), QKeySequence::Delete);
     m_pClearAction = add(m_ctlBatchList, QStringLiteral("Clear list"), QKeySequence());
-    m_pCopyAction = add(m_ctlFrameList, QStringLiteral("Copy"), QKeySequence::Copy);
+    QAction* pCopyBatch = add(m_ctlBatchList, QStringLiteral("Copy"), QKeySequence::Copy);
+    QAction* pReport = add(m_ctlBatchList, QStringLiteral("Save report..."), QKeySequence());
+    QAction* pCopyFrames = add(m_ctlFrameList, QStringLiteral("Copy"), QKeySequence::Copy);
     QAction* pSelectAll = add(m_ctlFrameList, QStringLiteral("Select All"), QKeySequence::SelectAll);
-    m_pSaveAction = add(m_ctlFrameList, QStringLiteral("Save list..."), QKeySequence());
+    QAction* pSave = add(m_ctlFrameList, QStringLiteral("Save list..."), QKeySequence());
     for (CListView* pList : {m_ctlBatchList, m_ctlFrameList})
         pList->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(m_pRemoveAction, &QAction::triggered, this, &CKestruneDlg::RemoveSelectedRows);
     connect(m_pClearAction, &QAction::triggered, this, &CKestruneDlg::ClearBatchList);
-    connect(m_pCopyAction, &QAction::triggered, this, &CKestruneDlg::CopyFrameRows);
+    connect(pCopyBatch, &QAction::triggered, this, &CKestruneDlg::CopyBatchRows);
+    connect(pReport, &QAction::triggered, this, &CKestruneDlg::SaveReport);
+    connect(pCopyFrames, &QAction::triggered, this, &CKestruneDlg::CopyFrameRows);
     connect(pSelectAll, &QAction::triggered, m_ctlFrameList, &CListView::selectAll);
-    connect(m_pSaveAction, &QAction::triggered, this, &CKestruneDlg::SaveFrameList);
+    connect(pSave, &QAction::triggered, this, &CKestruneDlg::SaveFrameList);
 }
 
-bool CKestruneDlg::InitMainDialog()
+void CKestruneDlg::ConnectRun()
 {
-    m_ctlSwapWord->setChecked(m_bSwapWord == 1);
-    setWindowIcon(m_hIcon);
-    InitListViews();
-    UpdateRebuildOptions();
-    m_ctlAddFile->setFocus();
-    return true;
+    CBatchWorker& worker = m_pRun->Worker();
+    // Queued: the worker's thread only reports; every change to the window is made here.
+    connect(&worker, &CBatchWorker::FileStarted, this, &CKestruneDlg::OnFileStarted, Qt::QueuedConnection);
+    connect(&worker, &CBatchWorker::RowsFound, this, &CKestruneDlg::OnRowsFound, Qt::QueuedConnection);
+    connect(&worker, &CBatchWorker::FormatDetected, this, &CKestruneDlg::OnFormatDetected, Qt::QueuedConnection);
+    connect(&worker, &CBatchWorker::ProgressMoved, this, &CKestruneDlg::OnProgressMoved, Qt::QueuedConnection);
+    connect(&worker, &CBatchWorker::FileEnded, this, &CKestruneDlg::OnFileEnded, Qt::QueuedConnection);
+    connect(m_pRun, &CBatchRun::RunEnded, this, &CKestruneDlg::OnRunEnded);
+    connect(m_ctlBatchList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { ShowFramesOf(current.isValid() ? current.row() : -1); });
 }
 
 void CKestruneDlg::UpdateRebuildOptions()
 {
     const bool bRebuild = m_ctlRebuildStream->isChecked();
-    m_ctlRemoveCRC->setEnabled(bRebuild);
-    m_ctlRemoveDialNorm->setEnabled(bRebuild);
-    m_ctlCoreOnly->setEnabled(bRebuild);
+    const bool bFree = !IsBatchRunning();
+    m_ctlRebuildStream->setEnabled(bFree);
+    m_ctlEnableLog->setEnabled(bFree);
+    m_ctlOutputFolder->setEnabled(bFree);
+    m_ctlRemoveCRC->setEnabled(bFree && bRebuild);
+    m_ctlRemoveDialNorm->setEnabled(bFree && bRebuild);
+    m_ctlCoreOnly->setEnabled(bFree && bRebuild);
 }
 
-void CKestruneDlg::OnQuit()
+bool CKestruneDlg::IsBatchRunning() const
 {
-    m_bStop = true;
-    m_bSwapWord = m_ctlSwapWord->isChecked() ? 1 : 0;
-    QDialog::accept();
+    return m_pRun != nullptr && m_pRun->IsRunning();
+}
+
+bool CKestruneDlg::MayClose()
+{
+    if (!IsBatchRunning())
+        return true;
+    if (!m_Tools.AskQuestion(this, QStringLiteral("Stop the run and quit?"), Caption()))
+        return false;
+    // The file in hand ends after its frame; its output, half written, is removed.
+    m_pRun->StopAndWait();
+    return true;
 }
 
 void CKestruneDlg::accept()
 {
-    OnQuit();
+    // Quit: closes the window, asking first while a batch runs.
+    if (MayClose())
+        QDialog::accept();
 }
 
 void CKestruneDlg::reject()
 {
-    // Closing the window by any means stops a running batch, as Quit does.
-    m_bStop = true;
-    QDialog::reject();
+    // Closing the window by its frame or its menu, as Quit does.
+    if (MayClose())
+        QDialog::reject();
 }
 
 void CKestruneDlg::done(int nResult)
@@ -260,11 +347,25 @@ void CKestruneDlg::done(int nResult)
     QDialog::done(nResult);
 }
 
+void CKestruneDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Esc would close a dialog at once, with the list and any run lost: here it does nothing.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CKestruneDlg::LoadSettings()
 {
     QSettings& settings = m_Tools.Settings();
-    for (const SOptionKey& option : kOptionKeys)
-        (this->*option.pBox)->setChecked(settings.value(QLatin1String(option.pszKey), false).toBool());
+    const std::pair<const char*, QCheckBox*> options[] = {
+        {"rebuildStream", m_ctlRebuildStream}, {"removeCRC", m_ctlRemoveCRC}, {"removeDialNorm", m_ctlRemoveDialNorm},
+        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},
+    };
+    for (const auto& [pszKey, pBox] : options)
+        pBox->setChecked(settings.value(QLatin1String(pszKey), false).toBool());
     UpdateRebuildOptions();
     const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
     if (!geometry.isEmpty())
@@ -276,8 +377,12 @@ void CKestruneDlg::LoadSettings()
 void CKestruneDlg::SaveSettings()
 {
     QSettings& settings = m_Tools.Settings();
-    for (const SOptionKey& option : kOptionKeys)
-        settings.setValue(QLatin1String(option.pszKey), (this->*option.pBox)->isChecked());
+    const std::pair<const char*, QCheckBox*> options[] = {
+        {"rebuildStream", m_ctlRebuildStream}, {"removeCRC", m_ctlRemoveCRC}, {"removeDialNorm", m_ctlRemoveDialNorm},
+        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},
+    };
+    for (const auto& [pszKey, pBox] : options)
+        settings.setValue(QLatin1String(pszKey), pBox->isChecked());
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.sync();
 }
@@ -290,6 +395,8 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
     if (!bFrameKnown)
         frame = QSize(kFrameAllowanceX, kFrameAllowanceY);
     const QSize room = rcAvailable.size() - frame;
+    // On a screen too small for the controls, the window takes the room there is and scrolls.
+    setMinimumSize(m_ContentMinimum.boundedTo(room));
     const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
     if (fitted != size())
         resize(fitted);
@@ -305,7 +412,17 @@ void CKestruneDlg::FitToScreen(const QRect& rcAvailable)
 void CKestruneDlg::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    m_Layout.Apply(size(), LogoRightLimit());
+    LayOutPage();
+}
+
+void CKestruneDlg::LayOutPage()
+{
+    // The page is the window's size, or the smallest that keeps every control whole, which the
+    // scroll area then scrolls.
+    m_pScroll->setGeometry(rect());
+    const QSize page = size().expandedTo(m_ContentMinimum);
+    m_pPage->resize(page);
+    m_Layout.Apply(page, LogoRightLimit());
 }
 
 void CKestruneDlg::showEvent(QShowEvent* event)
@@ -337,34 +454,7 @@ void CKestruneDlg::dropEvent(QDropEvent* event)
 
 QStringList CKestruneDlg::CollectDroppedPaths(const QList<QUrl>& urls)
 {
-    QStringList patterns;
-    for (const QString& strFilter : FileFilters()) {
-        for (const QString& strPattern : CPlatformTools::FilterPatterns(strFilter)) {
-            if (strPattern != QLatin1String("*"))
-                patterns.append(strPattern);
-        }
-    }
-    QStringList paths;
-    for (const QUrl& url : urls) {
-        const QString strPath = url.toLocalFile();
-        if (strPath.isEmpty())
-            continue;
-        if (!QFileInfo(strPath).isDir()) {
-            paths.append(QDir::toNativeSeparators(strPath));
-            continue;
-        }
-        QStringList inside;
-        QDirIterator it(strPath, patterns, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            // A folder run again would otherwise take last run's outputs as inputs.
-            const QString strFound = it.next();
-            if (!strFound.endsWith(QLatin1String(".fixed.dts")))
-                inside.append(QDir::toNativeSeparators(strFound));
-        }
-        inside.sort();
-        paths += inside;
-    }
-    return paths;
+    return CFileCollector::CollectDroppedPaths(urls, FileFilters());
 }
 
 void CKestruneDlg::InitListViews()
@@ -380,10 +470,10 @@ void CKestruneDlg::InitListViews()
     // The State column is as wide as its widest text with its icon, from the start, so no
     // failure is cut short and the column does not jump during a run.
     int nStateWidth = 0;
-    for (CFileJob::EState eState : {CFileJob::EState::Done, CFileJob::EState::CannotOpenInput,
-                                    CFileJob::EState::CannotCreateOutput, CFileJob::EState::WriteFailed})
-        nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(CFileJob::StateText(eState))));
-    for (const char* pszState : {"queued", "parsing...", kStoppedText})
+    for (int nState = 0; nState <= int(CFileJob::EState::Stopped); ++nState)
+        nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(
+                                                QString::fromLatin1(CFileJob::StateText(CFileJob::EState(nState)))));
+    for (const char* pszState : {kQueuedText, kParsingText})
         nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(pszState)));
     const int nIcon = m_ctlBatchList->style()->pixelMetric(QStyle::PM_SmallIconSize) + 8;
     m_ctlBatchList->SetColumnMinimumWidth(kBatchColumnState, nStateWidth + nIcon);
@@ -391,13 +481,8 @@ void CKestruneDlg::InitListViews()
     m_ctlBatchList->SetColumnMinimumWidth(
         kBatchColumnStream, m_ctlBatchList->MeasureCellText(QStringLiteral("DTS-HD MA 7.1 24-bit 48 kHz lossless, 0:00.000, 1536 kb/s")));
     m_ctlBatchList->SetElasticColumn(kBatchColumnFilename);
-    AutoSizeColumns(*m_ctlFrameList);
-    AutoSizeColumns(*m_ctlBatchList);
-}
-
-void CKestruneDlg::AutoSizeColumns(CListView& list)
-{
-    list.AutoSizeColumns();
+    m_ctlFrameList->AutoSizeColumns();
+    m_ctlBatchList->AutoSizeColumns();
 }
 
 QString CKestruneDlg::GetFileSizeText(const QString& strPath)
@@ -411,8 +496,29 @@ QString CKestruneDlg::GetFileSizeText(const QString& strPath)
     return QString::number(nSize);
 }
 
+QString CKestruneDlg::GetStatusText() const
+{
+    return m_ctlStatus->text();
+}
+
+void CKestruneDlg::SetStatus(const QString& strText)
+{
+    m_ctlStatus->setText(strText);
+    m_ctlStatus->setToolTip(strText);
+}
+
+bool CKestruneDlg::RefuseWhileRunning()
+{
+    if (!IsBatchRunning())
+        return false;
+    SetStatus(QString::fromLatin1(kRefusedWhileRunning));
+    return true;
+}
+
 void CKestruneDlg::AddFiles()
 {
+    if (RefuseWhileRunning())
+        return;
     QStringList paths;
     if (m_Tools.PickFiles(this, FileFilters(), paths))
         AddPaths(paths);
@@ -420,252 +526,299 @@ void CKestruneDlg::AddFiles()
 
 void CKestruneDlg::AddPaths(const QStringList& paths)
 {
-    for (const QString& strPath : paths) {
-        const int nRow = m_ctlBatchList->InsertItem(m_ctlBatchList->GetItemCount(), strPath);
-        m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("queued"));
-        m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, strPath);
-        try {
-            m_ctlBatchList->SetItemText(nRow, kBatchColumnSize, GetFileSizeText(strPath) + QStringLiteral(" bytes"));
-        } catch (const CFileException& e) {
-            // Adding stops at this file; its row stays, without a size, and so do those before it.
-            AutoSizeColumns(*m_ctlBatchList);
-            m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
-            return;
-        }
+    if (RefuseWhileRunning())
+        return;
+    QSet<QString> listed;
+    for (const SBatchItem& item : m_Items)
+        listed.insert(QFileInfo(item.strPath).absoluteFilePath());
+    QStringList notes;
+    const QList<CFileCollector::SFile> files = CFileCollector::Screen(paths, listed, notes);
+    for (const CFileCollector::SFile& file : files) {
+        SBatchItem item;
+        item.strPath = file.strPath;
+        item.nSize = file.nSize;
+        item.strState = QString::fromLatin1(kQueuedText);
+        const int nRow = m_ctlBatchList->AppendRow(
+            {file.strPath, item.strState, QString::number(file.nSize) + QStringLiteral(" bytes"), QString()});
+        m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, file.strPath);
+        m_Items.push_back(std::move(item));
     }
-    AutoSizeColumns(*m_ctlBatchList);
+    m_ctlBatchList->AutoSizeColumns();
+    if (notes.isEmpty())
+        SetStatus(QString());
+    else
+        SetStatus(QStringLiteral("Added %1 of %2; left out: %3").arg(files.size()).arg(paths.size()).arg(notes.join(QStringLiteral("; "))));
 }
 
 void CKestruneDlg::RemoveSelectedRows()
 {
-    // Rows are not removed under a running batch, which walks them by index.
-    if (m_bBatchRunning)
+    // Rows are not removed under a running batch, which reports them by index.
+    if (RefuseWhileRunning())
         return;
     const QList<int> rows = m_ctlBatchList->GetSelectedRows();
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+    ShowFramesOf(-1);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         m_ctlBatchList->DeleteItem(*it);
-    AutoSizeColumns(*m_ctlBatchList);
+        m_Items.erase(m_Items.begin() + *it);
+    }
+    m_ctlBatchList->AutoSizeColumns();
 }
 
 void CKestruneDlg::ClearBatchList()
 {
-    if (m_bBatchRunning)
+    if (RefuseWhileRunning())
         return;
+    ShowFramesOf(-1);
     m_ctlBatchList->DeleteAllItems();
-    AutoSizeColumns(*m_ctlBatchList);
+    m_Items.clear();
+    m_ctlBatchList->AutoSizeColumns();
 }
 
 void CKestruneDlg::CopyFrameRows()
 {
     const QList<int> rows = m_ctlFrameList->GetSelectedRows();
-    if (rows.isEmpty())
-        return;
-    QApplication::clipboard()->setText(CListExport::RowsAsTsv(m_ctlFrameList->GetModel(), rows));
+    if (!rows.isEmpty())
+        QApplication::clipboard()->setText(CListExport::RowsAsTsv(m_ctlFrameList->GetModel(), rows));
+}
+
+void CKestruneDlg::CopyBatchRows()
+{
+    const QList<int> rows = m_ctlBatchList->GetSelectedRows();
+    if (!rows.isEmpty())
+        QApplication::clipboard()->setText(CListExport::RowsAsTsv(m_ctlBatchList->GetModel(), rows));
 }
 
 void CKestruneDlg::SaveFrameList()
 {
-    const QString strSuggested = m_strInputPath.isEmpty() ? QStringLiteral("frames.csv")
-                                                          : QFileInfo(m_strInputPath).fileName() + QStringLiteral(".csv");
+    const QString strShown = m_nShownItem >= 0 ? m_Items[size_t(m_nShownItem)].strPath : QString();
+    const QString strSuggested =
+        strShown.isEmpty() ? QStringLiteral("frames.csv") : QFileInfo(strShown).fileName() + QStringLiteral(".csv");
     QString strPath;
     if (!m_Tools.PickSaveFile(this, QStringLiteral("CSV files (*.csv)"), strSuggested, strPath))
         return;
     QString strCause;
     if (!CListExport::WriteCsv(m_ctlFrameList->GetModel(), strPath, strCause))
         m_Tools.ShowMessage(this, QStringLiteral("Cannot save the frame list to \"%1\": %2.").arg(strPath, strCause),
-                            QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+                            Caption(), IPlatformTools::EIcon::Stop);
+}
+
+void CKestruneDlg::SaveReport()
+{
+    QString strPath;
+    if (!m_Tools.PickSaveFile(this, QStringLiteral("CSV files (*.csv);;JSON files (*.json)"),
+                              QStringLiteral("kestrune-report.csv"), strPath))
+        return;
+    QString strCause;
+    if (!CBatchExport::Write(m_Items, strPath, CBatchExport::FormatFor(strPath), strCause))
+        m_Tools.ShowMessage(this, QStringLiteral("Cannot save the report to \"%1\": %2.").arg(strPath, strCause),
+                            Caption(), IPlatformTools::EIcon::Stop);
+}
+
+void CKestruneDlg::ShowFramesOf(int nItem)
+{
+    if (nItem >= int(m_Items.size()))
+        nItem = -1;
+    if (nItem == m_nShownItem && (nItem < 0 || m_pFrameModel->GetShown() == m_Items[size_t(nItem)].pFrames.get()))
+        return;
+    m_nShownItem = nItem;
+    m_ctlFrameList->DeleteAllItems();
+    if (nItem < 0)
+        return;
+    m_pFrameModel->Show(m_Items[size_t(nItem)].pFrames.get());
+    if (m_pFrameModel->GetItemCount() > 0)
+        m_ctlFrameList->AddRowsWidths(0, m_pFrameModel->GetItemCount() - 1);
+    m_ctlFrameList->AutoSizeColumns();
 }
 
 void CKestruneDlg::SetBatchRunning(bool bRunning)
 {
-    m_bBatchRunning = bRunning;
-    m_ctlStartBatch->setEnabled(!bRunning);
+    // Start and Stop share one place: the one that can act is shown.
+    m_ctlStartBatch->setVisible(!bRunning);
+    m_ctlStop->setVisible(bRunning);
+    m_ctlStop->setEnabled(bRunning);
+    m_ctlAddFile->setEnabled(!bRunning);
     m_pRemoveAction->setEnabled(!bRunning);
     m_pClearAction->setEnabled(!bRunning);
-    if (!bRunning)
-        m_nRunningRow = -1;
+    UpdateRebuildOptions();
+    if (bRunning)
+        m_ctlStop->setFocus();
+    else
+        m_ctlStartBatch->setFocus();
+}
+
+CBatchWorker::SOptions CKestruneDlg::TakeOptions() const
+{
+    // A greyed box never acts: the removals count only with Rebuild Stream.
+    const bool bRebuild = m_ctlRebuildStream->isChecked();
+    CBatchWorker::SOptions options;
+    options.job.bRebuild = bRebuild;
+    options.job.bCoreOnly = bRebuild && m_ctlCoreOnly->isChecked();
+    options.job.bRemoveCRC = bRebuild && m_ctlRemoveCRC->isChecked();
+    options.job.bRemoveDialNorm = bRebuild && m_ctlRemoveDialNorm->isChecked();
+    options.bWriteLog = m_ctlEnableLog->isChecked();
+    options.strOutputFolder = QDir::toNativeSeparators(m_ctlOutputFolder->Folder());
+    return options;
+}
+
+void CKestruneDlg::ResetRows()
+{
+    // A new run starts from a clean list: nothing of the last run's states, causes or frames.
+    ShowFramesOf(-1);
+    CListModel* pModel = m_ctlBatchList->GetTextModel();
+    for (size_t i = 0; i < m_Items.size(); ++i) {
+        SBatchItem& item = m_Items[i];
+        item.strState = QString::fromLatin1(kQueuedText);
+        item.strDetectedFormat.clear();
+        item.bEnded = false;
+        item.result = CFileJob::Result();
+        item.strOutputPath.clear();
+        item.pFrames = std::make_unique<CFrameStore>();
+        const int nRow = int(i);
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnState, item.strState);
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnDetectedFormat, QString());
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnStream, QString());
+        pModel->SetItemToolTip(nRow, kBatchColumnState, QString());
+        pModel->SetItemIcon(nRow, kBatchColumnState, QIcon());
+    }
 }
 
 void CKestruneDlg::RunBatch()
 {
-    // The frame loop lets events through, so a second press could arrive mid-run; the button
-    // is disabled meanwhile, and this guard covers any other way in.
-    if (m_bBatchRunning)
+    // The button is hidden while a run goes on; this guard covers any other way in.
+    if (IsBatchRunning())
         return;
-    SetBatchRunning(true);
-    CScopeExit running([this] { SetBatchRunning(false); });
-
-    m_bStop = false;
-    int nDone = 0;
-    int nCount = m_ctlBatchList->GetItemCount();
-    if (IsRebuildStreamTicked()) {
+    const CBatchWorker::SOptions options = TakeOptions();
+    // An output folder that takes no files, or two inputs that would write one output, stop the
+    // run before any file is read.
+    if (options.job.bRebuild) {
         QStringList inputs;
-        for (int i = 0; i < nCount; ++i)
-            inputs.append(m_ctlBatchList->GetItemText(i, kBatchColumnFilename));
-        const QString strProblem = COutputFolderChoice::ProblemBeforeRun(m_ctlOutputFolder->Folder(), inputs);
+        for (const SBatchItem& item : m_Items)
+            inputs.append(item.strPath);
+        const QString strProblem = COutputFolderChoice::ProblemBeforeRun(options.strOutputFolder, inputs);
         if (!strProblem.isEmpty()) {
-            m_Tools.ShowMessage(this, strProblem, QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+            m_Tools.ShowMessage(this, strProblem, Caption(), IPlatformTools::EIcon::Stop);
             return;
         }
     }
-    // Rows added during the run are run too; a file that fails does not stop the others.
-    for (int i = 0; i < nCount; ++i, nCount = m_ctlBatchList->GetItemCount()) {
-        if (m_bStop)
-            return;
-        m_ctlFileCount->setText(QStringLiteral("file %1 of %2").arg(i + 1).arg(nCount));
-        nDone += RunRow(i) ? 1 : 0;
-    }
-    if (m_bStop)
+    ResetRows();
+    std::vector<CBatchWorker::SItem> items;
+    for (size_t i = 0; i < m_Items.size(); ++i)
+        items.push_back({int(i), m_Items[i].strPath});
+    m_nRunFiles = int(items.size());
+    m_nRunEnded = 0;
+    m_nRunDone = 0;
+    m_RunLogs.clear();
+    m_RunLogErrors.clear();
+    m_ctlProgress->setValue(0);
+    m_ctlCurrentFrame->clear();
+    SetStatus(QString());
+    m_pRun->Start(items, options);
+    SetBatchRunning(true);
+}
+
+void CKestruneDlg::StopBatch()
+{
+    if (!IsBatchRunning())
         return;
-    const int nFailed = nCount - nDone;
-    const QString strSummary = QStringLiteral("%1 %2: %3 done, %4 failed")
-                                   .arg(nCount)
-                                   .arg(nCount == 1 ? QStringLiteral("file") : QStringLiteral("files"))
-                                   .arg(nDone)
-                                   .arg(nFailed);
-    m_Tools.ShowMessage(this, strSummary, QStringLiteral("Kestrune"),
-                        nFailed > 0 ? IPlatformTools::EIcon::Warning : IPlatformTools::EIcon::None);
+    m_pRun->Stop();
+    m_ctlStop->setEnabled(false);
+    SetStatus(QStringLiteral("Stopping after the frame in hand..."));
 }
 
-bool CKestruneDlg::RunRow(int nRow)
+void CKestruneDlg::SetRowState(int nItem, const QString& strState, const QString& strCause, bool bWarning)
 {
-    m_strInputPath = m_ctlBatchList->GetItemText(nRow, kBatchColumnFilename);
-    const QString strFolder = QDir::toNativeSeparators(m_ctlOutputFolder->Folder());
-    m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(m_strInputPath.toStdString(), strFolder.toStdString()));
-    m_ctlOutputName->setText(m_strOutputPath);
-    uint64_t nSize = 0;
-    CFileJob::Result result;
-    // A file gone, or turned into a folder or a pipe, since it was added fails here, before
-    // anything opens it.
-    if (!CFileShim::GetRegularFileSize(m_strInputPath.toStdString(), nSize, result.strError)) {
-        result.eState = CFileJob::EState::CannotOpenInput;
-        result.eFailedPath = CFileJob::EFailedPath::Input;
-        result.strFailedPath = m_strInputPath.toStdString();
-        SetRowOutcome(nRow, QString::fromLatin1(CFileJob::StateText(result.eState)),
-                      QString::fromStdString(result.Message()), false);
-        return false;
-    }
-    m_nInputSize = int64_t(nSize);
-    m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("parsing..."));
-    m_ctlBatchList->GetTextModel()->SetItemIcon(nRow, kBatchColumnState, QIcon());
-    m_nRunningRow = nRow;
-    result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                           m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()});
-    ShowCurrentFrame();
-    m_ctlBatchList->SetItemText(nRow, kBatchColumnStream, QString::fromStdString(result.stream.Text()));
-    // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
-    const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;
-    const bool bDone = !bStopped && result.eState == CFileJob::EState::Done;
-    // A last frame cut short is told on the state's tool tip, after any failure.
-    const std::string strCause = result.Message() + (result.Message().empty() || !result.cutShort ? "" : "; ") + result.CutShortText();
-    SetRowOutcome(nRow, bStopped ? QString::fromLatin1(kStoppedText) : QString::fromLatin1(CFileJob::StateText(result.eState)),
-                  QString::fromStdString(strCause), bDone);
-    return bDone;
-}
-
-void CKestruneDlg::SetRowOutcome(int nRow, const QString& strState, const QString& strCause, bool bDone)
-{
-    m_ctlBatchList->SetItemText(nRow, kBatchColumnState, strState);
+    m_Items[size_t(nItem)].strState = strState;
+    m_ctlBatchList->SetItemText(nItem, kBatchColumnState, strState);
     // The state cell keeps its short text; the cause, naming the file, rests on it as a tool tip,
     // and a row that is not done carries a warning sign.
     CListModel* pModel = m_ctlBatchList->GetTextModel();
-    pModel->SetItemToolTip(nRow, kBatchColumnState, strCause);
-    pModel->SetItemIcon(nRow, kBatchColumnState, bDone ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    AutoSizeColumns(*m_ctlBatchList);
+    pModel->SetItemToolTip(nItem, kBatchColumnState, strCause);
+    pModel->SetItemIcon(nItem, kBatchColumnState, bWarning ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    m_ctlBatchList->AutoSizeColumns();
 }
 
-void CKestruneDlg::BeginWaitCursor()
+void CKestruneDlg::OnFileStarted(int nItem, const QString& strOutputPath)
 {
-    ++m_nWaitCursorDepth;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_ctlOutputName->setText(strOutputPath);
+    m_ctlFileCount->setText(QStringLiteral("file %1 of %2").arg(nItem + 1).arg(m_nRunFiles));
+    SetRowState(nItem, QString::fromLatin1(kParsingText), QString(), false);
+    // The file in hand is shown, as the list shows its rows while they come.
+    m_ctlBatchList->selectRow(nItem);
+    ShowFramesOf(nItem);
 }
 
-void CKestruneDlg::EndWaitCursor()
+void CKestruneDlg::OnRowsFound(int nItem, const FrameRowBatch& rows)
 {
-    ShowCurrentFrame();
-    if (m_nWaitCursorDepth > 0) {
-        --m_nWaitCursorDepth;
-        QApplication::restoreOverrideCursor();
+    if (nItem >= int(m_Items.size()) || !rows)
+        return;
+    const int nFirst = m_Items[size_t(nItem)].pFrames->GetCount();
+    m_pFrameModel->Append(*m_Items[size_t(nItem)].pFrames, *rows);
+    if (nItem != m_nShownItem)
+        return;
+    // The rows are measured once, as they come, and the columns sized once per batch.
+    m_ctlFrameList->AddRowsWidths(nFirst, m_pFrameModel->GetItemCount() - 1);
+    m_ctlFrameList->AutoSizeColumns();
+}
+
+void CKestruneDlg::OnFormatDetected(int nItem, const QString& strFormat)
+{
+    m_Items[size_t(nItem)].strDetectedFormat = strFormat;
+    m_ctlBatchList->SetItemText(nItem, kBatchColumnDetectedFormat, strFormat);
+}
+
+void CKestruneDlg::OnProgressMoved(int /*nItem*/, int nPercent, qint64 nFrame)
+{
+    // The bar counts the whole batch: the files ended, and the share read of the one in hand.
+    const int nFiles = std::max(1, m_nRunFiles);
+    m_ctlProgress->setValue(std::min(100, (m_nRunEnded * 100 + nPercent) / nFiles));
+    if (nFrame >= 0)
+        m_ctlCurrentFrame->setText(QString::number(nFrame));
+}
+
+void CKestruneDlg::OnFileEnded(int nItem, const CBatchWorker::SOutcome& outcome)
+{
+    SBatchItem& item = m_Items[size_t(nItem)];
+    item.bEnded = true;
+    item.result = outcome.result;
+    item.strOutputPath = outcome.strOutputPath;
+    const CFileJob::Result& result = outcome.result;
+    const bool bDone = result.eState == CFileJob::EState::Done;
+    m_ctlBatchList->SetItemText(nItem, kBatchColumnStream, QString::fromStdString(result.stream.Text()));
+    // A last frame cut short is told on the state's tool tip, after any failure.
+    const std::string strCause =
+        result.Message() + (result.Message().empty() || !result.cutShort ? "" : "; ") + result.CutShortText();
+    SetRowState(nItem, QString::fromLatin1(CFileJob::StateText(result.eState)), QString::fromStdString(strCause), !bDone);
+    ++m_nRunEnded;
+    m_nRunDone += bDone ? 1 : 0;
+    if (!outcome.strLogPath.isEmpty())
+        m_RunLogs.append(outcome.strLogPath);
+    if (!outcome.strLogError.isEmpty())
+        m_RunLogErrors.append(outcome.strLogError);
+    if (outcome.result.nFrames > 0)
+        m_ctlCurrentFrame->setText(QString::number(outcome.result.nFrames - 1));
+    m_ctlProgress->setValue(std::min(100, m_nRunEnded * 100 / std::max(1, m_nRunFiles)));
+}
+
+void CKestruneDlg::OnRunEnded(bool bStopped)
+{
+    SetBatchRunning(false);
+    if (bStopped) {
+        SetStatus(QStringLiteral("Stopped: %1 of %2 files done.").arg(m_nRunDone).arg(m_nRunFiles));
+        return;
     }
-}
-
-void CKestruneDlg::SetProgressRange(int nLower, int nUpper)
-{
-    m_ctlProgress->setRange(nLower, nUpper);
-}
-
-void CKestruneDlg::SetProgressPos(int nPos)
-{
-    if (m_ctlProgress->value() != nPos)
-        m_ctlProgress->setValue(nPos);
-}
-
-void CKestruneDlg::ClearStop()
-{
-    m_bStop = false;
-}
-
-bool CKestruneDlg::IsStopSet() const
-{
-    return m_bStop;
-}
-
-void CKestruneDlg::ClearFrameList()
-{
-    m_ctlFrameList->DeleteAllItems();
-}
-
-void CKestruneDlg::DispatchPendingMessage()
-{
-    if (m_DispatchClock.isValid() && m_DispatchClock.elapsed() < kDispatchIntervalMs)
-        return;
-    ShowCurrentFrame();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    m_DispatchClock.start();
-}
-
-bool CKestruneDlg::IsRebuildStreamTicked() const
-{
-    return m_ctlRebuildStream->isChecked();
-}
-
-bool CKestruneDlg::IsCoreOnlyTicked() const
-{
-    return m_ctlCoreOnly->isChecked();
-}
-
-bool CKestruneDlg::IsRemoveDialNormTicked()
-{
-    return m_ctlRemoveDialNorm->isChecked();
-}
-
-bool CKestruneDlg::IsRemoveCRCTicked()
-{
-    return m_ctlRemoveCRC->isChecked();
-}
-
-void CKestruneDlg::SetDetectedFormat(const std::string& strFormat)
-{
-    m_ctlBatchList->SetItemText(m_nRunningRow, kBatchColumnDetectedFormat, QString::fromStdString(strFormat));
-}
-
-void CKestruneDlg::SetCurrentFrame(int64_t nFrame)
-{
-    // Shown when events are next let through and when the file ends, not on every frame.
-    m_nCurrentFrame = nFrame;
-}
-
-void CKestruneDlg::ShowCurrentFrame()
-{
-    if (m_nCurrentFrame == m_nShownFrame)
-        return;
-    m_nShownFrame = m_nCurrentFrame;
-    m_ctlCurrentFrame->setText(QString::number(m_nCurrentFrame));
-}
-
-void CKestruneDlg::AddFrameRow(const FrameRow& row)
-{
-    // The row is kept compact; its texts are measured once here for the column widths.
-    m_ctlFrameList->AddRowWidths(m_pFrameModel->AppendFrameRow(row));
-    AutoSizeColumns(*m_ctlFrameList);
+    m_ctlProgress->setValue(100);
+    const int nFailed = m_nRunFiles - m_nRunDone;
+    QString strSummary = QStringLiteral("%1 %2: %3 done, %4 failed")
+                             .arg(m_nRunFiles)
+                             .arg(m_nRunFiles == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                             .arg(m_nRunDone)
+                             .arg(nFailed);
+    // Where the logs went, and which could not be written.
+    if (!m_RunLogs.isEmpty())
+        strSummary += QStringLiteral("\n\nLogs written beside the inputs:\n") + m_RunLogs.join(QLatin1Char('\n'));
+    if (!m_RunLogErrors.isEmpty())
+        strSummary += QStringLiteral("\n\n") + m_RunLogErrors.join(QLatin1Char('\n'));
+    m_Tools.ShowMessage(this, strSummary, Caption(),
+                        nFailed > 0 || !m_RunLogErrors.isEmpty() ? IPlatformTools::EIcon::Warning
+                                                                 : IPlatformTools::EIcon::None);
 }

@@ -1,21 +1,21 @@
-// The main window: the batch list and its buttons, the options, the frame list and the
-// progress of the file in hand. It is the frame loop's host.
+// The main window: the batch list and its buttons, the options, the frame list of the file
+// selected and the progress of the batch. The walk itself runs beside it, in a CBatchRun.
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 #include <cstdint>
+#include <vector>
 
+#include "app/BatchItem.h"
+#include "app/BatchWorker.h"
 #include "app/DialogLayout.h"
-#include "dts/IFrameLoopHost.h"
-#include "stream/BitStream.h"
-#include "stream/OutBitStream.h"
 
+class CBatchRun;
 class CFrameListModel;
 class CListView;
 class COutputFolderChoice;
@@ -26,24 +26,29 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 
-class CKestruneDlg : public QDialog, public IFrameLoopHost {
+class CKestruneDlg : public QDialog {
     Q_OBJECT
 public:
     // The dialog builds its controls, initialises them and takes the settings of the last
     // run at once. tools picks files, shows message boxes and keeps the settings; it must
-    // outlive the dialog.
+    // outlive the dialog. Its controls carry object names (see CreateControls) by which
+    // tests and accessibility tools find them.
     explicit CKestruneDlg(IPlatformTools& tools, QWidget* pParent = nullptr);
     ~CKestruneDlg() override;
 
-    bool InitMainDialog();
-    void UpdateRebuildOptions();
-    void OnQuit();
-
+    // Asks for files and adds them, as Add does.
     void AddFiles();
-    // Adds rows for the given files, as picking them does.
+    // Adds rows for the given files, as picking them does: a file that cannot be measured, or
+    // that is in the list already, is left out with a note in the status line.
     void AddPaths(const QStringList& paths);
+    // Starts the batch with the options as they are now; they and the list stay locked until
+    // it ends. Returns at once: the run goes on beside the window.
     void RunBatch();
+    // Ends the run after the frame in hand; the window and the list stay.
+    void StopBatch();
+    bool IsBatchRunning() const;
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
     // The files a drop names: each file as it is, and for each folder the files inside it
@@ -51,83 +56,26 @@ public:
     // an earlier run (FILE.fixed.dts).
     static QStringList CollectDroppedPaths(const QList<QUrl>& urls);
 
-    // Batch editing, refused while a batch runs.
+    // Batch editing, refused with a note while a batch runs.
     void RemoveSelectedRows();
     void ClearBatchList();
-    // The selected frame-list rows, with the headings, as tab-separated text on the clipboard.
+    // The selected rows of a list, with the headings, as tab-separated text on the clipboard.
     void CopyFrameRows();
-    // Asks for a file name and writes the whole frame list there as CSV.
+    void CopyBatchRows();
+    // Asks for a file name and writes the frame list shown there as CSV.
     void SaveFrameList();
+    // Asks for a file name and writes the whole batch there, as CSV or (".json") JSON.
+    void SaveReport();
 
-    void InitListViews();
-    void AutoSizeColumns(CListView& list);
-
-    bool IsBatchRunning() const { return m_bBatchRunning; }
-
-    // Read once per file, when the batch starts it.
-    bool IsRebuildStreamTicked() const;
-    bool IsCoreOnlyTicked() const;
+    // The text of the status line: what was refused or left out last.
+    QString GetStatusText() const;
 
     // Shrinks the window, and moves it, until it and its frame lie inside rcAvailable (the
     // screen's free area); it never grows past its size nor shrinks below its minimum.
     void FitToScreen(const QRect& rcAvailable);
-    // The settings kept between runs: size and position, and the option ticks.
-    void LoadSettings();
-    void SaveSettings();
-
-    // IFrameLoopHost
-    void BeginWaitCursor() override;
-    void EndWaitCursor() override;
-    void SetProgressRange(int nLower, int nUpper) override;
-    void SetProgressPos(int nPos) override;
-    void ClearStop() override;
-    bool IsStopSet() const override;
-    void ClearFrameList() override;
-    void DispatchPendingMessage() override;
-    bool IsRemoveDialNormTicked() override;
-    bool IsRemoveCRCTicked() override;
-    void SetDetectedFormat(const std::string& strFormat) override;
-    void SetCurrentFrame(int64_t nFrame) override;
-    void AddFrameRow(const FrameRow& row) override;
 
     // The open-file dialog's filters, in the order it offers them; the last takes every file.
     static const QStringList& FileFilters();
-
-    // Controls, in template order of the members the frame loop and the batch use.
-    QProgressBar* m_ctlProgress = nullptr;
-    QCheckBox* m_ctlRebuildStream = nullptr;
-    QCheckBox* m_ctlRemoveDialNorm = nullptr;
-    QCheckBox* m_ctlRemoveCRC = nullptr;
-    QCheckBox* m_ctlEnableLog = nullptr;
-    CListView* m_ctlBatchList = nullptr;
-    QLabel* m_ctlOutputName = nullptr;
-    QLabel* m_ctlCurrentFrame = nullptr;
-    CListView* m_ctlFrameList = nullptr;
-    // The other controls of the window.
-    QPushButton* m_ctlAddFile = nullptr;
-    QPushButton* m_ctlStartBatch = nullptr;
-    QPushButton* m_ctlQuit = nullptr;
-    QCheckBox* m_ctlSwapWord = nullptr;
-    QCheckBox* m_ctlCoreOnly = nullptr;
-    QLabel* m_ctlFileCount = nullptr; // "file k of n" while a batch runs
-    COutputFolderChoice* m_ctlOutputFolder = nullptr; // beside each input, or one folder
-    QLabel* m_ctlLogo = nullptr;
-    QGroupBox* m_ctlProcessingGroup = nullptr;
-    QGroupBox* m_ctlDebugGroup = nullptr;
-    // The lists' context menus.
-    QAction* m_pRemoveAction = nullptr;
-    QAction* m_pClearAction = nullptr;
-    QAction* m_pCopyAction = nullptr;
-    QAction* m_pSaveAction = nullptr;
-
-    int m_bSwapWord = 0; // state of the hidden "Swap Word" box; nothing reads it
-    QIcon m_hIcon;
-    QString m_strInputPath;
-    QString m_strOutputPath;
-    int64_t m_nInputSize = 0;
-    CBitStream m_InStream;
-    COutBitStream m_OutStream;
-    bool m_bStop = false;
 
     // The dialog-unit rectangle of the template, in pixels of the dialog's font.
     QRect DialogUnitsToPixels(int x, int y, int cx, int cy) const;
@@ -140,29 +88,85 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
     void LayOutControls();
+    void LayOutPage();
+    void DescribeControls();
     void CreateActions();
-    void ShowCurrentFrame();
-    // Runs one row; true when its file is done.
-    bool RunRow(int nRow);
-    void SetRowOutcome(int nRow, const QString& strState, const QString& strCause, bool bDone);
-    void SetBatchRunning(bool bRunning);
+    void ConnectRun();
+    void InitListViews();
+    void UpdateRebuildOptions();
+    void LoadSettings();
+    void SaveSettings();
     int LogoRightLimit() const;
+    // True when the window may close: no run, or the user agreed to stop it (then stopped).
+    bool MayClose();
+    bool RefuseWhileRunning();
+    void SetStatus(const QString& strText);
+    void SetBatchRunning(bool bRunning);
+    CBatchWorker::SOptions TakeOptions() const;
+    void ResetRows();
+    void ShowFramesOf(int nItem);
+    void SetRowState(int nItem, const QString& strState, const QString& strCause, bool bWarning);
+
+    // What the worker reports.
+    void OnFileStarted(int nItem, const QString& strOutputPath);
+    void OnRowsFound(int nItem, const FrameRowBatch& rows);
+    void OnFormatDetected(int nItem, const QString& strFormat);
+    void OnProgressMoved(int nItem, int nPercent, qint64 nFrame);
+    void OnFileEnded(int nItem, const CBatchWorker::SOutcome& outcome);
+    void OnRunEnded(bool bStopped);
 
     IPlatformTools& m_Tools;
-    CFrameListModel* m_pFrameModel = nullptr; // owned by the frame list
     CDialogLayout m_Layout;
-    bool m_bBatchRunning = false;
-    int m_nRunningRow = -1;   // the batch row whose file the loop is walking
-    // The loop asks to dispatch events on every frame; doing so only every few
-    // milliseconds keeps the window live without slowing the loop.
-    QElapsedTimer m_DispatchClock;
-    int64_t m_nShownFrame = -1;
-    int64_t m_nCurrentFrame = -1;
-    int m_nWaitCursorDepth = 0;
+    QScrollArea* m_pScroll = nullptr;
+    QWidget* m_pPage = nullptr;        // holds every control; scrolled by m_pScroll
+    QSize m_ContentMinimum;            // the smallest page that keeps every control whole
+    CBatchRun* m_pRun = nullptr;
+    std::vector<SBatchItem> m_Items;   // one per batch-list row, in its order
+    CFrameListModel* m_pFrameModel = nullptr; // owned by the frame list
+    int m_nShownItem = -1;             // whose frames the frame list shows
+    int m_nRunFiles = 0;               // files in the run, for the progress
+    int m_nRunEnded = 0;
+    int m_nRunDone = 0;
+    QStringList m_RunLogs;             // logs written by the run
+    QStringList m_RunLogErrors;
+    bool m_bCloseAfterStop = false;    // a close asked during the run waits for its end
+    int m_nCloseResult = QDialog::Rejected;
+    QIcon m_hIcon;
+
+    // Controls, in template order.
+    QProgressBar* m_ctlProgress = nullptr;
+    QCheckBox* m_ctlRebuildStream = nullptr;
+    QCheckBox* m_ctlRemoveDialNorm = nullptr;
+    QCheckBox* m_ctlRemoveCRC = nullptr;
+    QCheckBox* m_ctlEnableLog = nullptr;
+    CListView* m_ctlBatchList = nullptr;
+    QLabel* m_ctlOutputName = nullptr;
+    QLabel* m_ctlCurrentFrame = nullptr;
+    CListView* m_ctlFrameList = nullptr;
+    QPushButton* m_ctlAddFile = nullptr;
+    QPushButton* m_ctlStartBatch = nullptr;
+    QPushButton* m_ctlStop = nullptr;
+    QPushButton* m_ctlQuit = nullptr;
+    QCheckBox* m_ctlSwapWord = nullptr;
+    QCheckBox* m_ctlCoreOnly = nullptr;
+    QLabel* m_ctlFileCount = nullptr; // "file k of n" while a batch runs
+    QLabel* m_ctlOutputFolderLabel = nullptr;
+    // Beside each input, or one folder. It sits below the buttons' row: in a window narrower than
+    // the template the buttons move left, over where it would be.
+    COutputFolderChoice* m_ctlOutputFolder = nullptr;
+    QLabel* m_ctlStatus = nullptr;
+    QLabel* m_ctlLogo = nullptr;
+    QLabel* m_ctlBatchLabel = nullptr;
+    QLabel* m_ctlFrameLabel = nullptr;
+    QGroupBox* m_ctlProcessingGroup = nullptr;
+    QGroupBox* m_ctlDebugGroup = nullptr;
+    QAction* m_pRemoveAction = nullptr;
+    QAction* m_pClearAction = nullptr;
 };

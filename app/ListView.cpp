@@ -89,10 +89,35 @@ int CListView::GetStringWidth(const QString& strText) const
     return m_Metrics.horizontalAdvance(strText);
 }
 
+int CListView::MeasureDigits(const QString& strText) const
+{
+    // A row's offset and frame number are texts never seen before: shaping each would cost more
+    // than the walk that found the row. Hex digits need no shaping; their advances are summed.
+    if (strText.size() > 32)
+        return -1;
+    if (m_DigitAdvances.empty()) {
+        const QFontMetricsF metrics(font());
+        m_dTenSpaces = metrics.horizontalAdvance(kTenSpaces);
+        m_DigitAdvances.assign(128, -1.0);
+        for (char c : std::string("0123456789ABCDEF"))
+            m_DigitAdvances[size_t(c)] = metrics.horizontalAdvance(QLatin1Char(c));
+    }
+    qreal dWidth = m_dTenSpaces;
+    for (QChar c : strText) {
+        const qreal dAdvance = c.unicode() < 128 ? m_DigitAdvances[c.unicode()] : -1.0;
+        if (dAdvance < 0)
+            return -1;
+        dWidth += dAdvance;
+    }
+    return qRound(dWidth);
+}
+
 int CListView::MeasureCellText(const QString& strText) const
 {
     // Bounded, so a list of ever-new texts (offsets, paths) cannot grow it without end.
     constexpr qsizetype kMaxRemembered = 4096;
+    if (const int nDigits = strText.isEmpty() ? -1 : MeasureDigits(strText); nDigits >= 0)
+        return nDigits;
     const auto it = m_MeasuredWidths.constFind(strText);
     if (it != m_MeasuredWidths.constEnd())
         return it.value();
@@ -130,6 +155,22 @@ void CListView::AddRowWidths(int nRow)
 {
     for (int c = 0; c < GetColumnCount(); ++c)
         AddCellWidth(c, m_pModel->GetItemText(nRow, c));
+}
+
+void CListView::AddRowsWidths(int nFirst, int nLast)
+{
+    if (m_pTextModel) {
+        for (int r = nFirst; r <= nLast; ++r)
+            AddRowWidths(r);
+        return;
+    }
+    QStringList texts;
+    for (int c = 0; c < GetColumnCount(); ++c) {
+        texts.clear();
+        m_pModel->CollectWidthTexts(c, nFirst, nLast, texts);
+        for (const QString& strText : texts)
+            AddCellWidth(c, strText);
+    }
 }
 
 bool CListView::SetItemText(int nRow, int nColumn, const QString& strText)
@@ -231,6 +272,7 @@ void CListView::RemeasureAll()
 {
     m_Metrics = QFontMetrics(font());
     m_MeasuredWidths.clear();
+    m_DigitAdvances.clear();
     m_nEmptyCellWidth = MeasureCellText(QString());
     verticalHeader()->setDefaultSectionSize(m_Metrics.height() + 4);
     for (int c = 0; c < GetColumnCount(); ++c) {

@@ -43,6 +43,10 @@ public:
     void DeleteAllItems();
     // Counts the widths of a row the model gained by other means than the calls above.
     void AddRowWidths(int nRow);
+    // The same for rows nFirst to nLast of a model other than free texts, which gained them all
+    // at once: only the texts that can widen a column are measured (a long frame list's labels
+    // once, not once per row).
+    void AddRowsWidths(int nFirst, int nLast);
     // The selected rows, top to bottom.
     QList<int> GetSelectedRows() const;
 
@@ -78,6 +82,8 @@ private:
     void AddCellWidth(int nColumn, const QString& strText);
     void RemoveCellWidth(int nColumn, const QString& strText);
     void RemeasureAll();
+    // The width of a text of hex digits alone, from the digits' advances; -1 for any other text.
+    int MeasureDigits(const QString& strText) const;
 
     CReportModel* m_pModel = nullptr;
     CListModel* m_pTextModel = nullptr;
@@ -87,6 +93,8 @@ private:
     int m_nEmptyCellWidth = 0;
     // Labels repeat from row to row; their widths are remembered rather than measured again.
     mutable QHash<QString, int> m_MeasuredWidths;
+    mutable std::vector<qreal> m_DigitAdvances; // by character, -1 for one that is not a digit
+    mutable qreal m_dTenSpaces = 0;
     // Per column, how many cells measure each width: the widest is the last key, and a
     // cell whose text changes takes its old width out exactly.
     std::vector<std::map<int, int>> m_CellWidths;

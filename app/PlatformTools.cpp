@@ -67,6 +67,27 @@ std::unique_ptr<QFileDialog> CPlatformTools::CreateFileDialog(QWidget* pParent, 
     return pDialog;
 }
 
+void CPlatformTools::SelectFilter(QFileDialog& dialog, const QStringList& filters, const QString& strFilter)
+{
+    // The filter box shows the descriptions as given while the dialog holds them cleaned up, in
+    // the same order: either names the one asked for. One no longer offered leaves the first.
+    const qsizetype nIndex = filters.indexOf(strFilter);
+    if (nIndex < 0)
+        return;
+    dialog.selectNameFilter(strFilter);
+    if (SelectedFilter(dialog, filters) != strFilter && nIndex < dialog.nameFilters().size())
+        dialog.selectNameFilter(dialog.nameFilters().at(nIndex));
+}
+
+QString CPlatformTools::SelectedFilter(const QFileDialog& dialog, const QStringList& filters)
+{
+    const QString strSelected = dialog.selectedNameFilter();
+    if (filters.contains(strSelected))
+        return strSelected;
+    const qsizetype nIndex = dialog.nameFilters().indexOf(strSelected);
+    return nIndex >= 0 && nIndex < filters.size() ? filters.at(nIndex) : QString();
+}
+
 QStringList CPlatformTools::TypedNames(const QString& strText)
 {
     if (!strText.contains(QLatin1Char('"'))) {
@@ -103,8 +124,12 @@ bool CPlatformTools::PickFiles(QWidget* pParent, const QStringList& filters, QSt
 {
     const QString strLastDir = Settings().value(QLatin1String(kLastFolderKey)).toString();
     std::unique_ptr<QFileDialog> pDialog = CreateFileDialog(pParent, filters, strLastDir);
+    SelectFilter(*pDialog, filters, Settings().value(QLatin1String(kLastFilterKey)).toString());
     if (pDialog->exec() != QDialog::Accepted)
         return false;
+    const QString strUsed = SelectedFilter(*pDialog, filters);
+    if (!strUsed.isEmpty())
+        Settings().setValue(QLatin1String(kLastFilterKey), strUsed);
     const QStringList picked = PickedPaths(*pDialog);
     if (picked.isEmpty())
         return false;
@@ -148,4 +173,13 @@ std::unique_ptr<QMessageBox> CPlatformTools::CreateMessageBox(QWidget* pParent, 
 void CPlatformTools::ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon)
 {
     CreateMessageBox(pParent, strText, strCaption, eIcon)->exec();
+}
+
+bool CPlatformTools::AskQuestion(QWidget* pParent, const QString& strText, const QString& strCaption)
+{
+    // No is the default: Enter pressed by habit must not end a run.
+    QMessageBox box(QMessageBox::Question, strCaption, strText, QMessageBox::Yes | QMessageBox::No, pParent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

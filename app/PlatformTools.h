@@ -21,12 +21,17 @@ public:
     bool PickSaveFile(QWidget* pParent, const QString& strFilter, const QString& strSuggestedName,
                       QString& strPath) override;
     void ShowMessage(QWidget* pParent, const QString& strText, const QString& strCaption, EIcon eIcon) override;
+    bool AskQuestion(QWidget* pParent, const QString& strText, const QString& strCaption) override;
     QSettings& Settings() override;
 
     // The picker PickFiles runs, set up but not shown. The filters' descriptions show
     // exactly as given, while their patterns are matched case-insensitively.
     static std::unique_ptr<QFileDialog> CreateFileDialog(QWidget* pParent, const QStringList& filters,
                                                          const QString& strDirectory);
+    // Selects strFilter, one of the filters the picker was made with (the filter last used is
+    // offered again), and reads back which of them is selected, as given.
+    static void SelectFilter(QFileDialog& dialog, const QStringList& filters, const QString& strFilter);
+    static QString SelectedFilter(const QFileDialog& dialog, const QStringList& filters);
     // The files an accepted picker names: every name typed in its file-name box that exists,
     // whatever the filter shows (the dialog itself keeps only the names its list shows),
     // then any other selected file; full paths, in typed order, each once.
@@ -40,6 +45,7 @@ public:
                                                          const QString& strCaption, EIcon eIcon);
 
     static constexpr const char* kLastFolderKey = "lastFolder";
+    static constexpr const char* kLastFilterKey = "lastFilter";
 
 private:
     std::unique_ptr<QSettings> m_pSettings;

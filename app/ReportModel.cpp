@@ -84,3 +84,9 @@ Qt::ItemFlags CReportModel::flags(const QModelIndex& index) const
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
+
+void CReportModel::CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const
+{
+    for (int r = nFirst; r <= nLast; ++r)
+        texts.append(GetItemText(r, nColumn));
+}

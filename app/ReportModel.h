@@ -23,6 +23,9 @@ public:
     // Empty for a cell that does not exist.
     virtual QString GetItemText(int nRow, int nColumn) const = 0;
     void DeleteAllItems();
+    // The texts of column nColumn in rows nFirst to nLast that can decide its width: every
+    // cell's by default; a model whose rows share texts may give each of those once.
+    virtual void CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -45,9 +45,15 @@ double DialogSeconds(const std::vector<std::string>& files)
     CKestruneDlg dlg(tools);
     dlg.show();
     dlg.AddFiles();
-    const double nSeconds = Seconds([&] { dlg.RunBatch(); });
+    const auto* pBatch = dlg.findChild<const CListView*>(QStringLiteral("batchList"));
+    // From Start to the closing box: the walk beside the window and every row shown.
+    const double nSeconds = Seconds([&] {
+        dlg.RunBatch();
+        while (dlg.IsBatchRunning())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    });
     for (int i = 0; i < paths.size(); ++i)
-        if (dlg.m_ctlBatchList->GetItemText(i, 1) != QStringLiteral("done"))
+        if (pBatch->GetItemText(i, 1) != QStringLiteral("done"))
             std::fprintf(stderr, "the dialog's batch did not end with \"done\" for %s\n", files[i].c_str());
     if (tools.m_Messages.size() != 1)
         std::fprintf(stderr, "the dialog's batch did not end with one \"Done\" box\n");
@@ -85,6 +91,6 @@ int main(int argc, char** argv)
     std::printf("%zu files, %d runs (inspect, no rebuild)\n", files.size(), nRuns);
     std::printf("command line (in process): median %.3f s\n", nCli);
     std::printf("dialog batch (offscreen):  median %.3f s\n", nDialog);
-    std::printf("dialog / command line:     %.2f x  (target <= 1.30)\n", nDialog / nCli);
+    std::printf("dialog / command line:     %.2f x  (target <= 1.10)\n", nDialog / nCli);
     return 0;
 }

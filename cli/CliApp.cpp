@@ -34,7 +34,7 @@ CFileJob::EState RunFile(const std::string& strPath, const CCliArguments& args, 
     host.BeginFile(strPath);
     host.CountBytesOf(bSized ? nullptr : &inStream);
     const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly});
+                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly, args.bRemoveCRC, args.bRemoveDialNorm});
     host.EndFile();
 
     CCliReport::FileSummary summary;
@@ -120,7 +120,7 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
         report = std::make_unique<CJsonReport>(reportOut);
     else
         report = std::make_unique<CTextReport>(reportOut);
-    CCliHost host(args.bRemoveCRC, args.bRemoveDialNorm, *report, progressOut);
+    CCliHost host(*report, progressOut);
     CBitStream inStream;
     COutBitStream outStream;
     host.WatchStandardOutput(&reportOut == &out, bStreamOut ? &outStream : nullptr);

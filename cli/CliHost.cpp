@@ -21,8 +21,8 @@ constexpr int kNarrowestBar = 10;
 constexpr int64_t kByteCountStep = 64 * 1024;
 } // namespace
 
-CCliHost::CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, std::FILE* progressOut)
-    : m_bRemoveCRC(bRemoveCRC), m_bRemoveDialNorm(bRemoveDialNorm), m_Report(report), m_pProgressOut(progressOut)
+CCliHost::CCliHost(CCliReport& report, std::FILE* progressOut)
+    : m_Report(report), m_pProgressOut(progressOut)
 {
 }
 
@@ -97,12 +97,6 @@ void CCliHost::ClearProgress()
         std::fflush(m_pProgressOut);
     }
     m_bProgressDrawn = false;
-}
-
-void CCliHost::SetProgressRange(int nLower, int nUpper)
-{
-    m_nLower = nLower;
-    m_nUpper = nUpper;
 }
 
 void CCliHost::SetProgressPos(int nPos)
@@ -181,8 +175,7 @@ void CCliHost::DrawProgress()
 {
     if (!m_pProgressOut)
         return;
-    const int nSpan = std::max(1, m_nUpper - m_nLower);
-    const int nPercent = std::clamp((m_nPos - m_nLower) * 100 / nSpan, 0, 100);
+    const int nPercent = std::clamp(m_nPos, 0, 100);
     // The width is asked at every redraw, so a resized window is followed.
     const int nColumns = CTerminalText::TerminalColumns(m_pProgressOut);
     const std::string strLine = m_pCountedInput != nullptr

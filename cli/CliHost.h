@@ -15,7 +15,7 @@ class COutBitStream;
 class CCliHost : public IFrameLoopHost {
 public:
     // progressOut: where the bar is drawn, or null for none. The report receives every row.
-    CCliHost(bool bRemoveCRC, bool bRemoveDialNorm, CCliReport& report, std::FILE* progressOut);
+    CCliHost(CCliReport& report, std::FILE* progressOut);
 
     // Starts a new file: forgets the detected format of the last one. strLabel is shown with its
     // control characters escaped.
@@ -53,12 +53,8 @@ public:
 
     // IFrameLoopHost
     bool IsStopSet() const override;
-    bool IsRemoveDialNormTicked() override { return m_bRemoveDialNorm; }
-    bool IsRemoveCRCTicked() override { return m_bRemoveCRC; }
-    void ClearFrameList() override {}
     void AddFrameRow(const FrameRow& row) override;
     void SetDetectedFormat(const std::string& strFormat) override;
-    void SetProgressRange(int nLower, int nUpper) override;
     void SetProgressPos(int nPos) override;
     void SetCurrentFrame(int64_t nFrame) override;
 
@@ -67,15 +63,11 @@ private:
     // Clears a drawn progress line, so that text written next starts on an empty line.
     void ClearProgress();
 
-    bool m_bRemoveCRC;
-    bool m_bRemoveDialNorm;
     CCliReport& m_Report;
     std::FILE* m_pProgressOut;
     std::string m_strLabel;
     bool m_bHasDetectedFormat = false;
     std::string m_strDetectedFormat;
-    int m_nLower = 0;
-    int m_nUpper = 100;
     int m_nPos = -1;
     int64_t m_nFrame = 0;
     bool m_bProgressDrawn = false;

@@ -234,10 +234,7 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
-    inStream.SetStopProbe([&host] {
-        host.DispatchPendingMessage();
-        return host.IsStopSet();
-    });
+    inStream.SetStopProbe([&host] { return host.IsStopSet(); });
     const bool bOpened = inStream.Open(strInputPath);
     CScopeExit closeInput([&inStream] { inStream.Close(); });
     // A stop heard while the input was opened ends the file before its walk.
@@ -265,6 +262,7 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
 
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
+    loop.SetRemovals(CFrameLoop::Removals{options.bRemoveCRC, options.bRemoveDialNorm});
     const int64_t nFrames = loop.ParseFile(nInputSize);
     Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames,
                               bRebuild && options.bCoreOnly, strInputPath, strOutputPath);

@@ -51,10 +51,12 @@ public:
     // What failed, without the "error: " of the state text ("write failed"); empty for Done.
     static const char* FailureText(EState eState);
 
-    // What is done to a file, decided once when it starts.
+    // What is done to a file, taken once when a run starts and the same for every file of it.
     struct Options {
-        bool bRebuild = false;   // write the clean copy to the output path
-        bool bCoreOnly = false;  // with bRebuild: leave the extension substreams out
+        bool bRebuild = false;        // write the clean copy to the output path
+        bool bCoreOnly = false;       // with bRebuild: leave the extension substreams out
+        bool bRemoveCRC = false;      // every header loses its CRC (in the rows, and the output)
+        bool bRemoveDialNorm = false; // every dialog normalisation is neutralised (likewise)
     };
 
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output

@@ -15,7 +15,6 @@
 #include "dts/SpeakerMask.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "stream/ScopeExit.h"
 #include "stream/SyncWords.h"
 
 // The six values whose change starts a new row, in the order they are compared (a frame of a
@@ -212,15 +211,15 @@ int WordPaddingBefore(CBitStream& in)
     return in.PeekBytes(sync, 4, nPad) == 4 && DtsSync::IsCoreAt(sync) ? nPad : 0;
 }
 
-// The removal options of host, applied to the header just read.
-void ApplyRemovals(IFrameLoopHost& host, FrameRead& f)
+// The walk's removals, applied to the header just read.
+void ApplyRemovals(const CFrameLoop::Removals& removals, FrameRead& f)
 {
-    f.bRemoveDialNorm = host.IsRemoveDialNormTicked();
+    f.bRemoveDialNorm = removals.bRemoveDialNorm;
     if (f.bRemoveDialNorm) {
         f.h.DIALNORM = 0;
         f.h.VERNUM = 7;
     }
-    if (host.IsRemoveCRCTicked())
+    if (removals.bRemoveCRC)
         f.h.CPF = 0;
 }
 
@@ -247,11 +246,11 @@ bool IsCorelessFrameAt(CBitStream& in, bool bAllowed)
 }
 
 // Reads one substream as a frame: into substreams with bKeep, else stepped over.
-EFrameRead ReadCorelessFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& substreams,
-                             bool bKeep)
+EFrameRead ReadCorelessFrame(const CFrameLoop::Removals* pRemovals, CBitStream& in, FrameRead& f,
+                             std::vector<uint8_t>& substreams, bool bKeep)
 {
     f.bCoreless = true;
-    f.bRemoveDialNorm = pHost != nullptr && pHost->IsRemoveDialNormTicked();
+    f.bRemoveDialNorm = pRemovals != nullptr && pRemovals->bRemoveDialNorm;
     f.look.bOnlyOne = true;
     f.eExtension = CSubstreamReader::ReadAfterFrame(in, 0, substreams, f.bCutShort, bKeep, &f.look);
     // A header whose CRC fails is left in place: damage, as a broken core header is.
@@ -265,22 +264,22 @@ EFrameRead ReadCorelessFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f
 }
 
 // Reads the frame at the current position with its body into `body` and the substreams after
-// it into `substreams` (without bKeep, both are stepped over and left as they are), the removal
-// options of host (when given) applied to its header.
-EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
+// it into `substreams` (without bKeep, both are stepped over and left as they are), the
+// removals (when given) applied to its header.
+EFrameRead ReadFrame(const CFrameLoop::Removals* pRemovals, CBitStream& in, FrameRead& f, std::vector<uint8_t>& body,
                      std::vector<uint8_t>& substreams, bool bKeep)
 {
     if (const int nPad = WordPaddingBefore(in); nPad > 0)
         in.GetBits(nPad);
     f.nStart = in.GetBytePos();
     if (IsCorelessFrameAt(in, f.bCorelessAllowed))
-        return ReadCorelessFrame(pHost, in, f, substreams, bKeep);
+        return ReadCorelessFrame(pRemovals, in, f, substreams, bKeep);
     const EFrameRead eHeader = ReadHeader(in, f.h);
     if (eHeader != EFrameRead::Ok)
         return eHeader;
     f.nCPFRead = f.h.CPF;
-    if (pHost != nullptr)
-        ApplyRemovals(*pHost, f);
+    if (pRemovals != nullptr)
+        ApplyRemovals(*pRemovals, f);
 
     const int32_t nHeaderLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     // Frames with the "open" rate take FSIZE bytes or FSIZE + 1 (settled below); all others FSIZE + 1.
@@ -405,12 +404,7 @@ CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream
 
 int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 {
-    m_Host.BeginWaitCursor();
-    CScopeExit restoreCursor([this] { m_Host.EndWaitCursor(); });
-    m_Host.SetProgressRange(0, 100);
     m_Host.SetProgressPos(0);
-    m_Host.ClearStop();
-    m_Host.ClearFrameList();
     m_nFramesWritten = 0;
     m_nWholeFrames = 0;
     m_nPaddingBytes = 0;
@@ -435,7 +429,6 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
     while (bWalk && KeepsWalking()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
-        m_Host.DispatchPendingMessage();
 
         FrameRead f;
         f.look.bLookForDtsX = m_Summary.WantsDtsXLook();
@@ -443,7 +436,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         // A substream's rows are made of its asset's facts; a core stream's summary needs them once.
         f.look.bWantFacts = f.bCorelessAllowed || m_Summary.WantsAssetFacts();
         // Bodies and substreams are stepped over, not copied, when nothing is written.
-        const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
+        const EFrameRead eRead = ReadFrame(&m_Removals, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.
         if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;

@@ -52,6 +52,14 @@ public:
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
+    // What is changed in every frame's header, fixed for the whole walk: a walk never mixes
+    // frames rebuilt with and without a removal.
+    struct Removals {
+        bool bRemoveCRC = false;
+        bool bRemoveDialNorm = false;
+    };
+    void SetRemovals(const Removals& removals) { m_Removals = removals; }
+
 private:
     // Whether the walk goes on to the next frame: no stop, no failed write.
     bool KeepsWalking() const;
@@ -69,6 +77,7 @@ private:
     CBitStream& m_InStream;
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
+    Removals m_Removals;
     int64_t m_nFramesWritten = 0;
     int64_t m_nWholeFrames = 0;
     int64_t m_nPaddingBytes = 0;

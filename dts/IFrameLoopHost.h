@@ -1,5 +1,5 @@
-// What the frame loop needs of the window that shows it: the dialog implements this,
-// the command line implements it, and tests implement it with a recorder.
+// What the frame loop tells whoever shows its walk: the window, the command line, and tests'
+// recorders. The options of a walk are no part of it: they are fixed before the walk starts.
 #pragma once
 
 #include <cstdint>
@@ -13,31 +13,20 @@ public:
 
     // What every host decides.
 
-    // The stop flag: tested at the top of every frame.
+    // The stop flag, polled at the top of every frame and by the long steps before the first.
+    // The loop may run on another thread than the one that sets it: keep it atomic there.
     virtual bool IsStopSet() const = 0;
-    // The two removal options, read anew for every frame.
-    virtual bool IsRemoveDialNormTicked() = 0;
-    virtual bool IsRemoveCRCTicked() = 0;
-    // Removes every row of the frame list (at the start of a file).
-    virtual void ClearFrameList() = 0;
-    // Appends one row at the end of the frame list.
+    // One row of the file being walked, in order: a change of format or a skipped stretch.
     virtual void AddFrameRow(const FrameRow& row) = 0;
     // The file's stream type, from its first row.
     virtual void SetDetectedFormat(const std::string& strFormat) = 0;
 
     // What a host may ignore.
 
-    // Wait cursor on at the start of a file, off at every exit.
-    virtual void BeginWaitCursor() {}
-    virtual void EndWaitCursor() {}
-    virtual void SetProgressRange(int /*nLower*/, int /*nUpper*/) {}
-    // Called at the top of every frame; a host may skip repeated values.
+    // The percentage of the input read, 0 to 100: 0 at the start of a file, then at the top of
+    // every frame; a host may skip repeated values.
     virtual void SetProgressPos(int /*nPos*/) {}
-    // Clears the stop flag at the start of a file (the dialog's; the command line keeps its own).
-    virtual void ClearStop() {}
-    // Lets the window handle pending events (Quit, check boxes...), or returns at once.
-    virtual void DispatchPendingMessage() {}
     // The index of the frame just handled. Called for every frame, so the host formats it
-    // ("%d") only when it shows it.
+    // only when it shows it.
     virtual void SetCurrentFrame(int64_t /*nFrame*/) {}
 };

@@ -52,4 +52,4 @@ kestrune_install_deps() {
 }
 
 # Only for driving the real window under Xvfb (scripts/drive_gui.sh).
-KESTRUNE_GUI_DRIVE_PACKAGES=(xvfb xauth xdotool openbox imagemagick x11-utils)
+KESTRUNE_GUI_DRIVE_PACKAGES=(xvfb xauth xdotool openbox imagemagick x11-utils xclip dbus-daemon)

@@ -27,6 +27,9 @@ public:
     std::vector<SMessage> m_Messages;
     // Each PickSaveFile call takes the next answer; with none left, it is cancelled.
     std::deque<QString> m_SaveAnswers;
+    // Each AskQuestion call takes the next answer (true: Yes); with none left, No.
+    std::deque<bool> m_QuestionAnswers;
+    QStringList m_Questions;
     // Settings start empty for every fake; a second fake may share a first one's file.
     QTemporaryDir m_SettingsDir;
     QString m_strSettingsPath = m_SettingsDir.filePath(QStringLiteral("settings.ini"));
@@ -54,6 +57,16 @@ public:
     void ShowMessage(QWidget*, const QString& strText, const QString& strCaption, EIcon eIcon) override
     {
         m_Messages.push_back({strText, strCaption, eIcon});
+    }
+
+    bool AskQuestion(QWidget*, const QString& strText, const QString&) override
+    {
+        m_Questions.append(strText);
+        if (m_QuestionAnswers.empty())
+            return false;
+        const bool bYes = m_QuestionAnswers.front();
+        m_QuestionAnswers.pop_front();
+        return bYes;
     }
 
     QSettings& Settings() override

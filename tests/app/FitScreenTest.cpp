@@ -2,11 +2,13 @@
 // and Qt scaling everything by 1.5), where the template's size no longer fits.
 #include <QApplication>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include "FakePlatformTools.h"
+#include "DlgTestSupport.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 
@@ -35,7 +37,16 @@ TEST(FitScreen, OpensInsideASmallScreenAt144Dpi)
             EXPECT_TRUE(window.contains(pChild->geometry())) << pChild->metaObject()->className();
         }
     }
-    for (CListView* pList : {dlg.m_ctlBatchList, dlg.m_ctlFrameList})
+    for (CListView* pList : {C(dlg).m_ctlBatchList, C(dlg).m_ctlFrameList})
         EXPECT_GE(pList->height(), 2 * QFontMetrics(pList->font()).height());
-    EXPECT_LT(dlg.m_ctlBatchList->geometry().bottom(), dlg.m_ctlFrameList->y());
+    EXPECT_LT(C(dlg).m_ctlBatchList->geometry().bottom(), C(dlg).m_ctlFrameList->y());
+    // Whatever does not fit can be scrolled to: Quit's corner and the frame list's are reachable.
+    auto* pScroll = dlg.findChild<QScrollArea*>();
+    ASSERT_NE(pScroll, nullptr);
+    const QSize viewport = pScroll->viewport()->size();
+    for (QWidget* pControl : {static_cast<QWidget*>(C(dlg).m_ctlQuit), static_cast<QWidget*>(C(dlg).m_ctlFrameList)}) {
+        const QRect rc = pControl->geometry();
+        EXPECT_LE(rc.right() + 1 - viewport.width(), pScroll->horizontalScrollBar()->maximum()) << pControl->objectName().toStdString();
+        EXPECT_LE(rc.bottom() + 1 - viewport.height(), pScroll->verticalScrollBar()->maximum()) << pControl->objectName().toStdString();
+    }
 }

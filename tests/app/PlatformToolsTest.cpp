@@ -49,11 +49,12 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
 
     auto* pCombo = pDialog->findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(pCombo, nullptr);
-    ASSERT_EQ(pCombo->count(), 4);
-    EXPECT_EQ(pCombo->itemText(0), "DTS Padded audio Files (*.dts)");
-    EXPECT_EQ(pCombo->itemText(1), "DTS WAV audio Files (*.dtswav, *.wav)");
-    EXPECT_EQ(pCombo->itemText(2), "DTS Compact audio Files (*.cpt)");
-    EXPECT_EQ(pCombo->itemText(3), "All files (*)");
+    ASSERT_EQ(pCombo->count(), 5);
+    EXPECT_EQ(pCombo->itemText(0), "All supported files (*.dts *.dtswav *.wav *.cpt)");
+    EXPECT_EQ(pCombo->itemText(1), "DTS Padded audio Files (*.dts)");
+    EXPECT_EQ(pCombo->itemText(2), "DTS WAV audio Files (*.dtswav, *.wav)");
+    EXPECT_EQ(pCombo->itemText(3), "DTS Compact audio Files (*.cpt)");
+    EXPECT_EQ(pCombo->itemText(4), "All files (*)");
     EXPECT_EQ(pCombo->currentIndex(), 0);
 
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
@@ -66,19 +67,32 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
         names.sort();
         return names;
     };
+    const QStringList supported = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt"};
+    EXPECT_TRUE(WaitFor([&] { return visible() == supported; })) << visible().join(", ").toStdString();
+
+    emit pCombo->activated(1);
     const QStringList dts = {"a.DTS", "b.dts"};
     EXPECT_TRUE(WaitFor([&] { return visible() == dts; })) << visible().join(", ").toStdString();
 
-    emit pCombo->activated(1);
+    emit pCombo->activated(2);
     const QStringList wav = {"c.dtswav", "d.WAV"};
     EXPECT_TRUE(WaitFor([&] { return visible() == wav; })) << visible().join(", ").toStdString();
-    EXPECT_EQ(pCombo->itemText(1), "DTS WAV audio Files (*.dtswav, *.wav)");
+    EXPECT_EQ(pCombo->itemText(2), "DTS WAV audio Files (*.dtswav, *.wav)");
 
-    emit pCombo->activated(2);
+    emit pCombo->activated(3);
     const QStringList cpt = {"e.Cpt"};
     EXPECT_TRUE(WaitFor([&] { return visible() == cpt; })) << visible().join(", ").toStdString();
 
-    emit pCombo->activated(3);
+    // The filter last used is offered again, named as given (with its comma); one no longer
+    // offered leaves "All supported files".
+    CPlatformTools::SelectFilter(*pDialog, CKestruneDlg::FileFilters(), "DTS WAV audio Files (*.dtswav, *.wav)");
+    EXPECT_EQ(pCombo->currentIndex(), 2);
+    EXPECT_EQ(CPlatformTools::SelectedFilter(*pDialog, CKestruneDlg::FileFilters()), "DTS WAV audio Files (*.dtswav, *.wav)");
+    std::unique_ptr<QFileDialog> pFresh = CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters(), strDir);
+    CPlatformTools::SelectFilter(*pFresh, CKestruneDlg::FileFilters(), "Gone (*.x)");
+    EXPECT_EQ(CPlatformTools::SelectedFilter(*pFresh, CKestruneDlg::FileFilters()), CKestruneDlg::FileFilters().first());
+
+    emit pCombo->activated(4);
     const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"};
     EXPECT_TRUE(WaitFor([&] { return visible() == all; })) << visible().join(", ").toStdString();
 }
@@ -98,8 +112,9 @@ TEST(PlatformTools, TypedMultiPickKeepsEveryNameThatExists)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     const QString strDir = QString::fromStdString(dir.Root().string());
+    // "DTS Padded audio Files" selected, so the list shows only the two .dts files.
     std::unique_ptr<QFileDialog> pDialog =
-        CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters(), strDir);
+        CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters().mid(1), strDir);
     pDialog->show();
     auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(pEdit, nullptr);

@@ -34,9 +34,11 @@ int main(int argc, char** argv)
     tools.m_PickAnswers.push_back(paths);
     CKestruneDlg dlg(tools);
     dlg.show();
-    dlg.m_ctlAddFile->click();
-    dlg.m_ctlRebuildStream->click();
-    dlg.m_ctlStartBatch->click();
+    dlg.findChild<QPushButton*>(QStringLiteral("addFile"))->click();
+    dlg.findChild<QCheckBox*>(QStringLiteral("rebuildStream"))->click();
+    dlg.RunBatch();
+    while (dlg.IsBatchRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 
     int nResult = 1;
     QTimer::singleShot(500, &dlg, [&] {

@@ -20,7 +20,7 @@ CFileJob::Result RunJob(CRecorderHost& host, const std::string& in, bool bRebuil
     CBitStream inStream;
     COutBitStream outStream;
     return CFileJob::Run(host, inStream, outStream, in, CFileJob::OutputPathFor(in),
-                         static_cast<int64_t>(std::filesystem::file_size(in)), CFileJob::Options{bRebuild, bCoreOnly});
+                         static_cast<int64_t>(std::filesystem::file_size(in)), CFileJob::Options{bRebuild, bCoreOnly, host.bRemoveCRC, host.bRemoveDialNorm});
 }
 
 // An Express stream as an encoder lays it out: 5.1 at 48 kHz, 4096 samples per substream, each

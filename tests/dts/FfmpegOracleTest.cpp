@@ -131,14 +131,12 @@ Outcome Rebuild(const std::string& path, const Options& options, const CTempDir&
 {
     CRecorderHost host;
     host.bRebuild = true;
-    host.bRemoveCRC = options.bRemoveCRC;
-    host.bRemoveDialNorm = options.bRemoveDialNorm;
     CBitStream inStream;
     COutBitStream outStream;
     const std::string out = dir.Path("kestrune_out.dts");
     const auto nSize = static_cast<int64_t>(std::filesystem::file_size(path));
     const CFileJob::Result r = CFileJob::Run(host, inStream, outStream, path, out, nSize,
-                                             CFileJob::Options{true, options.bCoreOnly});
+                                             CFileJob::Options{true, options.bCoreOnly, options.bRemoveCRC, options.bRemoveDialNorm});
     EXPECT_EQ(r.eState, CFileJob::EState::Done) << r.Message();
     Outcome outcome;
     outcome.nFrames = r.nFrames;

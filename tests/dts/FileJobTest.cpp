@@ -82,7 +82,7 @@ TEST(FileJob, AStopKeepsNoOutputAndLeavesTheOlderOne)
                 WriteFileBytes(out, Bytes{9, 8, 7});
             const std::set<std::string> before = Names(dir);
             CRecorderHost host;
-            host.onDispatch = [&host](int n) { host.bStop = host.bStop || n == 1500; };
+            host.onFrame = [&host](int n) { host.bStop = host.bStop || n == 1500; };
             const CFileJob::Result r = Rebuild(host, in, out);
             EXPECT_EQ(r.eState, State::Stopped);
             EXPECT_STREQ(CFileJob::StateText(r.eState), "stopped");
@@ -186,8 +186,8 @@ TEST(FileJob, TheOutputTakesTheInputsPermissions)
     const std::string other = dir.Write("other.dts", Bytes{1});
     fs::permissions(other, fs::perms(0644));
     CRecorderHost host;
-    host.onDispatch = [&](int nDispatch) {
-        if (nDispatch == 2)
+    host.onFrame = [&](int nFrame) {
+        if (nFrame == 2)
             fs::rename(other, in);
     };
     ASSERT_EQ(Rebuild(host, in, out).eState, State::Done);

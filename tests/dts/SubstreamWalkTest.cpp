@@ -22,7 +22,6 @@ LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = f
     const std::string path = dir.Write("hd.dts", file);
     LoopRun run;
     run.host.bRebuild = true;
-    run.host.bRemoveDialNorm = bRemoveDialNorm;
     CTempDir outDir;
     CBitStream in;
     COutBitStream out;
@@ -30,6 +29,7 @@ LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = f
     EXPECT_TRUE(out.Open(outDir.Path("out.dts")));
     CFrameLoop loop(run.host, in, &out);
     loop.SetCoreOnly(bCoreOnly);
+    loop.SetRemovals(CFrameLoop::Removals{false, bRemoveDialNorm});
     run.nFrames = loop.ParseFile(static_cast<int64_t>(file.size()));
     out.Close();
     run.output = ReadFileBytes(outDir.Path("out.dts"));

@@ -1,0 +1,153 @@
+// The batch's walk on the worker thread.
+#include "app/BatchWorker.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "cli/TextReport.h"
+#include "stream/FileShim.h"
+
+namespace {
+
+// Rows and progress are sent at most this often, and rows also when this many wait: every
+// report costs the window a pass of its event loop and a repaint, so a file with a row in every
+// frame costs it a dozen, not one per row or per percent.
+constexpr std::chrono::milliseconds kReportInterval(50);
+constexpr size_t kRowsPerBatch = 8192;
+
+} // namespace
+
+CBatchWorker::CBatchWorker(const std::atomic<bool>& stop)
+    : m_bStop(stop)
+{
+}
+
+CBatchWorker::~CBatchWorker() = default;
+
+QString CBatchWorker::LogPathFor(const QString& strInputPath)
+{
+    return strInputPath + QStringLiteral(".kestrune.log");
+}
+
+void CBatchWorker::Run(const std::vector<SItem>& items, const SOptions& options)
+{
+    for (const SItem& item : items) {
+        if (IsStopSet())
+            break;
+        const SOutcome outcome = RunItem(item, options);
+        emit FileEnded(item.nItem, outcome);
+    }
+    emit RunEnded(IsStopSet());
+}
+
+CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& options)
+{
+    m_nItem = item.nItem;
+    m_Pending.clear();
+    m_nPos = -1;
+    m_nFrame = -1;
+    m_LastReport = {};
+    m_strDetectedFormat.clear();
+    const std::string strInput = item.strPath.toStdString();
+    const std::string strOutput = CFileJob::OutputPathFor(strInput, options.strOutputFolder.toStdString());
+    emit FileStarted(item.nItem, QString::fromStdString(strOutput));
+
+    SOutcome outcome;
+    uint64_t nSize = 0;
+    // A file gone, or turned into a folder or a pipe, since it was added fails here, before
+    // anything opens it (a pipe with no writer would hold the walk for good).
+    const bool bSized = CFileShim::GetRegularFileSize(strInput, nSize, outcome.result.strError);
+    if (options.bWriteLog) {
+        m_pLogText = std::make_unique<std::ostringstream>();
+        m_pLog = std::make_unique<CTextReport>(*m_pLogText);
+        m_pLog->BeginFile(strInput, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
+    }
+    if (!bSized) {
+        outcome.result.eState = CFileJob::EState::CannotOpenInput;
+        outcome.result.eFailedPath = CFileJob::EFailedPath::Input;
+        outcome.result.strFailedPath = strInput;
+    } else {
+        outcome.result = CFileJob::Run(*this, m_InStream, m_OutStream, strInput, strOutput, int64_t(nSize), options.job);
+    }
+    FlushRows();
+    if (outcome.result.bOutputWritten)
+        outcome.strOutputPath = QString::fromStdString(strOutput);
+    // A stopped file's report is not whole: no log stands for it.
+    if (m_pLog && outcome.result.eState != CFileJob::EState::Stopped) {
+        CCliReport::FileSummary summary;
+        summary.strState = CFileJob::StateText(outcome.result.eState);
+        summary.strError = outcome.result.strError;
+        summary.nFrames = outcome.result.nFrames;
+        summary.strInputKind = outcome.result.strInputKind;
+        summary.stream = outcome.result.stream;
+        summary.cutShort = outcome.result.cutShort;
+        summary.strCutShort = outcome.result.CutShortText();
+        if (!m_strDetectedFormat.empty())
+            summary.strDetectedFormat = m_strDetectedFormat;
+        if (outcome.result.bOutputWritten)
+            summary.strOutput = strOutput;
+        m_pLog->EndFile(summary);
+        const QString strLogPath = LogPathFor(item.strPath);
+        if (WriteLog(strLogPath, m_pLogText->str(), outcome.strLogError))
+            outcome.strLogPath = strLogPath;
+    }
+    m_pLog.reset();
+    m_pLogText.reset();
+    return outcome;
+}
+
+bool CBatchWorker::WriteLog(const QString& strPath, const std::string& strText, QString& strCause) const
+{
+    // Written whole beside the input, or not at all.
+    QSaveFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(strText.data(), qint64(strText.size())) != qint64(strText.size())
+        || !file.commit()) {
+        strCause = QStringLiteral("Cannot write the log \"%1\": %2.").arg(strPath, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool CBatchWorker::IsStopSet() const
+{
+    return m_bStop.load(std::memory_order_relaxed);
+}
+
+void CBatchWorker::AddFrameRow(const FrameRow& row)
+{
+    if (m_pLog)
+        m_pLog->AddRow(row);
+    m_Pending.push_back(row);
+    if (m_Pending.size() >= kRowsPerBatch)
+        FlushRows();
+}
+
+void CBatchWorker::SetDetectedFormat(const std::string& strFormat)
+{
+    m_strDetectedFormat = strFormat;
+    emit FormatDetected(m_nItem, QString::fromStdString(strFormat));
+}
+
+void CBatchWorker::SetProgressPos(int nPos)
+{
+    // Called for every frame: the clock is read only when the percentage moves.
+    if (nPos == m_nPos)
+        return;
+    m_nPos = nPos;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_LastReport < kReportInterval)
+        return;
+    m_LastReport = now;
+    FlushRows();
+    emit ProgressMoved(m_nItem, nPos, m_nFrame);
+}
+
+void CBatchWorker::FlushRows()
+{
+    if (m_Pending.empty())
+        return;
+    auto rows = std::make_shared<std::vector<FrameRow>>();
+    rows->swap(m_Pending);
+    emit RowsFound(m_nItem, std::move(rows));
+}
