@@ -11,6 +11,7 @@
 #include "cli/TerminalText.h"
 #include "cli/TextReport.h"
 #include "dts/FileJob.h"
+#include "dts/InputItems.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
@@ -18,18 +19,22 @@
 namespace {
 
 // Walks one file into the report; false when it failed (the cause went to err).
-bool RunFile(const std::string& strPath, const CCliArguments& args, CCliHost& host, CCliReport& report,
+bool RunItem(const InputItem& item, const CCliArguments& args, CCliHost& host, CCliReport& report,
              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
+    const std::string& strPath = item.strPath;
     uint64_t nSize = 0;
     std::string strCause;
     const bool bSized = CFileShim::GetRegularFileSize(strPath, nSize, strCause);
-    report.BeginFile(strPath, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
+    report.BeginFile(item, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
 
-    const std::string strOutputPath = CFileJob::OutputPathFor(strPath);
-    host.BeginFile(strPath);
-    const CFileJob::Result result = CFileJob::Run(host, inStream, outStream, strPath, strOutputPath,
-                                                  static_cast<int64_t>(nSize), CFileJob::Options{args.bRebuild, args.bCoreOnly});
+    const std::string& strOutputPath = item.strOutputPath;
+    host.BeginFile(item.Label());
+    const CFileJob::Options options{args.bRebuild, args.bCoreOnly};
+    const CFileJob::Result result =
+        item.strProblem.empty()
+            ? CFileJob::Run(host, inStream, outStream, strPath, strOutputPath, static_cast<int64_t>(nSize), options, &item)
+            : CFileJob::Unwalkable(strPath, item.strProblem);
     host.EndFile();
 
     CCliReport::FileSummary summary;
@@ -73,7 +78,11 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
         // A report that can no longer be written ends the run after the file it failed in.
         if (CCliHost::StopRequested() || !report->IsGood())
             break;
-        bAnyFailed |= !RunFile(strPath, args, host, *report, inStream, outStream, err);
+        for (const InputItem& item : CInputItems::Expand(strPath, args.tracks)) {
+            if (CCliHost::StopRequested() || !report->IsGood())
+                break;
+            bAnyFailed |= !RunItem(item, args, host, *report, inStream, outStream, err);
+        }
     }
     report->Finish();
     out.flush();

@@ -12,6 +12,8 @@ public:
     bool bRemoveDialNorm = false;
     bool bJson = false;
     bool bCoreOnly = false;   // with bRebuild: leave the DTS-HD substreams out
+    bool bRemux = false;      // write a copy of each movie file with its DTS tracks rebuilt
+    std::vector<int> tracks;  // --track: the DTS tracks of movie files to walk; empty: all
     std::vector<std::string> files;
 
     // Reads args. Returns -1 when the files are to be processed, otherwise the exit status:
@@ -21,6 +23,8 @@ public:
     static std::string UsageText();
 
 private:
+    // Adds a --track value; false when it is no stream index.
+    bool ParseTrack(const std::string& arg);
     // The switch an option sets, or null for an option that sets none.
     bool* FlagOf(const std::string& arg);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dts/FrameRow.h"
+#include "dts/InputItems.h"
 
 class CCliReport {
 public:
@@ -24,7 +25,8 @@ public:
     explicit CCliReport(std::ostream& out) : m_Out(out) {}
     virtual ~CCliReport() = default;
 
-    virtual void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) = 0;
+    // item: the file, or one track of a movie file.
+    virtual void BeginFile(const InputItem& item, std::optional<uint64_t> nSize) = 0;
     virtual void AddRow(const FrameRow& row) = 0;
     virtual void EndFile(const FileSummary& summary) = 0;
     // After the last file.

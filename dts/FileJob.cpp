@@ -6,9 +6,11 @@
 #include <system_error>
 
 #include "dts/FrameLoop.h"
+#include "dts/InputItems.h"
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
+#include "stream/IContainerSupport.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
 
@@ -96,10 +98,26 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
 }
 
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
-std::string InputKindText(const CBitStream& in)
+std::string InputKindText(const CBitStream& in, const std::string& strContainer)
 {
     const std::string strLayout = LayoutOf(in.GetLayout()).pszName;
+    if (!strContainer.empty())
+        return strLayout + " in " + strContainer;
     return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
+}
+
+// Opens what options name of strPath: a container's track through the installed support, or
+// the file itself. strProblem: why a track could not be opened.
+bool OpenInput(CBitStream& in, const std::string& strPath, const InputItem* pTrack, std::string& strProblem)
+{
+    if (pTrack == nullptr || !pTrack->IsTrack())
+        return in.Open(strPath);
+    IContainerSupport* pSupport = IContainerSupport::Installed();
+    if (pSupport == nullptr) {
+        strProblem = "this build reads elementary streams and WAVE only";
+        return false;
+    }
+    return in.Open(pSupport->OpenTrack(strPath, pTrack->nTrack, strProblem));
 }
 
 } // namespace
@@ -116,6 +134,11 @@ std::string CFileJob::OutputPathFor(const std::string& strInputPath)
     return strInputPath + ".fixed.dts";
 }
 
+CFileJob::Result CFileJob::Unwalkable(const std::string& strPath, const std::string& strProblem)
+{
+    return Failure(EState::CannotOpenInput, EFailedPath::Input, strPath, strProblem);
+}
+
 const char* CFileJob::StateText(EState eState)
 {
     return kStateTexts[static_cast<int>(eState)].pszState;
@@ -128,7 +151,7 @@ const char* CFileJob::FailureText(EState eState)
 
 CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const std::string& strInputPath, const std::string& strOutputPath,
-                               int64_t nInputSize, const Options& options)
+                               int64_t nInputSize, const Options& options, const InputItem* pTrack)
 {
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
@@ -137,14 +160,15 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
         host.DispatchPendingMessage();
         return host.IsStopSet();
     });
-    const bool bOpened = inStream.Open(strInputPath);
+    std::string strTrackProblem;
+    const bool bOpened = OpenInput(inStream, strInputPath, pTrack, strTrackProblem);
     CScopeExit closeInput([&inStream] { inStream.Close(); });
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
-        const std::string& strProblem = inStream.GetOpenProblem();
+        const std::string& strProblem = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
         return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
                        strProblem.empty() ? CFileShim::DescribeInputProblem(strInputPath) : strProblem);
     }
@@ -167,6 +191,6 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     // output name as if it were the rebuilt stream (nor replace an older one).
     if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
         result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
-    result.strInputKind = InputKindText(inStream);
+    result.strInputKind = InputKindText(inStream, pTrack != nullptr ? pTrack->strContainer : std::string());
     return result;
 }

@@ -8,6 +8,7 @@
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
+struct InputItem;
 
 class CFileJob {
 public:
@@ -42,13 +43,17 @@ public:
         bool bCoreOnly = false;  // with bRebuild: leave the extension substreams out
     };
 
+    // The result of an item that cannot be walked (a container without that DTS track...).
+    static Result Unwalkable(const std::string& strPath, const std::string& strProblem);
+
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
     // is written to a temporary file beside the output path, created before the loop reads
     // anything, and renamed over the output path only when the file was walked to its end
     // without error and held a frame; a stop or any failure removes it and leaves what was at
     // the output path as it was, so nothing short is ever left looking complete. The output
-    // takes the input's permission bits. Both streams are closed again before it returns.
+    // takes the input's permission bits. pTrack: the movie container's DTS track to walk, when
+    // the input is one (opened through the installed container support). Both streams are closed again before it returns.
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
-                      int64_t nInputSize, const Options& options);
+                      int64_t nInputSize, const Options& options, const InputItem* pTrack = nullptr);
 };

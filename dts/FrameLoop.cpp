@@ -325,6 +325,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
+    // The play time of the frames walked so far, for inputs whose container gives no times.
+    double dPlayed = 0;
     // A plain file that does not start with a frame may hold any word layout.
     bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
     // One body buffer serves every frame of the file (a body is at most 16384 bytes), and one
@@ -343,7 +345,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;
         if (eRead == EFrameRead::Damaged) {
-            if (!SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0))
+            if (!SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0, TimeOf(f.nStart, dPlayed)))
                 break;
             // The frame where the stream resumes always starts a row.
             lastReported = WatchedValues{};
@@ -360,7 +362,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
         const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
         if (current != lastReported) {
-            const FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+            FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+            row.dTime = TimeOf(f.nStart, dPlayed);
             // Only the first frame of a file names its stream type; it always starts a row.
             if (nFrameIndex == 0)
                 m_Host.SetDetectedFormat(row.strFormat);
@@ -370,11 +373,21 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
         m_Host.SetCurrentFrame(nFrameIndex);
         ++nFrameIndex;
+        // A core frame carries NBLKS + 1 blocks of 32 samples.
+        const int32_t nRate = SampleRateHz(f.h.SFREQ, 0);
+        if (nRate > 0)
+            dPlayed += (f.h.NBLKS + 1) * 32.0 / nRate;
     }
     return nFrameIndex;
 }
 
-bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)
+double CFrameLoop::TimeOf(int64_t nOffset, double dPlayed) const
+{
+    const double dTime = m_InStream.TimeAt(nOffset);
+    return dTime >= 0 ? dTime : dPlayed;
+}
+
+bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime)
 {
     int64_t nFound = -1;
     const bool bFound = CFrameSearch::Find(m_InStream, nFrom, bAnyLayout, ConfirmFrame, nFound);
@@ -384,6 +397,7 @@ bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)
         FrameRow row;
         row.nOffset = static_cast<uint64_t>(nFrom);
         row.nSkippedBytes = nFound - nFrom;
+        row.dTime = dTime;
         m_Host.AddFrameRow(row);
     }
     return bFound;

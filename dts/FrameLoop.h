@@ -27,8 +27,10 @@ public:
 
 private:
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
-    // stretch skipped and leaves the input at that frame; false when none follows.
-    bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames);
+    // stretch skipped (at dTime) and leaves the input at that frame; false when none follows.
+    bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime);
+    // The time of the frame at nOffset: the container's, else dPlayed (the frames before it).
+    double TimeOf(int64_t nOffset, double dPlayed) const;
 
     IFrameLoopHost& m_Host;
     CBitStream& m_InStream;

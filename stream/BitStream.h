@@ -14,6 +14,7 @@
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
 #include "stream/InputKind.h"
+#include "stream/ITrackSource.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
 
@@ -35,6 +36,9 @@ public:
     bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
+    // Reads one track of a movie container, which it owns from now on: the track's bytes are a
+    // stream of 16-bit big-endian words, and offsets count them. False for a null track.
+    bool Open(std::unique_ptr<ITrackSource> pTrack);
     void Close();
 
     // Asked now and then during long steps that read ahead of the frames (walking a WAVE file's
@@ -76,6 +80,9 @@ public:
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
+    // The time in seconds of the container packet that holds stream offset nOffset; negative
+    // for inputs without times (a plain file, WAVE) and where the container gives none.
+    double TimeAt(int64_t nOffset) const { return m_pTrack ? m_pTrack->TimeAt(nOffset) : -1.0; }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -112,6 +119,8 @@ private:
     uint32_t TakeBuffered(int n);
     // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
     uint32_t GetBitsAcrossRefills(int count);
+    // Reseat for a container's track.
+    bool ReseatTrack(int64_t nOffset, EInputKind eLayout);
     // GetBit when the buffer is used up: refills (or throws) first.
     int GetBitAfterRefill();
 
@@ -131,6 +140,7 @@ private:
     CFileByteSource m_FileSource;            // a plain file's words as stored
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
 };
