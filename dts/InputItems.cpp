@@ -112,8 +112,11 @@ std::vector<InputItem> CInputItems::Expand(const std::string& strPath, const std
     }
     ContainerInfo info;
     std::string strProblem;
-    if (pSupport->Probe(strPath, info, strProblem))
-        return ContainerItems(strPath, info, wantedTracks);
+    if (pSupport->Probe(strPath, info, strProblem)) {
+        if (strProblem.empty())
+            return ContainerItems(strPath, info, wantedTracks);
+        plain.strContainer = info.strFormat;
+    }
     // Not a container after all: a stream that starts with damage, searched as before.
     plain.strProblem = strProblem;
     return {plain};
