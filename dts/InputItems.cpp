@@ -41,6 +41,17 @@ std::string DescribeStreams(const ContainerInfo& info)
     return strList.empty() ? "no streams" : strList;
 }
 
+// " (its DTS tracks: 1, 2)", for a --track that named none of them.
+std::string DtsTrackList(const ContainerInfo& info)
+{
+    std::string strList;
+    for (const ContainerStream& s : info.streams) {
+        if (s.bDts)
+            strList += (strList.empty() ? "" : ", ") + std::to_string(s.nIndex);
+    }
+    return strList.empty() ? "" : " (its DTS tracks: " + strList + ")";
+}
+
 std::string TrackSuffix(const ContainerStream& s)
 {
     return " #" + std::to_string(s.nIndex) + (s.strLanguage.empty() ? "" : " (" + s.strLanguage + ")");
@@ -75,7 +86,7 @@ std::vector<InputItem> ContainerItems(const std::string& strPath, const Containe
             InputItem item;
             item.strPath = strPath;
             item.strContainer = info.strFormat;
-            item.strProblem = "no DTS track " + std::to_string(nWanted) + ": " + DescribeStreams(info);
+            item.strProblem = "no DTS track " + std::to_string(nWanted) + DtsTrackList(info) + ": " + DescribeStreams(info);
             items.push_back(item);
         }
     }

@@ -141,6 +141,9 @@ bool CMediaContainerSupport::Probe(const std::string& strPath, ContainerInfo& in
         if (s.strLanguage == "und")
             s.strLanguage.clear();
         s.strTitle = Tag(pStream, "title");
+        // An attachment is best known by its file name.
+        if (pStream->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT && !Tag(pStream, "filename").empty())
+            s.strCodec = Tag(pStream, "filename");
         s.bDts = pStream->codecpar->codec_id == AV_CODEC_ID_DTS;
         info.streams.push_back(s);
     }

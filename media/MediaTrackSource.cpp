@@ -20,6 +20,12 @@ bool CMediaTrackSource::Open(const std::string& strPath, int nStream, std::strin
         strProblem = "the movie file cannot be read any more";
         return false;
     }
+    // Streams are numbered as libavformat finds them (an MPEG-PS file declares none up front):
+    // the same search as the probe's gives the same numbers.
+    if (avformat_find_stream_info(m_pFormat, nullptr) < 0) {
+        strProblem = "the movie file's streams cannot be read (cut or damaged?)";
+        return false;
+    }
     if (nStream < 0 || nStream >= static_cast<int>(m_pFormat->nb_streams)) {
         strProblem = "the movie file has no stream " + std::to_string(nStream);
         return false;
