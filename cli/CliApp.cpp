@@ -2,6 +2,7 @@
 // by its exit status how it went.
 #include "cli/CliApp.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,15 +13,22 @@
 #include "cli/TextReport.h"
 #include "dts/FileJob.h"
 #include "dts/InputItems.h"
+#include "dts/RemuxJob.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 
 namespace {
 
-// Walks one file into the report; false when it failed (the cause went to err).
-bool RunItem(const InputItem& item, const CCliArguments& args, CCliHost& host, CCliReport& report,
-             CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
+// How an item is walked, given its file's size: a file or track of its own, or a track of a copy.
+using Walk = std::function<CFileJob::Result(const InputItem&, int64_t)>;
+// What follows a walk before its item is reported: may change the result, and returns the
+// output written, if any.
+using AfterWalk = std::function<std::optional<std::string>(CFileJob::Result&)>;
+
+// Walks one item into the report; false when it failed (the cause went to err).
+bool RunItem(const InputItem& item, CCliHost& host, CCliReport& report, std::ostream& err, const Walk& walk,
+             const AfterWalk& after)
 {
     const std::string& strPath = item.strPath;
     uint64_t nSize = 0;
@@ -28,14 +36,11 @@ bool RunItem(const InputItem& item, const CCliArguments& args, CCliHost& host, C
     const bool bSized = CFileShim::GetRegularFileSize(strPath, nSize, strCause);
     report.BeginFile(item, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
 
-    const std::string& strOutputPath = item.strOutputPath;
     host.BeginFile(item.Label());
-    const CFileJob::Options options{args.bRebuild, args.bCoreOnly};
-    const CFileJob::Result result =
-        item.strProblem.empty()
-            ? CFileJob::Run(host, inStream, outStream, strPath, strOutputPath, static_cast<int64_t>(nSize), options, &item)
-            : CFileJob::Unwalkable(strPath, item.strProblem);
+    CFileJob::Result result = item.strProblem.empty() ? walk(item, static_cast<int64_t>(nSize))
+                                                      : CFileJob::Unwalkable(strPath, item.strProblem);
     host.EndFile();
+    const std::optional<std::string> strOutput = after(result);
 
     CCliReport::FileSummary summary;
     summary.strState = CFileJob::StateText(result.eState);
@@ -44,8 +49,7 @@ bool RunItem(const InputItem& item, const CCliArguments& args, CCliHost& host, C
     summary.strInputKind = result.strInputKind;
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
-    if (result.bOutputWritten)
-        summary.strOutput = strOutputPath;
+    summary.strOutput = strOutput;
     report.EndFile(summary);
 
     // A stopped file is no failure of its own: the exit status tells of the signal.
@@ -53,6 +57,88 @@ bool RunItem(const InputItem& item, const CCliArguments& args, CCliHost& host, C
         return true;
     err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
     return false;
+}
+
+// Walks each item of a file as a stream of its own.
+bool RunFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+             CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
+{
+    const CFileJob::Options options{args.bRebuild, args.bCoreOnly};
+    const Walk walk = [&](const InputItem& item, int64_t nSize) {
+        return CFileJob::Run(host, inStream, outStream, item.strPath, item.strOutputPath, nSize, options, &item);
+    };
+    bool bOk = true;
+    for (const InputItem& item : items) {
+        if (CCliHost::StopRequested() || !report.IsGood())
+            break;
+        const AfterWalk after = [&item](CFileJob::Result& result) {
+            return result.bOutputWritten ? std::optional<std::string>(item.strOutputPath) : std::nullopt;
+        };
+        bOk &= RunItem(item, host, report, err, walk, after);
+    }
+    return bOk;
+}
+
+// Walks every DTS track of a movie file and writes its copy after the last one, which reports
+// the copy as its output (or why there is none).
+bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+                  CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
+{
+    CRemuxJob job(items.front().strPath);
+    const CFileJob::Result prepared = job.Prepare();
+    const CFileJob::Options options{true, args.bCoreOnly};
+    bool bAllDone = true;
+    const Walk walk = [&](const InputItem& item, int64_t nSize) {
+        return prepared.eState != CFileJob::EState::Done ? prepared
+                                                        : job.WalkTrack(host, inStream, outStream, item, nSize, options);
+    };
+    bool bOk = true;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (CCliHost::StopRequested() || !report.IsGood())
+            return bOk;
+        const bool bLast = i + 1 == items.size() || prepared.eState != CFileJob::EState::Done;
+        const AfterWalk after = [&](CFileJob::Result& result) -> std::optional<std::string> {
+            bAllDone &= result.eState == CFileJob::EState::Done;
+            if (!bLast || !bAllDone)
+                return std::nullopt;
+            CFileJob::Result finished = job.Finish(host);
+            finished.nFrames = result.nFrames;
+            finished.strInputKind = result.strInputKind;
+            result = finished;
+            return result.bOutputWritten ? std::optional<std::string>(job.GetOutputPath()) : std::nullopt;
+        };
+        bOk &= RunItem(items[i], host, report, err, walk, after);
+        if (bLast)
+            break;
+    }
+    return bOk;
+}
+
+bool IsReadable(const std::string& strPath)
+{
+    std::FILE* pFile = CFileShim::OpenForReading(strPath);
+    if (pFile != nullptr)
+        std::fclose(pFile);
+    return pFile != nullptr;
+}
+
+// With --remux every file must be a movie file: a DTS stream or WAVE file is a usage error,
+// found before anything is walked. Returns the items of each file, or an empty list after
+// such an error (explained on err).
+std::vector<std::vector<InputItem>> ExpandForRemux(const CCliArguments& args, std::ostream& err)
+{
+    std::vector<std::vector<InputItem>> expanded;
+    for (const std::string& strPath : args.files) {
+        expanded.push_back(CInputItems::Expand(strPath, args.tracks));
+        const InputItem& first = expanded.back().front();
+        if (!first.IsTrack() && first.strProblem.empty() && first.strContainer.empty()
+            && IsReadable(strPath)) {
+            err << "kestrune-cli: --remux writes a copy of a movie file; '" << CTerminalText::Escape(strPath)
+                << "' is a DTS stream or WAVE file (--rebuild writes its clean copy)\n" << "Try 'kestrune-cli --help'.\n";
+            return {};
+        }
+    }
+    return expanded;
 }
 
 } // namespace
@@ -65,6 +151,12 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     if (nParsed >= 0)
         return nParsed;
 
+    std::vector<std::vector<InputItem>> remuxItems;
+    if (args.bRemux) {
+        remuxItems = ExpandForRemux(args, err);
+        if (remuxItems.empty())
+            return kExitUsage;
+    }
     std::unique_ptr<CCliReport> report;
     if (args.bJson)
         report = std::make_unique<CJsonReport>(out);
@@ -74,15 +166,16 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     CBitStream inStream;
     COutBitStream outStream;
     bool bAnyFailed = false;
-    for (const std::string& strPath : args.files) {
+    for (size_t i = 0; i < args.files.size(); ++i) {
         // A report that can no longer be written ends the run after the file it failed in.
         if (CCliHost::StopRequested() || !report->IsGood())
             break;
-        for (const InputItem& item : CInputItems::Expand(strPath, args.tracks)) {
-            if (CCliHost::StopRequested() || !report->IsGood())
-                break;
-            bAnyFailed |= !RunItem(item, args, host, *report, inStream, outStream, err);
-        }
+        // A file that cannot be read, or a container without the tracks asked for, fails as it
+        // would without --remux.
+        if (args.bRemux && remuxItems[i].front().IsTrack())
+            bAnyFailed |= !RunRemuxFile(remuxItems[i], args, host, *report, inStream, outStream, err);
+        else
+            bAnyFailed |= !RunFile(args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks), args, host, *report, inStream, outStream, err);
     }
     report->Finish();
     out.flush();

@@ -43,6 +43,8 @@ std::string CCliArguments::UsageText()
            "  --remove-dialnorm  neutralise the dialog normalisation (0 dB)\n"
            "  --core-only        with --rebuild: leave the DTS-HD extension substreams out\n"
            "  --json             print one JSON document instead of tables\n"
+           "  --remux            write a copy of each movie file, FILE.fixed.EXT in the same\n"
+           "                     format, with every DTS track rebuilt and all else copied\n"
            "  --track N          in movie files, walk only the DTS track with stream index N\n"
            "                     (may be given more than once; default: every DTS track)\n"
            "  --help             show this help\n"
@@ -62,6 +64,8 @@ std::string CCliArguments::UsageText()
            "      kestrune-cli --rebuild track.wav\n"
            "  Rebuild the DTS track with stream index 2 of a movie into movie.mkv.fixed.dts:\n"
            "      kestrune-cli --rebuild --track 2 movie.mkv\n"
+           "  Write movie.fixed.mkv, a copy of the movie with neutral dialog normalisation:\n"
+           "      kestrune-cli --remux --remove-dialnorm movie.mkv\n"
            "  One JSON document for every stream in a folder, for a script to read:\n"
            "      kestrune-cli --json *.dts > report.json\n";
 }
@@ -78,7 +82,7 @@ bool* CCliArguments::FlagOf(const std::string& arg)
 {
     const std::pair<const char*, bool*> flags[] = {{"--rebuild", &bRebuild}, {"--remove-crc", &bRemoveCRC},
                                                     {"--remove-dialnorm", &bRemoveDialNorm}, {"--json", &bJson},
-                                                    {"--core-only", &bCoreOnly}};
+                                                    {"--core-only", &bCoreOnly}, {"--remux", &bRemux}};
     for (const auto& [pszName, pFlag] : flags) {
         if (arg == pszName)
             return pFlag;
@@ -115,8 +119,8 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
     }
     if (bExpectTrack)
         return UsageError(err, "--track needs a stream index");
-    if (bCoreOnly && !bRebuild)
-        return UsageError(err, "--core-only needs --rebuild");
+    if (bCoreOnly && !bRebuild && !bRemux)
+        return UsageError(err, "--core-only needs --rebuild or --remux");
     if (files.empty())
         return UsageError(err, "no input file given");
     return kProceed;

@@ -358,6 +358,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
             ++m_nFramesWritten;
+            m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
         }
 
         const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "media/MediaRemuxer.h"
 #include "media/MediaTrackSource.h"
 #include "stream/SyncWords.h"
 
@@ -159,4 +160,23 @@ std::unique_ptr<ITrackSource> CMediaContainerSupport::OpenTrack(const std::strin
     if (!pTrack->Open(strPath, nStream, strProblem))
         return nullptr;
     return pTrack;
+}
+
+bool CMediaContainerSupport::CanRemux(const std::string& strPath, std::string& strProblem)
+{
+    AVFormatContext* pFormat = nullptr;
+    if (avformat_open_input(&pFormat, strPath.c_str(), nullptr, nullptr) < 0) {
+        strProblem = "the movie file cannot be read any more";
+        return false;
+    }
+    const bool bCan = CMediaRemuxer::OutputFormatFor(strPath, pFormat->iformat->name, strProblem) != nullptr;
+    avformat_close_input(&pFormat);
+    return bCan;
+}
+
+bool CMediaContainerSupport::Remux(const std::string& strPath, std::FILE* pOut, const std::vector<RemuxTrack>& tracks,
+                                   const std::function<bool()>& stopProbe, std::string& strProblem)
+{
+    CMediaRemuxer remuxer;
+    return remuxer.Run(strPath, pOut, tracks, stopProbe, strProblem);
 }

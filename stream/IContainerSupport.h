@@ -2,6 +2,9 @@
 // core stays free of any media library: a front end that has one plugs it in at start-up.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +27,15 @@ struct ContainerInfo {
     std::vector<ContainerStream> streams;
 };
 
+// One DTS track of a copy of a movie: its rebuilt stream, and where each of its frames went.
+struct RemuxTrack {
+    int nStream = 0;                 // the container's stream index
+    std::FILE* pRebuilt = nullptr;   // the rebuilt stream, read from its start
+    // For each frame written, in order: its offset in the track as read, and the rebuilt
+    // stream's length after it. A packet takes the frames that start in it; none, it is dropped.
+    const std::vector<std::pair<int64_t, int64_t>>* pFrames = nullptr;
+};
+
 class IContainerSupport {
 public:
     virtual ~IContainerSupport() = default;
@@ -34,6 +46,16 @@ public:
     virtual bool Probe(const std::string& strPath, ContainerInfo& info, std::string& strProblem) = 0;
     // The track with stream index nStream of a container Probe recognised, or null (strProblem says why).
     virtual std::unique_ptr<ITrackSource> OpenTrack(const std::string& strPath, int nStream, std::string& strProblem) = 0;
+
+    // True when a copy of the container strPath can be written in its own format; otherwise
+    // false with the cause in strProblem (an MPEG-PS file cannot be written back).
+    virtual bool CanRemux(const std::string& strPath, std::string& strProblem) = 0;
+    // Writes a copy of strPath to pOut (open, empty, seekable) with every stream, chapter,
+    // attachment and tag as a stream copy keeps them, and each track of tracks replaced by its
+    // rebuilt frames with the original packets' times. False with the cause in strProblem;
+    // stopProbe returning true ends it early (false, strProblem empty).
+    virtual bool Remux(const std::string& strPath, std::FILE* pOut, const std::vector<RemuxTrack>& tracks,
+                       const std::function<bool()>& stopProbe, std::string& strProblem) = 0;
 
     // The support the front end plugged in, or null in a build without one.
     static IContainerSupport*& Installed()
