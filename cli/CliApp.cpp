@@ -16,6 +16,7 @@
 #include "dts/RemuxJob.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
+#include "stream/InputKind.h"
 #include "stream/OutBitStream.h"
 
 namespace {
@@ -122,6 +123,18 @@ bool IsReadable(const std::string& strPath)
     return pFile != nullptr;
 }
 
+// A file our own readers take: a DTS stream in any word layout, or WAVE.
+bool IsStreamOrWave(const std::string& strPath)
+{
+    std::FILE* pFile = CFileShim::OpenForReading(strPath);
+    if (pFile == nullptr)
+        return false;
+    uint8_t bytes[8] = {};
+    const size_t nRead = std::fread(bytes, 1, sizeof bytes, pFile);
+    std::fclose(pFile);
+    return DetectInputKind(bytes, nRead) != EInputKind::Unknown;
+}
+
 // With --remux every file must be a movie file: a DTS stream or WAVE file is a usage error,
 // found before anything is walked. Returns the items of each file, or an empty list after
 // such an error (explained on err).
@@ -130,13 +143,15 @@ std::vector<std::vector<InputItem>> ExpandForRemux(const CCliArguments& args, st
     std::vector<std::vector<InputItem>> expanded;
     for (const std::string& strPath : args.files) {
         expanded.push_back(CInputItems::Expand(strPath, args.tracks));
-        const InputItem& first = expanded.back().front();
-        if (!first.IsTrack() && first.strProblem.empty() && first.strContainer.empty()
-            && IsReadable(strPath)) {
+        InputItem& first = expanded.back().front();
+        if (IsStreamOrWave(strPath)) {
             err << "kestrune-cli: --remux writes a copy of a movie file; '" << CTerminalText::Escape(strPath)
                 << "' is a DTS stream or WAVE file (--rebuild writes its clean copy)\n" << "Try 'kestrune-cli --help'.\n";
             return {};
         }
+        // Anything else that is no container (a stream starting with damage) has nothing to copy.
+        if (!first.IsTrack() && first.strProblem.empty() && first.strContainer.empty() && IsReadable(strPath))
+            first.strProblem = "it is no movie file that can be copied (no container libavformat knows)";
     }
     return expanded;
 }

@@ -128,7 +128,10 @@ std::vector<InputItem> CInputItems::Expand(const std::string& strPath, const std
             return ContainerItems(strPath, info, wantedTracks);
         plain.strContainer = info.strFormat;
     }
-    // Not a container after all: a stream that starts with damage, searched as before.
+    // Not a container after all: a stream that starts with damage, searched as before. One that
+    // starts like a container libavformat cannot open is no stream either.
     plain.strProblem = strProblem;
+    if (strProblem.empty() && eSniff == ESniff::Container)
+        plain.strProblem = "it starts like a movie file, but its container cannot be read (cut or damaged?)";
     return {plain};
 }
