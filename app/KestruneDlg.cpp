@@ -90,9 +90,11 @@ CKestruneDlg::~CKestruneDlg() = default;
 const QStringList& CKestruneDlg::FileFilters()
 {
     static const QStringList filters = {
+        QStringLiteral("All supported files (*.dts *.dtswav *.wav *.cpt *.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)"),
         QStringLiteral("DTS Padded audio Files (*.dts)"),
         QStringLiteral("DTS WAV audio Files (*.dtswav, *.wav)"),
         QStringLiteral("DTS Compact audio Files (*.cpt)"),
+        QStringLiteral("Movie files (*.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)"),
         QStringLiteral("All files (*)"),
     };
     return filters;
@@ -408,20 +410,33 @@ void CKestruneDlg::AddFiles()
 
 void CKestruneDlg::AddPaths(const QStringList& paths)
 {
-    for (const QString& strPath : paths) {
-        const int nRow = m_ctlBatchList->InsertItem(m_ctlBatchList->GetItemCount(), strPath);
-        m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("queued"));
-        m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, strPath);
-        try {
-            m_ctlBatchList->SetItemText(nRow, kBatchColumnSize, GetFileSizeText(strPath) + QStringLiteral(" bytes"));
-        } catch (const CFileException& e) {
-            // Adding stops at this file; its row stays, without a size, and so do those before it.
-            AutoSizeColumns(*m_ctlBatchList);
-            m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
-            return;
+    for (const QString& strFile : paths) {
+        // A movie file is one row per DTS track ("movie.mkv #2 (eng)"), run as that track.
+        for (const InputItem& item : CInputItems::Expand(strFile.toStdString(), {})) {
+            const QString strPath = QString::fromStdString(item.Label());
+            if (item.IsTrack() || !item.strProblem.empty())
+                m_BatchItems.insert(strPath, item);
+            if (!AddRow(strPath, strFile))
+                return;
         }
     }
     AutoSizeColumns(*m_ctlBatchList);
+}
+
+bool CKestruneDlg::AddRow(const QString& strPath, const QString& strFile)
+{
+    const int nRow = m_ctlBatchList->InsertItem(m_ctlBatchList->GetItemCount(), strPath);
+    m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("queued"));
+    m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, strPath);
+    try {
+        m_ctlBatchList->SetItemText(nRow, kBatchColumnSize, GetFileSizeText(strFile) + QStringLiteral(" bytes"));
+    } catch (const CFileException& e) {
+        // Adding stops at this file; its row stays, without a size, and so do those before it.
+        AutoSizeColumns(*m_ctlBatchList);
+        m_Tools.ShowMessage(this, e.GetMessage(), QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+        return false;
+    }
+    return true;
 }
 
 void CKestruneDlg::RemoveSelectedRows()
@@ -508,7 +523,11 @@ void CKestruneDlg::RunBatch()
 bool CKestruneDlg::RunRow(int nRow)
 {
     m_strInputPath = m_ctlBatchList->GetItemText(nRow, kBatchColumnFilename);
-    m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(m_strInputPath.toStdString()));
+    const auto itTrack = m_BatchItems.constFind(m_strInputPath);
+    const InputItem* pItem = itTrack != m_BatchItems.constEnd() ? &itTrack.value() : nullptr;
+    if (pItem != nullptr)
+        m_strInputPath = QString::fromStdString(pItem->strPath);
+    m_strOutputPath = QString::fromStdString(pItem != nullptr ? pItem->strOutputPath : CFileJob::OutputPathFor(m_strInputPath.toStdString()));
     m_ctlOutputName->setText(m_strOutputPath);
     uint64_t nSize = 0;
     CFileJob::Result result;
@@ -526,8 +545,11 @@ bool CKestruneDlg::RunRow(int nRow)
     m_ctlBatchList->SetItemText(nRow, kBatchColumnState, QStringLiteral("parsing..."));
     m_ctlBatchList->GetTextModel()->SetItemIcon(nRow, kBatchColumnState, QIcon());
     m_nRunningRow = nRow;
-    result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
-                           m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()});
+    if (pItem != nullptr && !pItem->strProblem.empty())
+        result = CFileJob::Unwalkable(pItem->strPath, pItem->strProblem);
+    else
+        result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
+                               m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()}, pItem);
     ShowCurrentFrame();
     // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
     const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -13,6 +14,7 @@
 
 #include "app/DialogLayout.h"
 #include "dts/IFrameLoopHost.h"
+#include "dts/InputItems.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 
@@ -42,6 +44,9 @@ public:
     void AddFiles();
     // Adds rows for the given files, as picking them does.
     void AddPaths(const QStringList& paths);
+    // Appends one batch row: strPath as shown, the size of strFile. False (after telling the
+    // user) when strFile cannot be added.
+    bool AddRow(const QString& strPath, const QString& strFile);
     void RunBatch();
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
@@ -119,6 +124,9 @@ public:
 
     int m_bSwapWord = 0; // state of the hidden "Swap Word" box; nothing reads it
     QIcon m_hIcon;
+    // The batch rows that stand for a movie file's track (or a movie file that has none), by
+    // their text; any other row is a file of its own.
+    QHash<QString, InputItem> m_BatchItems;
     QString m_strInputPath;
     QString m_strOutputPath;
     int64_t m_nInputSize = 0;

@@ -17,6 +17,11 @@ enum class ESniff { Unreadable, OurOwn, Other, Container };
 
 ESniff Sniff(const std::string& strPath)
 {
+    // A pipe without a writer would block the open for good: only plain files are looked into.
+    uint64_t nSize = 0;
+    std::string strCause;
+    if (!CFileShim::GetRegularFileSize(strPath, nSize, strCause))
+        return ESniff::Unreadable;
     std::FILE* pFile = CFileShim::OpenForReading(strPath);
     if (pFile == nullptr)
         return ESniff::Unreadable;
