@@ -24,7 +24,7 @@
 #include "cli/CliApp.h"
 #include "cli/CliHost.h"
 #ifdef KESTRUNE_HAVE_MEDIA
-#include "media/MediaContainerSupport.h"
+#include "media/LazyContainerSupport.h"
 #endif
 
 namespace {
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
 #endif
 #ifdef KESTRUNE_HAVE_MEDIA
-    static CMediaContainerSupport mediaSupport;
+    static CLazyContainerSupport mediaSupport(CLazyContainerSupport::DefaultModuleDirs());
     IContainerSupport::Installed() = &mediaSupport;
 #endif
     std::FILE* progressOut = KESTRUNE_ISATTY(KESTRUNE_FILENO(stderr)) ? stderr : nullptr;

@@ -134,9 +134,9 @@ std::vector<InputItem> CInputItems::Expand(const std::string& strPath, const std
         plain.strContainer = info.strFormat;
     }
     // Not a container after all: a stream that starts with damage, searched as before. One that
-    // starts like a container libavformat cannot open is no stream either.
-    plain.strProblem = strProblem;
-    if (strProblem.empty() && eSniff == ESniff::Container)
-        plain.strProblem = "it starts like a movie file, but its container cannot be read (cut or damaged?)";
+    // starts like a container the support cannot open is no stream either.
+    if (eSniff == ESniff::Container)
+        plain.strProblem = strProblem.empty() ? "it starts like a movie file, but its container cannot be read (cut or damaged?)"
+                                              : strProblem;
     return {plain};
 }

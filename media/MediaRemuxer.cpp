@@ -135,8 +135,14 @@ bool CMediaRemuxer::CopyStreams(std::string& strProblem)
             strProblem = "out of memory";
             return false;
         }
-        // The tag of the input's format may mean something else (or nothing) to the muxer.
-        pOut->codecpar->codec_tag = 0;
+        // The input's tag stays where the muxer reads it as the same codec, or has no tag of its
+        // own for the codec (raw video in Matroska needs its pixel format's tag).
+        const AVCodecTag* const* pTags = m_pOut->oformat->codec_tag;
+        unsigned int nOwnTag = 0;
+        const bool bKeepTag = pTags == nullptr || av_codec_get_id(pTags, pIn->codecpar->codec_tag) == pIn->codecpar->codec_id
+                              || av_codec_get_tag2(pTags, pIn->codecpar->codec_id, &nOwnTag) == 0;
+        if (!bKeepTag)
+            pOut->codecpar->codec_tag = 0;
         pOut->time_base = pIn->time_base;
         pOut->disposition = pIn->disposition;
         pOut->avg_frame_rate = pIn->avg_frame_rate;

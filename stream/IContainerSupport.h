@@ -40,9 +40,9 @@ class IContainerSupport {
 public:
     virtual ~IContainerSupport() = default;
 
-    // True when strPath is a container this support reads, described in info. False with
-    // strProblem empty when it is none it knows; with strProblem set when it is one that
-    // cannot be read (the cause, naming no file).
+    // True when strPath is a container this support reads, described in info; with strProblem
+    // set when it is one whose streams cannot be read (the cause, naming no file). False when it
+    // is none it knows; strProblem may then say why it could not look (FFmpeg missing).
     virtual bool Probe(const std::string& strPath, ContainerInfo& info, std::string& strProblem) = 0;
     // The track with stream index nStream of a container Probe recognised, or null (strProblem says why).
     virtual std::unique_ptr<ITrackSource> OpenTrack(const std::string& strPath, int nStream, std::string& strProblem) = 0;
