@@ -17,11 +17,24 @@ int CFrameListModel::AppendFrameRow(const FrameRow& row)
     record.nChannels = m_Labels.Intern(row.strChannels);
     record.nDialNorm = m_Labels.Intern(row.strDialNorm);
     record.bCRC = row.bCRC;
+    record.fTime = float(row.dTime);
     const int nRow = GetItemCount();
     beginInsertRows(QModelIndex(), nRow, nRow);
     m_Records.push_back(record);
     endInsertRows();
     return nRow;
+}
+
+QVariant CFrameListModel::GetItemExtra(int nRow, int nColumn, int role) const
+{
+    if (role != Qt::ToolTipRole || !IsCell(nRow, nColumn) || m_Records[size_t(nRow)].fTime < 0)
+        return QVariant();
+    const qint64 nMs = qint64(double(m_Records[size_t(nRow)].fTime) * 1000.0 + 0.5);
+    return QStringLiteral("at %1:%2:%3.%4")
+        .arg(nMs / 3600000)
+        .arg(nMs / 60000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(nMs / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(nMs % 1000, 3, 10, QLatin1Char('0'));
 }
 
 int CFrameListModel::GetItemCount() const

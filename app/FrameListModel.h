@@ -12,7 +12,7 @@
 class CFrameListModel : public CReportModel {
     Q_OBJECT
 public:
-    // One row as kept: 40 bytes, whatever the labels say.
+    // One row as kept: 48 bytes, whatever the labels say.
     struct SRecord {
         uint64_t nOffset = 0;
         int64_t nFrame = 0;
@@ -21,6 +21,7 @@ public:
         uint32_t nFormat = 0;
         uint32_t nChannels = 0;
         uint32_t nDialNorm = 0;
+        float fTime = -1;       // seconds into the movie (FrameRow::dTime); negative: unknown
         bool bCRC = false;
     };
 
@@ -35,6 +36,8 @@ public:
 
 protected:
     void ClearRows() override;
+    // A row's tool tip tells where its frame lies in the movie ("at 0:01:02.345").
+    QVariant GetItemExtra(int nRow, int nColumn, int role) const override;
 
 private:
     std::vector<SRecord> m_Records;
