@@ -335,7 +335,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> substreams;
 
     while (!m_Host.IsStopSet()) {
-        m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
+        m_Host.SetProgressPos(ProgressPercent(m_InStream.GetProgressPos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
         FrameRead f;

@@ -244,6 +244,19 @@ bool CMediaRemuxer::CopyPackets(const std::function<bool()>& stopProbe, std::str
     return bOk;
 }
 
+bool CMediaRemuxer::WriteHeader(const std::string& strPath, std::string& strProblem)
+{
+    AVDictionary* pOptions = nullptr;
+    // An M2TS input stays M2TS: 192-byte packets with their time codes.
+    if (std::strcmp(m_pOut->oformat->name, "mpegts") == 0 && IsM2ts(strPath))
+        av_dict_set(&pOptions, "mpegts_m2ts_mode", "1", 0);
+    const int nHeader = avformat_write_header(m_pOut, &pOptions);
+    av_dict_free(&pOptions);
+    if (nHeader < 0)
+        strProblem = "the copy's header cannot be written (a stream this format cannot hold, or the disk is full)";
+    return nHeader >= 0;
+}
+
 bool CMediaRemuxer::Run(const std::string& strPath, std::FILE* pOut, const std::vector<RemuxTrack>& tracks,
                         const std::function<bool()>& stopProbe, std::string& strProblem)
 {
@@ -254,16 +267,8 @@ bool CMediaRemuxer::Run(const std::string& strPath, std::FILE* pOut, const std::
         if (track.nStream >= 0 && track.nStream < static_cast<int>(m_pIn->nb_streams))
             m_Replaced[static_cast<size_t>(track.nStream)].pTrack = &track;
     }
-    AVDictionary* pOptions = nullptr;
-    // An M2TS input stays M2TS: 192-byte packets with their time codes.
-    if (std::strcmp(m_pOut->oformat->name, "mpegts") == 0 && IsM2ts(strPath))
-        av_dict_set(&pOptions, "mpegts_m2ts_mode", "1", 0);
-    const int nHeader = avformat_write_header(m_pOut, &pOptions);
-    av_dict_free(&pOptions);
-    if (nHeader < 0) {
-        strProblem = "the copy's header cannot be written (a stream this format cannot hold, or the disk is full)";
+    if (!WriteHeader(strPath, strProblem))
         return false;
-    }
     const bool bCopied = CopyPackets(stopProbe, strProblem);
     // The trailer is written even after a failure, so that the muxer frees what it holds; the
     // file is thrown away then anyway.

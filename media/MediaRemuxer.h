@@ -44,6 +44,8 @@ private:
     bool OpenOutput(const std::string& strPath, std::FILE* pOut, std::string& strProblem);
     bool CopyStreams(std::string& strProblem);
     void CopyChapters();
+    // Writes the copy's header, in M2TS packets for an M2TS input.
+    bool WriteHeader(const std::string& strPath, std::string& strProblem);
     // Gives pPacket the rebuilt frames that start in it; false when none do (it is dropped)
     // or the rebuilt stream cannot be read (m_bRebuiltFailed).
     bool ReplacePayload(Replaced& replaced, AVPacket* pPacket);

@@ -121,3 +121,8 @@ double CMediaTrackSource::TimeAt(int64_t nOffset) const
                                [](int64_t n, const std::pair<int64_t, double>& entry) { return n < entry.first; });
     return it == m_Times.begin() ? -1.0 : std::prev(it)->second;
 }
+
+int64_t CMediaTrackSource::GetFilePos() const
+{
+    return m_pFormat != nullptr && m_pFormat->pb != nullptr ? avio_tell(m_pFormat->pb) : 0;
+}

@@ -27,6 +27,7 @@ public:
     bool HasReadError() const override { return m_bReadError; }
     bool SeekTo(int64_t nOffset) override;
     double TimeAt(int64_t nOffset) const override;
+    int64_t GetFilePos() const override;
 
     // Bytes of the track kept for stepping back: a search steps back by one frame at most
     // (a core frame and its substreams stay well below this).

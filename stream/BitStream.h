@@ -83,6 +83,9 @@ public:
     // The time in seconds of the container packet that holds stream offset nOffset; negative
     // for inputs without times (a plain file, WAVE) and where the container gives none.
     double TimeAt(int64_t nOffset) const { return m_pTrack ? m_pTrack->TimeAt(nOffset) : -1.0; }
+    // How far into the input file reading has come, for a progress: the bytes handed out, or for
+    // a container's track how far the container has been read.
+    int64_t GetProgressPos() const { return m_pTrack ? m_pTrack->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 

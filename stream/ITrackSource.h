@@ -14,4 +14,6 @@ public:
     // The time in seconds of the packet that holds track byte nOffset; negative where the
     // container gives none.
     virtual double TimeAt(int64_t nOffset) const = 0;
+    // How far into the container file reading has come, in bytes: the progress of a walk.
+    virtual int64_t GetFilePos() const = 0;
 };
