@@ -1,11 +1,10 @@
-// Input bit stream: recognises a plain 16-bit, a 14-bit packed or a WAVE input by its
-// first eight bytes and hands out the DTS stream it carries, most significant bit first.
+// Input bit stream: the bits of a byte source, most significant first, with the offsets and
+// repositioning the frame search needs.
 #include "stream/BitStream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "stream/FileShim.h"
 
 namespace {
 
@@ -41,40 +40,13 @@ bool CBitStream::Open(const std::string& fileName)
     Close();
     m_nBufferBaseBits = 0;
     ResetPosition();
-    m_strOpenProblem.clear();
-
-    m_pFile = CFileShim::OpenForReading(fileName);
-    if (m_pFile == nullptr)
+    if (!m_File.Open(fileName, m_StopProbe))
         return false;
-
-    uint8_t sniff[8] = {};
-    const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
-    m_eKind = DetectInputKind(sniff, nSniffed);
-    // The sniffed bytes are stream data too.
-    if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0) {
-        Close();
-        return false;
-    }
-    if (m_eKind == EInputKind::Wave) {
-        if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
-            m_strOpenProblem = m_WaveSource.GetProblem();
-            Close();
-            return false;
-        }
-        m_nBufferBaseBits = m_WaveSource.GetSyncOffset() * 8;
-        m_nOrigin = m_WaveSource.GetSyncOffset();
-        m_eLayout = m_WaveSource.GetLayout();
-        m_nDataStart = m_WaveSource.GetDataOffset();
-        m_nDataSize = m_WaveSource.GetDataSize();
-        m_pSource = &m_WaveSource;
-    } else {
-        // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
-        // stored) until the search for a frame tells its layout.
-        m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
-        m_FileSource.Attach(m_pFile);
-        m_WordSource.Reset(m_eLayout, &m_FileSource);
-        m_pSource = &m_WordSource;
-    }
+    m_eKind = m_File.GetKind();
+    m_eLayout = m_File.GetLayout();
+    m_nBufferBaseBits = m_File.GetSyncOffset() * 8;
+    m_nOrigin = m_File.GetSyncOffset();
+    m_pSource = &m_File.Source();
     ResetPosition();
     return true;
 }
@@ -90,9 +62,9 @@ void CBitStream::Open(IByteSource& source)
 bool CBitStream::Open(std::unique_ptr<ITrackSource> pTrack)
 {
     Close();
-    m_strOpenProblem.clear();
     if (!pTrack)
         return false;
+    m_File.Close();
     m_pTrack = std::move(pTrack);
     m_eKind = EInputKind::Words16BE;
     m_eLayout = EInputKind::Words16BE;
@@ -106,17 +78,9 @@ void CBitStream::Close()
 {
     m_pSource = nullptr;
     m_pTrack.reset();
-    m_WordSource.Reset(EInputKind::Unknown, nullptr);
-    m_FileSource.Attach(nullptr);
-    m_WaveSource.Close();
-    if (m_pFile != nullptr) {
-        std::fclose(m_pFile);
-        m_pFile = nullptr;
-    }
+    m_File.Close();
     m_eKind = EInputKind::Unknown;
     m_eLayout = EInputKind::Unknown;
-    m_nDataStart = 0;
-    m_nDataSize = -1;
     m_nOrigin = 0;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
@@ -313,14 +277,10 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
     if (m_pTrack)
         return ReseatTrack(nOffset, eLayout);
-    if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
-        return false;
-    if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
+    if (!m_File.Reposition(nOffset, eLayout))
         return false;
     m_eLayout = eLayout;
-    m_FileSource.Attach(m_pFile, m_nDataSize < 0 ? -1 : m_nDataSize - nOffset);
-    m_WordSource.Reset(eLayout, &m_FileSource);
-    m_pSource = &m_WordSource;
+    m_pSource = &m_File.Source();
     m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
     m_nValidLength = 0;
     m_nValidBits = 0;

@@ -1,5 +1,5 @@
-// Input bit stream: recognises the kind of input by its first bytes and hands out the DTS
-// stream it carries, most significant bit first, from whichever byte source the kind needs.
+// Input bit stream: hands out the DTS stream of the byte source it is given, most significant
+// bit first. A file's kind and source come from CInputFile, a movie's track from an ITrackSource.
 #pragma once
 
 #include <bit>
@@ -11,12 +11,10 @@
 #include <string>
 
 #include "stream/EOFBSException.h"
-#include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
+#include "stream/InputFile.h"
 #include "stream/InputKind.h"
 #include "stream/ITrackSource.h"
-#include "stream/WaveSource.h"
-#include "stream/WordLayoutSource.h"
 
 class CBitStream {
 public:
@@ -47,7 +45,7 @@ public:
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
-    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    const std::string& GetOpenProblem() const { return m_File.GetOpenProblem(); }
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
@@ -133,19 +131,13 @@ private:
     int m_nValidLength = 0;                  // bytes the last refill delivered
     uint64_t m_nValidBits = 0;               // m_nValidLength * 8
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
-    std::FILE* m_pFile = nullptr;
     EInputKind m_eKind = EInputKind::Unknown;
     EInputKind m_eLayout = EInputKind::Unknown;
-    int64_t m_nDataStart = 0;                // where the stored words start in the file
-    int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
     int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
-    CFileByteSource m_FileSource;            // a plain file's words as stored
-    CWordLayoutSource m_WordSource;          // ...as stream bytes
-    CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CInputFile m_File;                       // a plain or WAVE file: what kind, and its source
     std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
     std::function<bool()> m_StopProbe;
-    std::string m_strOpenProblem;
 };
 
 // The header fields of every frame are read with these, so their common case is inline.
