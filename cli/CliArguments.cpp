@@ -119,6 +119,8 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
     }
     if (bExpectTrack)
         return UsageError(err, "--track needs a stream index");
+    if (bRebuild && bRemux)
+        return UsageError(err, "--rebuild and --remux: pick one (--rebuild writes each DTS track alone, --remux a copy of the movie)");
     if (bCoreOnly && !bRebuild && !bRemux)
         return UsageError(err, "--core-only needs --rebuild or --remux");
     if (files.empty())

@@ -188,6 +188,7 @@ TEST_F(MediaContainer, RemuxKeepsEverythingElse)
     EXPECT_FALSE(std::filesystem::exists(Path("movie.fixed.vob")));
     const CliRun plain = RunCli({"--remux", TestDataPath("stereo_48k.dts")});
     EXPECT_EQ(plain.nExit, 2);
+    EXPECT_EQ(RunCli({"--remux", "--rebuild", Path("movie.mkv")}).nExit, 2);
 }
 
 // A container without a DTS track, or a --track that names none, is an error naming what the
