@@ -143,6 +143,18 @@ bool CMediaRemuxer::CopyStreams(std::string& strProblem)
                               || av_codec_get_tag2(pTags, pIn->codecpar->codec_id, &nOwnTag) == 0;
         if (!bKeepTag)
             pOut->codecpar->codec_tag = 0;
+        // A DTS track the input declared as something else (MPEG-TS stream type 0x82 without
+        // the Blu-ray registration reads as MP3) is declared as what it is.
+        if (m_Replaced[i].pTrack != nullptr && pIn->codecpar->codec_id != AV_CODEC_ID_DTS) {
+            pOut->codecpar->codec_id = AV_CODEC_ID_DTS;
+            pOut->codecpar->codec_tag = 0;
+            // Without the rate the muxer cannot declare the track: say so rather than fail vaguely.
+            if (pIn->codecpar->sample_rate <= 0) {
+                strProblem = "track " + std::to_string(i) + " is declared as " + avcodec_get_name(pIn->codecpar->codec_id)
+                             + ", not DTS, and a copy cannot declare it anew; --rebuild writes it as a .dts file";
+                return false;
+            }
+        }
         pOut->time_base = pIn->time_base;
         pOut->disposition = pIn->disposition;
         pOut->avg_frame_rate = pIn->avg_frame_rate;
@@ -260,14 +272,14 @@ bool CMediaRemuxer::WriteHeader(const std::string& strPath, std::string& strProb
 bool CMediaRemuxer::Run(const std::string& strPath, std::FILE* pOut, const std::vector<RemuxTrack>& tracks,
                         const std::function<bool()>& stopProbe, std::string& strProblem)
 {
-    if (!OpenInput(strPath, strProblem) || !OpenOutput(strPath, pOut, strProblem) || !CopyStreams(strProblem))
+    if (!OpenInput(strPath, strProblem) || !OpenOutput(strPath, pOut, strProblem))
         return false;
     m_Replaced.assign(m_pIn->nb_streams, Replaced{});
     for (const RemuxTrack& track : tracks) {
         if (track.nStream >= 0 && track.nStream < static_cast<int>(m_pIn->nb_streams))
             m_Replaced[static_cast<size_t>(track.nStream)].pTrack = &track;
     }
-    if (!WriteHeader(strPath, strProblem))
+    if (!CopyStreams(strProblem) || !WriteHeader(strPath, strProblem))
         return false;
     const bool bCopied = CopyPackets(stopProbe, strProblem);
     // The trailer is written even after a failure, so that the muxer frees what it holds; the

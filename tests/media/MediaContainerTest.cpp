@@ -284,3 +284,46 @@ TEST_F(MediaContainer, RemuxedMasterAudioStaysLossless)
     EXPECT_EQ(DecodedPcm(Path("ma.fixed.mkv"), "0:0"), DecodedPcm(movie, "0:0"));
     EXPECT_EQ(ProbePackets(Path("ma.fixed.mkv")), ProbePackets(movie));
 }
+
+// An MPEG-TS DTS stream declared with stream type 0x03 (as FFmpeg 5.1 reads a type 0x82 without
+// the Blu-ray registration: MP3) is still found by its packets and walked, and its rebuild is the
+// declared file's. Catches tracks chosen by their declared codec alone.
+TEST_F(MediaContainer, UndeclaredDtsTrackIsFoundByItsPackets)
+{
+    std::vector<uint8_t> ts = ReadFileBytes(Path("movie.ts"));
+    // The CRC of a PSI section: CRC-32/MPEG-2.
+    auto crc32 = [](const uint8_t* p, size_t n) {
+        uint32_t crc = 0xFFFFFFFF;
+        for (size_t i = 0; i < n; ++i) {
+            crc ^= static_cast<uint32_t>(p[i]) << 24;
+            for (int b = 0; b < 8; ++b)
+                crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+        }
+        return crc;
+    };
+    int nPatched = 0;
+    for (size_t p = 0; p + 188 <= ts.size(); p += 188) {
+        uint8_t* pk = ts.data() + p;
+        // A PMT section starting in this packet, pointer field 0: table id 2 at byte 5.
+        if ((pk[1] & 0x40) == 0 || pk[4] != 0 || pk[5] != 0x02)
+            continue;
+        const size_t nEnd = 8 + (((pk[6] & 0x0F) << 8) | pk[7]);
+        for (size_t i = 17 + (((pk[15] & 0x0F) << 8) | pk[16]); i + 5 <= nEnd - 4; i += 5 + (((pk[i + 3] & 0x0F) << 8) | pk[i + 4])) {
+            if (pk[i] == 0x82)
+                pk[i] = 0x03;
+        }
+        const uint32_t crc = crc32(pk + 5, nEnd - 4 - 5);
+        for (int k = 0; k < 4; ++k)
+            pk[nEnd - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        ++nPatched;
+    }
+    ASSERT_GT(nPatched, 0);
+    const std::string undeclared = s_pDir->Write("undeclared.ts", ts);
+    ASSERT_EQ(ProbePackets(undeclared, "dts").size(), 0u) << "ffprobe should no longer call it DTS";
+    const nlohmann::json report = RunJson({"--rebuild", undeclared});
+    ASSERT_EQ(report["files"].size(), 1u);
+    EXPECT_EQ(report["files"][0]["track"], 1);
+    EXPECT_EQ(report["files"][0]["frames"], ProbePackets(Path("movie.ts"), "dts")[0].second);
+    RunCli({"--rebuild", Path("movie.ts")});
+    EXPECT_EQ(ReadFileBytes(undeclared + ".fixed.dts"), ReadFileBytes(Path("movie.ts.fixed.dts")));
+}
