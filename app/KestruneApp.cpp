@@ -4,6 +4,11 @@
 #include "app/KestruneDlg.h"
 #include "app/PlatformTools.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
 CKestruneApp::CKestruneApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -19,9 +24,26 @@ CKestruneApp::CKestruneApp(int& argc, char** argv)
 
 bool CKestruneApp::InitInstance()
 {
+    // --help and --version print and end here; an unknown option is an error, not a file name.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Inspects and repairs DTS core audio streams in a window."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("files and folders to add to the batch list"),
+                                 QStringLiteral("[FILE|FOLDER]..."));
+    parser.process(*this);
+
     CPlatformTools tools;
     CKestruneDlg dlg(tools);
     setWindowIcon(dlg.m_hIcon);
+    // Files and folders named on the command line (a file manager's "Open With") are added as
+    // a drop adds them.
+    QList<QUrl> urls;
+    for (const QString& strArgument : parser.positionalArguments())
+        urls.append(QUrl::fromLocalFile(QFileInfo(strArgument).absoluteFilePath()));
+    const QStringList paths = CKestruneDlg::CollectDroppedPaths(urls);
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, &dlg, [&dlg, paths] { dlg.AddPaths(paths); });
     // The dialog's result is not looked at: Quit and closing both end the program.
     dlg.exec();
     return false;

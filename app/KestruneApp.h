@@ -3,12 +3,14 @@
 
 #include <QApplication>
 
+#include "KestruneVersion.h"
+
 class CKestruneApp : public QApplication {
     Q_OBJECT
 public:
     // The texts of the program's version block, also given to Qt as its metadata.
-    static constexpr const char* kVersion = "2.0.0.0";
-    static constexpr const char* kFileVersion = "2, 0, 0, 0";
+    static constexpr const char* kVersion = KestruneVersion::kVersion;
+    static constexpr const char* kFileVersion = KestruneVersion::kFileVersion;
     static constexpr const char* kInternalName = "Kestrune";
     static constexpr const char* kOriginalFilename = "Kestrune.EXE";
     static constexpr const char* kFileDescription = "Application MFC Kestrune";

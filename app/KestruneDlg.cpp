@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -25,6 +26,7 @@
 #include "app/IPlatformTools.h"
 #include "app/ListExport.h"
 #include "app/ListView.h"
+#include "app/OutputFolderChoice.h"
 #include "app/PlatformTools.h"
 #include "dts/FileJob.h"
 #include "stream/FileShim.h"
@@ -147,6 +149,8 @@ void CKestruneDlg::CreateControls()
     m_ctlDebugGroup = place(group("Debug"), 280, 5, 95, 70, L::kFollowRight);
     m_ctlFileCount = place(text(QString()), 115, 206, 60, 9, L::kBelowUpper);
     m_ctlProgress = place(new QProgressBar(this), 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
+    place(text(QStringLiteral("Output folder:")), 5, 93, 48, 9);
+    m_ctlOutputFolder = place(new COutputFolderChoice(m_Tools.Settings(), this), 55, 90, 100, 14);
 }
 
 void CKestruneDlg::LayOutControls()
@@ -352,8 +356,12 @@ QStringList CKestruneDlg::CollectDroppedPaths(const QList<QUrl>& urls)
         }
         QStringList inside;
         QDirIterator it(strPath, patterns, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            inside.append(QDir::toNativeSeparators(it.next()));
+        while (it.hasNext()) {
+            // A folder run again would otherwise take last run's outputs as inputs.
+            const QString strFound = it.next();
+            if (!strFound.endsWith(QLatin1String(".fixed.dts")))
+                inside.append(QDir::toNativeSeparators(strFound));
+        }
         inside.sort();
         paths += inside;
     }
@@ -501,6 +509,20 @@ void CKestruneDlg::RunBatch()
     m_bStop = false;
     int nDone = 0;
     int nCount = m_ctlBatchList->GetItemCount();
+    if (IsRebuildStreamTicked()) {
+        QStringList inputs;
+        for (int i = 0; i < nCount; ++i) {
+            // A movie's track is named after its output's stem ("movie.mkv.track2").
+            const QString strRow = m_ctlBatchList->GetItemText(i, kBatchColumnFilename);
+            const auto itTrack = m_BatchItems.constFind(strRow);
+            inputs.append(itTrack != m_BatchItems.constEnd() ? QString::fromStdString(itTrack->strOutputStem) : strRow);
+        }
+        const QString strProblem = COutputFolderChoice::ProblemBeforeRun(m_ctlOutputFolder->Folder(), inputs);
+        if (!strProblem.isEmpty()) {
+            m_Tools.ShowMessage(this, strProblem, QStringLiteral("Kestrune"), IPlatformTools::EIcon::Stop);
+            return;
+        }
+    }
     // Rows added during the run are run too; a file that fails does not stop the others.
     for (int i = 0; i < nCount; ++i, nCount = m_ctlBatchList->GetItemCount()) {
         if (m_bStop)
@@ -527,7 +549,9 @@ bool CKestruneDlg::RunRow(int nRow)
     const InputItem* pItem = itTrack != m_BatchItems.constEnd() ? &itTrack.value() : nullptr;
     if (pItem != nullptr)
         m_strInputPath = QString::fromStdString(pItem->strPath);
-    m_strOutputPath = QString::fromStdString(pItem != nullptr ? pItem->strOutputPath : CFileJob::OutputPathFor(m_strInputPath.toStdString()));
+    const QString strFolder = QDir::toNativeSeparators(m_ctlOutputFolder->Folder());
+    const std::string strStem = pItem != nullptr ? pItem->strOutputStem : m_strInputPath.toStdString();
+    m_strOutputPath = QString::fromStdString(CFileJob::OutputPathFor(strStem, strFolder.toStdString()));
     m_ctlOutputName->setText(m_strOutputPath);
     uint64_t nSize = 0;
     CFileJob::Result result;

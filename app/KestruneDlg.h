@@ -20,6 +20,7 @@
 
 class CFrameListModel;
 class CListView;
+class COutputFolderChoice;
 class IPlatformTools;
 class QAction;
 class QCheckBox;
@@ -51,7 +52,8 @@ public:
     // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
     static QString GetFileSizeText(const QString& strPath);
     // The files a drop names: each file as it is, and for each folder the files inside it
-    // (at any depth, sorted by path) whose extensions the DTS filters name.
+    // (at any depth, sorted by path) whose extensions the DTS filters name, but for outputs of
+    // an earlier run (FILE.fixed.dts).
     static QStringList CollectDroppedPaths(const QList<QUrl>& urls);
 
     // Batch editing, refused while a batch runs.
@@ -113,6 +115,7 @@ public:
     QCheckBox* m_ctlSwapWord = nullptr;
     QCheckBox* m_ctlCoreOnly = nullptr;
     QLabel* m_ctlFileCount = nullptr; // "file k of n" while a batch runs
+    COutputFolderChoice* m_ctlOutputFolder = nullptr; // beside each input, or one folder
     QLabel* m_ctlLogo = nullptr;
     QGroupBox* m_ctlProcessingGroup = nullptr;
     QGroupBox* m_ctlDebugGroup = nullptr;

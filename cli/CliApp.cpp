@@ -2,7 +2,10 @@
 // by its exit status how it went.
 #include "cli/CliApp.h"
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -28,8 +31,8 @@ using Walk = std::function<CFileJob::Result(const InputItem&, int64_t)>;
 using AfterWalk = std::function<std::optional<std::string>(CFileJob::Result&)>;
 
 // Walks one item into the report; false when it failed (the cause went to err).
-bool RunItem(const InputItem& item, CCliHost& host, CCliReport& report, std::ostream& err, const Walk& walk,
-             const AfterWalk& after)
+bool RunItem(const InputItem& item, CCliHost& host, CBitStream& inStream, CCliReport& report, std::ostream& err,
+             const Walk& walk, const AfterWalk& after)
 {
     const std::string& strPath = item.strPath;
     uint64_t nSize = 0;
@@ -38,6 +41,7 @@ bool RunItem(const InputItem& item, CCliHost& host, CCliReport& report, std::ost
     report.BeginFile(item, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
 
     host.BeginFile(item.Label());
+    host.CountBytesOf(bSized ? nullptr : &inStream);
     CFileJob::Result result = item.strProblem.empty() ? walk(item, static_cast<int64_t>(nSize))
                                                       : CFileJob::Unwalkable(strPath, item.strProblem);
     host.EndFile();
@@ -65,17 +69,18 @@ bool RunFile(const std::vector<InputItem>& items, const CCliArguments& args, CCl
              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     const CFileJob::Options options{args.bRebuild, args.bCoreOnly};
-    const Walk walk = [&](const InputItem& item, int64_t nSize) {
-        return CFileJob::Run(host, inStream, outStream, item.strPath, item.strOutputPath, nSize, options, &item);
-    };
     bool bOk = true;
     for (const InputItem& item : items) {
-        if (CCliHost::StopRequested() || !report.IsGood())
+        if (host.IsStopSet() || !report.IsGood())
             break;
-        const AfterWalk after = [&item](CFileJob::Result& result) {
-            return result.bOutputWritten ? std::optional<std::string>(item.strOutputPath) : std::nullopt;
+        const std::string strOutputPath = CFileJob::OutputPathFor(item.strOutputStem, args.strOutputFolder);
+        const Walk walk = [&](const InputItem& walked, int64_t nSize) {
+            return CFileJob::Run(host, inStream, outStream, walked.strPath, strOutputPath, nSize, options, &walked);
         };
-        bOk &= RunItem(item, host, report, err, walk, after);
+        const AfterWalk after = [&strOutputPath](CFileJob::Result& result) {
+            return result.bOutputWritten ? std::optional<std::string>(strOutputPath) : std::nullopt;
+        };
+        bOk &= RunItem(item, host, inStream, report, err, walk, after);
     }
     return bOk;
 }
@@ -95,7 +100,7 @@ bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args
     };
     bool bOk = true;
     for (size_t i = 0; i < items.size(); ++i) {
-        if (CCliHost::StopRequested() || !report.IsGood())
+        if (host.IsStopSet() || !report.IsGood())
             return bOk;
         const bool bLast = i + 1 == items.size() || prepared.eState != CFileJob::EState::Done;
         const AfterWalk after = [&](CFileJob::Result& result) -> std::optional<std::string> {
@@ -108,7 +113,7 @@ bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args
             result = finished;
             return result.bOutputWritten ? std::optional<std::string>(job.GetOutputPath()) : std::nullopt;
         };
-        bOk &= RunItem(items[i], host, report, err, walk, after);
+        bOk &= RunItem(items[i], host, inStream, report, err, walk, after);
         if (bLast)
             break;
     }
@@ -156,6 +161,44 @@ std::vector<std::vector<InputItem>> ExpandForRemux(const CCliArguments& args, st
     return expanded;
 }
 
+// What must hold before anything is read: standard input and output are no terminals where
+// they carry streams, the output folder takes files, and no two inputs would write the same
+// output (the second would replace the first). A usage error's text, or empty.
+std::string CheckBeforeReading(const CCliArguments& args)
+{
+    // A terminal would show the stream as garbage and could take its bytes as commands.
+    if (CFileShim::IsStandardStream(args.strOutputFolder) && CTerminalText::IsTerminal(stdout))
+        return "standard output is a terminal: redirect -o - to a file or a pipe";
+    // Typed input is no stream: the run would only wait.
+    if (std::find(args.files.begin(), args.files.end(), CFileShim::kStandardStream) != args.files.end()
+        && CTerminalText::IsTerminal(stdin))
+        return "standard input is a terminal: pipe a stream into - or redirect it from a file (< FILE)";
+    if (!args.bRebuild || args.strOutputFolder.empty() || CFileShim::IsStandardStream(args.strOutputFolder))
+        return std::string();
+    std::string strCause;
+    if (!CFileShim::CanCreateIn(args.strOutputFolder, strCause))
+        return "cannot write to the output folder " + args.strOutputFolder + ": " + strCause;
+    std::map<std::string, std::string> claimed;
+    for (const std::string& strPath : args.files) {
+        const auto [it, bNew] = claimed.emplace(CFileJob::OutputPathFor(strPath, args.strOutputFolder), strPath);
+        if (!bNew && it->second != strPath)
+            return it->second + " and " + strPath + " would both be written to " + it->first;
+    }
+    return std::string();
+}
+
+// Opens the file --json=FILE names, when it names one; false (the cause on err) when it cannot.
+bool OpenJsonFile(const std::string& strPath, std::ofstream& file, std::ostream& err)
+{
+    if (strPath.empty())
+        return true;
+    file.open(CFileShim::ToPath(strPath), std::ios::binary | std::ios::trunc);
+    if (!file)
+        err << "kestrune-cli: cannot create the JSON report " << CTerminalText::Escape(strPath) << ": "
+            << CFileShim::DescribeOutputProblem(strPath) << '\n';
+    return file.is_open();
+}
+
 } // namespace
 
 int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::ostream& err,
@@ -166,40 +209,59 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     if (nParsed >= 0)
         return nParsed;
 
+    if (const std::string strProblem = CheckBeforeReading(args); !strProblem.empty()) {
+        err << "kestrune-cli: " << CTerminalText::Escape(strProblem) << '\n';
+        return kExitUsage;
+    }
     std::vector<std::vector<InputItem>> remuxItems;
     if (args.bRemux) {
         remuxItems = ExpandForRemux(args, err);
         if (remuxItems.empty())
             return kExitUsage;
     }
+    // With -o - standard output carries the stream, and the report goes to standard error.
+    const bool bStreamOut = CFileShim::IsStandardStream(args.strOutputFolder);
+    std::ofstream jsonFile;
+    if (!OpenJsonFile(args.strJsonPath, jsonFile, err))
+        return kExitUsage;
+    std::ostream& reportOut = jsonFile.is_open() ? jsonFile : bStreamOut ? err : out;
     std::unique_ptr<CCliReport> report;
     if (args.bJson)
-        report = std::make_unique<CJsonReport>(out);
+        report = std::make_unique<CJsonReport>(reportOut);
     else
-        report = std::make_unique<CTextReport>(out);
+        report = std::make_unique<CTextReport>(reportOut);
     CCliHost host(args.bRemoveCRC, args.bRemoveDialNorm, *report, progressOut);
     CBitStream inStream;
     COutBitStream outStream;
+    host.WatchStandardOutput(&reportOut == &out, bStreamOut ? &outStream : nullptr);
     bool bAnyFailed = false;
     for (size_t i = 0; i < args.files.size(); ++i) {
         // A report that can no longer be written ends the run after the file it failed in.
-        if (CCliHost::StopRequested() || !report->IsGood())
+        if (host.IsStopSet() || !report->IsGood())
             break;
         // A file that cannot be read, or a container without the tracks asked for, fails as it
         // would without --remux.
         if (args.bRemux && remuxItems[i].front().IsTrack())
             bAnyFailed |= !RunRemuxFile(remuxItems[i], args, host, *report, inStream, outStream, err);
         else
-            bAnyFailed |= !RunFile(args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks), args, host, *report, inStream, outStream, err);
+            bAnyFailed |= !RunFile(args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks), args,
+                                   host, *report, inStream, outStream, err);
     }
     report->Finish();
-    out.flush();
+    reportOut.flush();
+    return FinalStatus(host, *report, bAnyFailed, err);
+}
 
+int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bAnyFailed, std::ostream& err)
+{
+    // A signal the user sent tells more than the pipe it may also have broken.
     if (CCliHost::StopRequested()) {
         err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
         return kExitSignalBase + CCliHost::StopSignal();
     }
-    if (!report->IsGood()) {
+    if (host.OutputBroken())
+        return kExitBrokenPipe;
+    if (!report.IsGood()) {
         err << "kestrune-cli: writing the report failed (disk full or output closed?)\n";
         return kExitFileFailed;
     }

@@ -8,7 +8,9 @@
 
 #include "dts/IFrameLoopHost.h"
 
+class CBitStream;
 class CCliReport;
+class COutBitStream;
 
 class CCliHost : public IFrameLoopHost {
 public:
@@ -20,6 +22,17 @@ public:
     void BeginFile(const std::string& strLabel);
     // Clears the progress bar line, if one was drawn.
     void EndFile();
+
+    // For an input of unknown size (standard input): the progress line shows the bytes read
+    // from pIn instead of a bar; null goes back to the bar.
+    void CountBytesOf(const CBitStream* pIn) { m_pCountedInput = pIn; }
+    // Where standard output is written to: the report (bReport) and, when not null, the rebuilt
+    // stream pOut. Once a write there has failed because its reader went away, the walk stops.
+    void WatchStandardOutput(bool bReport, const COutBitStream* pOut);
+    // True once a write to standard output failed on a pipe with no reader left (POSIX only).
+    bool OutputBroken() const;
+    // Whether the pipe or socket fd was closed at its other end.
+    static bool IsBrokenPipe(int fd);
 
     bool HasDetectedFormat() const { return m_bHasDetectedFormat; }
     const std::string& DetectedFormat() const { return m_strDetectedFormat; }
@@ -35,6 +48,8 @@ public:
     // frame and as much of the end of strLabel (already escaped) as fits, never reaching the last
     // column, so the terminal never wraps it.
     static std::string FitProgressLine(int nPercent, int64_t nFrame, const std::string& strLabel, int nColumns);
+    // The same for an input of unknown size: the bytes read in place of the bar and percentage.
+    static std::string FitByteCountLine(int64_t nBytes, int64_t nFrame, const std::string& strLabel, int nColumns);
 
     // IFrameLoopHost
     bool IsStopSet() const override;
@@ -49,6 +64,8 @@ public:
 
 private:
     void DrawProgress();
+    // Clears a drawn progress line, so that text written next starts on an empty line.
+    void ClearProgress();
 
     bool m_bRemoveCRC;
     bool m_bRemoveDialNorm;
@@ -62,4 +79,9 @@ private:
     int m_nPos = -1;
     int64_t m_nFrame = 0;
     bool m_bProgressDrawn = false;
+    const CBitStream* m_pCountedInput = nullptr;
+    int64_t m_nBytesShown = -1;
+    bool m_bWatchReport = false;
+    const COutBitStream* m_pWatchedOut = nullptr;
+    mutable int m_nBroken = -1;   // -1: not asked yet; then 0 or 1, asked once a write failed
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
@@ -139,4 +140,13 @@ int CTerminalText::TerminalColumns(std::FILE* pOut)
         return size.ws_col;
 #endif
     return kDefaultColumns;
+}
+
+bool CTerminalText::IsTerminal(std::FILE* pFile)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(pFile)) != 0;
+#else
+    return isatty(fileno(pFile)) != 0;
+#endif
 }

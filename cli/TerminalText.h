@@ -17,6 +17,8 @@ public:
     // The width of the terminal pOut writes to (on Windows, the console of stderr); 80 where
     // it cannot be told.
     static int TerminalColumns(std::FILE* pOut);
+    // Whether pFile is a terminal (on Windows, a console).
+    static bool IsTerminal(std::FILE* pFile);
     // The end of str that fits in nColumns, with "..." in front when something was cut.
     static std::string KeepEnd(const std::string& str, size_t nColumns);
 };

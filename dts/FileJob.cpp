@@ -56,6 +56,8 @@ const char* const kWriteFailedCause = "writing the output failed (disk full?); n
 // An output that is the input under another name (the same path, a link) must not replace it.
 bool IsSameFile(const std::string& strA, const std::string& strB)
 {
+    if (CFileShim::IsStandardStream(strA) || CFileShim::IsStandardStream(strB))
+        return false;
     std::error_code ec;
     return std::filesystem::equivalent(CFileShim::ToPath(strA), CFileShim::ToPath(strB), ec);
 }
@@ -71,6 +73,10 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
     else if (inStream.HasReadError())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
                          "reading the input failed (I/O error)");
+    else if (inStream.WasRepositionRefused())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
+                         "a pipe is read once, in order, and the stream has junk or damage that needs a "
+                         "search back; save it to a file and give its name");
     else if (pOutStream != nullptr && pOutStream->HasWriteError())
         result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
     else if (nFrames == 0)
@@ -84,7 +90,9 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
 CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath,
                             int64_t nFrames)
 {
-    outStream.TakePermissionsOf(strInputPath);
+    // Standard input has no permission bits of a file to pass on.
+    if (!CFileShim::IsStandardStream(strInputPath))
+        outStream.TakePermissionsOf(strInputPath);
     std::string strCause;
     CFileJob::Result result;
     if (outStream.Commit(strCause))
@@ -95,6 +103,20 @@ CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInpu
         result = Failure(CFileJob::EState::CannotCreateOutput, CFileJob::EFailedPath::Output, strOutputPath, strCause);
     result.nFrames = nFrames;
     return result;
+}
+
+// Opens the output of a rebuild: standard output for "-", otherwise a temporary file that is
+// put in place at the end. Why it cannot be opened, or empty when it is open.
+std::string OpenOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath)
+{
+    if (IsSameFile(strInputPath, strOutputPath))
+        return "it would overwrite the input";
+    if (CFileShim::IsStandardStream(strOutputPath))
+        return outStream.OpenStandardOutput() ? std::string() : "standard output is closed";
+    std::string strCause;
+    if (outStream.OpenReplacing(strOutputPath, strCause))
+        return std::string();
+    return strCause.empty() ? "the output cannot be created" : strCause;
 }
 
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
@@ -129,9 +151,22 @@ std::string CFileJob::Result::Message() const
     return strFailedPath + ": " + FailureText(eState) + ": " + strError;
 }
 
-std::string CFileJob::OutputPathFor(const std::string& strInputPath)
+std::string CFileJob::OutputPathFor(const std::string& strInputPath, const std::string& strOutputFolder)
 {
-    return strInputPath + ".fixed.dts";
+    if (strOutputFolder.empty())
+        return strInputPath + ".fixed.dts";
+    if (CFileShim::IsStandardStream(strOutputFolder))
+        return strOutputFolder;
+#ifdef _WIN32
+    const char* const pszSeparators = "/\\";
+#else
+    const char* const pszSeparators = "/";
+#endif
+    // Split by hand: a name that is not valid UTF-8 must reach the folder byte for byte.
+    const size_t nSlash = strInputPath.find_last_of(pszSeparators);
+    const std::string strName = nSlash == std::string::npos ? strInputPath : strInputPath.substr(nSlash + 1);
+    const bool bEndsInSeparator = std::string(pszSeparators).find(strOutputFolder.back()) != std::string::npos;
+    return strOutputFolder + (bEndsInSeparator ? "" : "/") + strName + ".fixed.dts";
 }
 
 CFileJob::Result CFileJob::Unwalkable(const std::string& strPath, const std::string& strProblem)
@@ -169,17 +204,18 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
         const std::string& strProblem = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
-        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath,
-                       strProblem.empty() ? CFileShim::DescribeInputProblem(strInputPath) : strProblem);
+        std::string strCause = strProblem;
+        if (strCause.empty())
+            strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
+                                                                 : CFileShim::DescribeInputProblem(strInputPath);
+        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath, strCause);
     }
 
     // Closing an output that was not committed removes it, on every way out.
     CScopeExit closeOutput([&outStream] { outStream.Close(); });
     if (bRebuild) {
-        if (IsSameFile(strInputPath, strOutputPath))
-            return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, "it would overwrite the input");
-        std::string strCause;
-        if (!outStream.OpenReplacing(strOutputPath, strCause))
+        const std::string strCause = OpenOutput(outStream, strInputPath, strOutputPath);
+        if (!strCause.empty())
             return Failure(EState::CannotCreateOutput, EFailedPath::Output, strOutputPath, strCause);
     }
 

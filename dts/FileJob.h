@@ -30,8 +30,10 @@ public:
         std::string Message() const;
     };
 
-    // The output path of an input: its full path followed by ".fixed.dts".
-    static std::string OutputPathFor(const std::string& strInputPath);
+    // The output path of an input: its full path followed by ".fixed.dts", or with a folder
+    // strOutputFolder, its name followed by ".fixed.dts" in that folder; "-" (standard output)
+    // for the folder "-".
+    static std::string OutputPathFor(const std::string& strInputPath, const std::string& strOutputFolder = {});
     // The state texts the batch list and the command line show ("done", "error: write failed").
     static const char* StateText(EState eState);
     // What failed, without the "error: " of the state text ("write failed"); empty for Done.
@@ -51,8 +53,11 @@ public:
     // anything, and renamed over the output path only when the file was walked to its end
     // without error and held a frame; a stop or any failure removes it and leaves what was at
     // the output path as it was, so nothing short is ever left looking complete. The output
-    // takes the input's permission bits. pTrack: the movie container's DTS track to walk, when
-    // the input is one (opened through the installed container support). Both streams are closed again before it returns.
+    // takes the input's permission bits. Both streams are closed again before it returns.
+    // An input path "-" reads standard input; an output path "-" writes the rebuilt stream to
+    // standard output as it goes, so a failure there leaves what was written. pTrack: the movie
+    // container's DTS track to walk, when the input is one (opened through the installed
+    // container support).
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
                       int64_t nInputSize, const Options& options, const InputItem* pTrack = nullptr);

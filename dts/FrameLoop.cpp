@@ -32,71 +32,28 @@ struct WatchedValues {
     bool operator==(const WatchedValues&) const = default;
 };
 
-// Reads the header fields after SYNC, in the standard's order. HCRC is present only with CPF 1.
+// Reads the header fields after SYNC; HCRC is present only with CPF 1 (and reads as 0 without).
 void ReadHeaderAfterSync(CBitStream& in, FrameHeader& h)
 {
-    h.FTYPE = in.GetBit();
-    h.SHORT = in.GetBits(5);
-    h.CPF = in.GetBit();
-    h.NBLKS = in.GetBits(7);
-    h.FSIZE = in.GetBits(14);
-    h.AMODE = in.GetBits(6);
-    h.SFREQ = in.GetBits(4);
-    h.RATE = in.GetBits(5);
-    h.MIX = in.GetBit();
-    h.DYNF = in.GetBit();
-    h.TIMEF = in.GetBit();
-    h.AUXF = in.GetBit();
-    h.HDCD = in.GetBit();
-    h.EXT_AUDIO_ID = in.GetBits(3);
-    h.EXT_AUDIO = in.GetBit();
-    h.ASPF = in.GetBit();
-    h.LFF = in.GetBits(2);
-    h.HFLAG = in.GetBit();
-    h.HCRC = h.CPF == 1 ? in.GetBits(16) : 0;
-    h.FILTS = in.GetBit();
-    h.VERNUM = in.GetBits(4);
-    h.CHIST = in.GetBits(2);
-    h.PCMR = in.GetBits(3);
-    h.SUMF = in.GetBit();
-    h.SUMS = in.GetBit();
-    h.DIALNORM = in.GetBits(4);
+    ForEachCoreHeaderField([&](const CoreHeaderField& field) {
+        // The width is a constant here: one-bit flags take the cheaper single-bit read.
+        if (field.bOnlyWithCRC && h.CPF != 1)
+            h.*field.pValue = 0;
+        else
+            h.*field.pValue = field.nBits == 1 ? static_cast<uint32_t>(in.GetBit()) : in.GetBits(field.nBits);
+    });
 }
 
-// Writes a header field by field with the widths it was read with.
+// Writes a header with the widths it was read with, FSIZE given as nFSIZE.
 void WriteHeader(COutBitStream& out, const FrameHeader& h, uint32_t nFSIZE)
 {
     out.PutBits(DtsSync::kCore, 32);
-    out.PutBit(h.FTYPE);
-    out.PutBits(h.SHORT, 5);
-    out.PutBit(h.CPF);
-    out.PutBits(h.NBLKS, 7);
-    out.PutBits(nFSIZE, 14);
-    out.PutBits(h.AMODE, 6);
-    out.PutBits(h.SFREQ, 4);
-    out.PutBits(h.RATE, 5);
-    out.PutBit(h.MIX);
-    out.PutBit(h.DYNF);
-    out.PutBit(h.TIMEF);
-    out.PutBit(h.AUXF);
-    out.PutBit(h.HDCD);
-    out.PutBits(h.EXT_AUDIO_ID, 3);
-    out.PutBit(h.EXT_AUDIO);
-    out.PutBit(h.ASPF);
-    out.PutBits(h.LFF, 2);
-    out.PutBit(h.HFLAG);
-    if (h.CPF == 1)
-        out.PutBits(h.HCRC, 16);
-    out.PutBit(h.FILTS);
-    out.PutBits(h.VERNUM, 4);
-    out.PutBits(h.CHIST, 2);
-    out.PutBits(h.PCMR, 3);
-    out.PutBit(h.SUMF);
-    out.PutBit(h.SUMS);
-    out.PutBits(h.DIALNORM, 4);
+    ForEachCoreHeaderField([&](const CoreHeaderField& field) {
+        if (field.bOnlyWithCRC && h.CPF != 1)
+            return;
+        out.PutBits(field.pValue == &FrameHeader::FSIZE ? nFSIZE : h.*field.pValue, field.nBits);
+    });
 }
-
-
 
 // The row of a frame that starts one: its labels (the Format with what its substreams carry)
 // and the values it was read with.

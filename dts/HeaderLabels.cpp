@@ -1,43 +1,51 @@
 // Turns coded DTS core header fields into the short texts the lists show.
 #include "dts/HeaderLabels.h"
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
-// Channel arrangements by AMODE; codes 16 to 63 are user defined and have no entry.
-const char* const kChannelLabels[16] = {
-    "A (mono)",
-    "A+B (dual mono)",
-    "L+R (stereo)",
-    "(L+R) + (L-R) (sum-difference)",
-    "LT+RT (left and right total)",
-    "C+L+R",
-    "L+R+S",
-    "C+L+R+S",
-    "L+R+SL+SR",
-    "C+L+R+SL+SR",
-    "CL+CR+L+R+SL+SR",
-    "C+L+R+LR+RR+OV",
-    "CF+CR+LF+RD+LR+RR",
-    "CL+C+CR+L+R+SL+SR",
-    "CL+CR+L+R+SL1+SL2+SR1+SR2",
-    "CL+C+CR+L+R+SL+S+SR",
+// Channel arrangements by AMODE with their channel counts; codes 16 to 63 are user defined and
+// have no entry.
+struct ChannelArrangement {
+    const char* pszLabel;
+    int32_t nChannels;
+};
+const ChannelArrangement kChannelArrangements[16] = {
+    {"A (mono)", 1},
+    {"A+B (dual mono)", 2},
+    {"L+R (stereo)", 2},
+    {"(L+R) + (L-R) (sum-difference)", 2},
+    {"LT+RT (left and right total)", 2},
+    {"C+L+R", 3},
+    {"L+R+S", 3},
+    {"C+L+R+S", 4},
+    {"L+R+SL+SR", 4},
+    {"C+L+R+SL+SR", 5},
+    {"CL+CR+L+R+SL+SR", 6},
+    {"C+L+R+LR+RR+OV", 6},
+    {"CF+CR+LF+RD+LR+RR", 6},
+    {"CL+C+CR+L+R+SL+SR", 7},
+    {"CL+CR+L+R+SL1+SL2+SR1+SR2", 8},
+    {"CL+C+CR+L+R+SL+S+SR", 8},
 };
 
-// Core sampling frequencies in kHz by SFREQ; the codes marked invalid hold 0.
-const double kSampleRatesKHz[16] = {
-    0, 8, 16, 32, 0, 0, 11.025, 22.05, 44.1, 0, 0, 12, 24, 48, 0, 0,
+// Core sampling frequencies in Hz by SFREQ; the codes the standard calls invalid hold 0.
+const int32_t kSampleRatesHz[16] = {
+    0, 8000, 16000, 32000, 0, 0, 11025, 22050, 44100, 0, 0, 12000, 24000, 48000, 0, 0,
 };
 
-// Targeted bit rates in kbit/s by RATE; every five-bit code has a text.
-const char* const kBitRateLabels[32] = {
-    "32",   "56",   "64",   "96",   "112",  "128",  "192",    "224",
-    "256",  "320",  "384",  "448",  "512",  "576",  "640",    "768",
-    "960",  "1024", "1152", "1280", "1344", "1408", "1411.2", "1472",
-    "1536", "1920", "2048", "3072", "3840", "open", "variable", "Loss-less",
+// The three RATE codes that name no number, as the bit-rate table holds them.
+constexpr double kRateOpen = -1;
+constexpr double kRateVariable = -2;
+constexpr double kRateLossless = -3;
+
+// Targeted bit rates in kbit/s by RATE; every five-bit code has an entry.
+const double kBitRatesKbps[32] = {
+    32,   56,   64,   96,   112,  128,  192,    224,
+    256,  320,  384,  448,  512,  576,  640,    768,
+    960,  1024, 1152, 1280, 1344, 1408, 1411.2, 1472,
+    1536, 1920, 2048, 3072, 3840, kRateOpen, kRateVariable, kRateLossless,
 };
 
 // Source PCM resolution by PCMR; the two invalid codes give 0 bits and no ES.
@@ -52,27 +60,40 @@ const char* const kStreamTypes[4] = {"DTS", "DTS ES Matrix 6.1", "DTS ES Discret
 std::string FormatBitRateLabel(uint32_t rate)
 {
     // RATE is a five-bit field; masking keeps a wider value from indexing past the table.
-    return kBitRateLabels[rate & 0x1F];
+    const double dKbps = kBitRatesKbps[rate & 0x1F];
+    if (dKbps == kRateOpen)
+        return "open";
+    if (dKbps == kRateVariable)
+        return "variable";
+    if (dKbps == kRateLossless)
+        return "Loss-less";
+    char text[32];
+    // %g: whole rates without decimals, 1411.2 with its one.
+    std::snprintf(text, sizeof text, "%g", dKbps);
+    return text;
 }
 
 std::string FormatChannelLabel(int32_t amode)
 {
     if (amode < 0 || amode > 15)
         return "User defined";
-    return kChannelLabels[amode];
+    return kChannelArrangements[amode].pszLabel;
+}
+
+int32_t ChannelCount(int32_t amode)
+{
+    return amode < 0 || amode > 15 ? 0 : kChannelArrangements[amode].nChannels;
 }
 
 std::string FormatSampleRateLabel(uint32_t sfreq, uint32_t extAudioId)
 {
-    double kHz = kSampleRatesKHz[sfreq & 0x0F];
-    if (extAudioId & 2)
-        kHz *= 2;
-    double whole = 0;
+    const int32_t nHz = SampleRateHz(sfreq, extAudioId);
     char text[64];
-    if (std::modf(kHz, &whole) == 0.0)
-        std::snprintf(text, sizeof text, "%d", static_cast<int>(kHz));
+    // Whole kHz as "%d", the 44.1 kHz family as "%f".
+    if (nHz % 1000 == 0)
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(nHz / 1000));
     else
-        std::snprintf(text, sizeof text, "%f", kHz);
+        std::snprintf(text, sizeof text, "%f", nHz / 1000.0);
     return text;
 }
 
@@ -105,17 +126,12 @@ std::string FormatDialNormLabel(uint32_t vernum, uint32_t dialNorm)
 
 double BitRateKbps(uint32_t rate)
 {
-    const char* pszLabel = kBitRateLabels[rate & 0x1F];
-    // Every numeric label starts with a digit; the three named rates do not.
-    if (pszLabel[0] < '0' || pszLabel[0] > '9')
-        return -1;
-    return std::atof(pszLabel);
+    const double dKbps = kBitRatesKbps[rate & 0x1F];
+    return dKbps >= 0 ? dKbps : -1;
 }
 
 int32_t SampleRateHz(uint32_t sfreq, uint32_t extAudioId)
 {
-    double kHz = kSampleRatesKHz[sfreq & 0x0F];
-    if (extAudioId & 2)
-        kHz *= 2;
-    return static_cast<int32_t>(std::lround(kHz * 1000));
+    // SFREQ is a four-bit field; masking keeps a wider value from indexing past the table.
+    return kSampleRatesHz[sfreq & 0x0F] * ((extAudioId & 2) != 0 ? 2 : 1);
 }

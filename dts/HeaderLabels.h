@@ -9,6 +9,8 @@
 std::string FormatBitRateLabel(uint32_t rate);
 // Channel arrangement by AMODE; codes outside 0..15 (and negative ones) give "User defined".
 std::string FormatChannelLabel(int32_t amode);
+// The number of channels of arrangement AMODE (without LFE); 0 for a user-defined code.
+int32_t ChannelCount(int32_t amode);
 // "<type> <bits>/<rate>", e.g. "DTS 24/48", "DTS ES Matrix 6.1 16/48".
 std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t sfreq);
 // Dialog normalisation as "-%d dB".

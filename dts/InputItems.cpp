@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "dts/FileJob.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
 #include "stream/InputKind.h"
@@ -71,7 +72,8 @@ InputItem TrackItem(const std::string& strPath, const ContainerInfo& info, const
     item.strContainer = info.strFormat;
     item.strLanguage = s.strLanguage;
     item.strTitle = s.strTitle;
-    item.strOutputPath = strPath + (bSeveral ? ".track" + std::to_string(s.nIndex) : "") + ".fixed.dts";
+    item.strOutputStem = strPath + (bSeveral ? ".track" + std::to_string(s.nIndex) : "");
+    item.strOutputPath = CFileJob::OutputPathFor(item.strOutputStem);
     return item;
 }
 
@@ -112,7 +114,8 @@ std::vector<InputItem> CInputItems::Expand(const std::string& strPath, const std
 {
     InputItem plain;
     plain.strPath = strPath;
-    plain.strOutputPath = strPath + ".fixed.dts";
+    plain.strOutputStem = strPath;
+    plain.strOutputPath = CFileJob::OutputPathFor(strPath);
     const ESniff eSniff = Sniff(strPath);
     if (eSniff == ESniff::Unreadable || eSniff == ESniff::OurOwn) {
         if (!wantedTracks.empty() && eSniff == ESniff::OurOwn)

@@ -15,7 +15,9 @@ struct InputItem {
     std::string strContainer;   // "Matroska", "MP4", "MPEG-TS", "MPEG-PS"; empty for a plain file
     std::string strLanguage;    // the track's, or empty
     std::string strTitle;       // the track's, or empty
-    std::string strOutputPath;  // where --rebuild writes
+    std::string strOutputStem;  // what a rebuild's name is made from: the path, or for a movie
+                                // file with several DTS tracks "movie.mkv.track2"
+    std::string strOutputPath;  // where a rebuild writes beside the input (CFileJob::OutputPathFor)
     std::string strProblem;     // why it cannot be walked (naming no file), or empty
 
     bool IsTrack() const { return nTrack >= 0; }

@@ -30,7 +30,9 @@ public:
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
-    // fileName is UTF-8. True when the file is open and its first bit is ready.
+    // fileName is UTF-8, or "-" for standard input. True when the file is open and its first
+    // bit is ready. Standard input on a pipe is read once, in order: a WAVE file there is refused
+    // (its chunks are found by positioning), and Reseat then fails (WasRepositionRefused).
     bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
@@ -84,6 +86,9 @@ public:
     // How far into the input file reading has come, for a progress: the bytes handed out, or for
     // a container's track how far the container has been read.
     int64_t GetProgressPos() const { return m_pTrack ? m_pTrack->GetFilePos() : GetBytePos(); }
+    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
+    // cannot go back to search past damage or junk, and its end is not the stream's end.
+    bool WasRepositionRefused() const { return m_File.WasRepositionRefused(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 

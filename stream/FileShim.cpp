@@ -271,6 +271,61 @@ void CFileShim::CopyPermissions(const std::string& strFrom, std::FILE* pTo)
 #endif
 }
 
+std::FILE* CFileShim::OpenStandardStream(bool bOutput)
+{
+    const int nStandard = bOutput ? 1 : 0;
+#ifdef _WIN32
+    const int fd = _dup(nStandard);
+    if (fd < 0)
+        return nullptr;
+    _setmode(fd, _O_BINARY);
+    std::FILE* pFile = _fdopen(fd, bOutput ? "wb" : "rb");
+    if (pFile == nullptr)
+        _close(fd);
+#else
+    const int fd = ::fcntl(nStandard, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* pFile = ::fdopen(fd, bOutput ? "wb" : "rb");
+    if (pFile == nullptr)
+        ::close(fd);
+#endif
+    // The readers and the writer collect whole blocks themselves.
+    if (pFile != nullptr)
+        std::setvbuf(pFile, nullptr, _IONBF, 0);
+    return pFile;
+}
+
+bool CFileShim::CanCreateIn(const std::string& strFolder, std::string& strCause)
+{
+    std::error_code ec;
+    std::filesystem::file_status status;
+    try {
+        status = std::filesystem::status(ToPath(strFolder), ec);
+    } catch (const std::exception&) {
+        strCause = "the name cannot be used on this system";
+        return false;
+    }
+    if (status.type() == std::filesystem::file_type::not_found) {
+        strCause = "the folder does not exist";
+        return false;
+    }
+    if (!std::filesystem::is_directory(status)) {
+        strCause = ec ? ec.message() : "it is not a folder";
+        return false;
+    }
+    // The name only gives the folder: CreateTemporaryBeside takes the folder of a path.
+    std::string strTempPath;
+    std::FILE* pProbe = CreateTemporaryBeside(strFolder + "/probe", strTempPath, strCause);
+    if (pProbe == nullptr) {
+        strCause = "no file can be created in it (read-only folder or no permission?)";
+        return false;
+    }
+    std::fclose(pProbe);
+    std::filesystem::remove(ToPath(strTempPath), ec);
+    return true;
+}
+
 int CFileShim::Seek(std::FILE* pFile, int64_t nOffset, int nOrigin)
 {
 #ifdef _WIN32

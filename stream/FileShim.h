@@ -34,6 +34,15 @@ public:
     // Gives the open file pTo the permission bits of the file strFrom (on POSIX; Windows has
     // none to give). Harmless when either fails.
     static void CopyPermissions(const std::string& strFrom, std::FILE* pTo);
+    // The name that stands for standard input (as an input) or standard output (as an output).
+    static constexpr const char* kStandardStream = "-";
+    static bool IsStandardStream(const std::string& fileName) { return fileName == kStandardStream; }
+    // A new handle on standard input ("rb") or standard output ("wb"), in binary mode and
+    // unbuffered; closing it leaves the process's own descriptor open. Null when it is closed.
+    static std::FILE* OpenStandardStream(bool bOutput);
+    // Whether outputs can be created in the folder strFolder: tried by creating and removing a
+    // temporary file there, which also tells a read-only mount. False, with the cause, when not.
+    static bool CanCreateIn(const std::string& strFolder, std::string& strCause);
     // As fseek, with a 64-bit offset: 0 on success.
     static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
     // As ftell, with a 64-bit result: -1 on failure.

@@ -7,15 +7,21 @@ bool CInputFile::Open(const std::string& fileName, const std::function<bool()>& 
 {
     Close();
     m_strOpenProblem.clear();
-    m_pFile = CFileShim::OpenForReading(fileName);
+    const bool bStandardInput = CFileShim::IsStandardStream(fileName);
+    m_pFile = bStandardInput ? CFileShim::OpenStandardStream(false) : CFileShim::OpenForReading(fileName);
     if (m_pFile == nullptr)
         return false;
 
     uint8_t sniff[8] = {};
     const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
     m_eKind = DetectInputKind(sniff, nSniffed);
-    // The sniffed bytes are stream data too.
-    if (CFileShim::Seek(m_pFile, 0, SEEK_SET) != 0) {
+    // The sniffed bytes are stream data too: read again, or handed out first where a pipe
+    // cannot go back.
+    m_bSeekable = CFileShim::Seek(m_pFile, 0, SEEK_SET) == 0;
+    if (!m_bSeekable && (!bStandardInput || m_eKind == EInputKind::Wave)) {
+        if (m_eKind == EInputKind::Wave)
+            m_strOpenProblem = "a WAVE file cannot be read from a pipe (its chunks are found by positioning in "
+                               "the file); redirect it from the file (< FILE) or give its name";
         Close();
         return false;
     }
@@ -35,6 +41,8 @@ bool CInputFile::Open(const std::string& fileName, const std::function<bool()>& 
         // stored) until the search for a frame tells its layout.
         m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
         m_FileSource.Attach(m_pFile);
+        if (!m_bSeekable)
+            m_FileSource.SetPrefix(sniff, static_cast<int>(nSniffed));
         m_WordSource.Reset(m_eLayout, &m_FileSource);
         m_pSource = &m_WordSource;
     }
@@ -56,12 +64,18 @@ void CInputFile::Close()
     m_nSyncOffset = 0;
     m_nDataStart = 0;
     m_nDataSize = -1;
+    m_bSeekable = true;
+    m_bRepositionRefused = false;
 }
 
 bool CInputFile::Reposition(int64_t nOffset, EInputKind eLayout)
 {
     if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
         return false;
+    if (!m_bSeekable) {
+        m_bRepositionRefused = true;
+        return false;
+    }
     if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
         return false;
     m_eLayout = eLayout;

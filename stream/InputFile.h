@@ -21,7 +21,8 @@ public:
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;
 
-    // fileName is UTF-8. True when the file is open with its source at the stream's start.
+    // fileName is UTF-8 ("-": standard input, which a pipe may feed: read once, in order, and
+    // never WAVE). True when the file is open with its source at the stream's start.
     // stopProbe is asked during long steps (walking a WAVE file's chunks).
     bool Open(const std::string& fileName, const std::function<bool()>& stopProbe);
     void Close();
@@ -43,6 +44,8 @@ public:
     // file, or of a WAVE file's data chunk), in layout eLayout. False where the file cannot be
     // positioned there.
     bool Reposition(int64_t nOffset, EInputKind eLayout);
+    // True once Reposition failed because the input is a pipe.
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
 
 private:
     std::FILE* m_pFile = nullptr;
@@ -56,4 +59,6 @@ private:
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
     std::string m_strOpenProblem;
+    bool m_bSeekable = true;                 // false for a pipe: read once, in order
+    bool m_bRepositionRefused = false;       // a Reposition failed for that reason
 };

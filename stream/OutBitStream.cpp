@@ -49,13 +49,30 @@ bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& 
     return true;
 }
 
+bool COutBitStream::OpenStandardOutput()
+{
+    Close();
+    m_bWriteError = false;
+    m_pFile = CFileShim::OpenStandardStream(true);
+    m_bStandardOutput = m_pFile != nullptr;
+    Clear();
+    return m_bStandardOutput;
+}
+
 void COutBitStream::TakePermissionsOf(const std::string& strPath)
 {
+    // Standard output may be a file of the user's own: its permissions are theirs.
+    if (m_bStandardOutput)
+        return;
     CFileShim::CopyPermissions(strPath, m_pFile);
 }
 
 bool COutBitStream::Commit(std::string& strCause)
 {
+    if (m_bStandardOutput) {
+        CloseFile();
+        return !m_bWriteError;
+    }
     if (m_strTempPath.empty()) {
         strCause = "no output is open";
         return false;
@@ -168,6 +185,7 @@ void COutBitStream::CloseFile()
             m_bWriteError = true;
         m_pFile = nullptr;
     }
+    m_bStandardOutput = false;
 }
 
 bool COutBitStream::IsOpen() const

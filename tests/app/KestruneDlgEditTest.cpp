@@ -23,6 +23,7 @@
 #include "DlgTestSupport.h"
 #include "app/FrameListModel.h"
 #include "app/ListExport.h"
+#include "app/OutputFolderChoice.h"
 
 namespace {
 
@@ -127,7 +128,8 @@ TEST_F(KestruneDlgTest, EditsTheBatchBetweenRunsOnly)
 }
 
 // Catches drops refused, folders added as rows, files inside folders missed, out of order or
-// taken whatever their extension, and drops of things that are not files accepted.
+// taken whatever their extension, a folder's outputs of an earlier run taken as inputs, and
+// drops of things that are not files accepted.
 TEST_F(KestruneDlgTest, AddsDroppedFilesAndFolders)
 {
     const std::string single = CopySample(m_Dir, "mono_8k.dts", "single.bin");
@@ -137,6 +139,7 @@ TEST_F(KestruneDlgTest, AddsDroppedFilesAndFolders)
     const std::string a = CopySample(m_Dir, "stereo_48k.dts", "x/sub/a.DTS");
     const std::string w = CopySample(m_Dir, "stereo_48k.dts", "x/sub/w.wav");
     CopySample(m_Dir, "stereo_48k.dts", "x/notes.txt");
+    CopySample(m_Dir, "stereo_48k.dts", "x/b.dts.fixed.dts");
 
     QMimeData text;
     text.setText("not a file");
@@ -226,6 +229,38 @@ TEST_F(KestruneDlgTest, RemembersOptionsAndGeometry)
     EXPECT_EQ(again.size(), size);
     EXPECT_EQ(again.pos(), at);
     EXPECT_TRUE(m_Tools.Settings().contains("geometry"));
+}
+
+// Catches outputs written beside the input while a folder is chosen, the choice lost between
+// runs, and runs started into a folder that takes no files or with two inputs of one name (the
+// second output would replace the first): those stop before any row runs, saying why.
+TEST_F(KestruneDlgTest, WritesOutputsIntoTheChosenFolder)
+{
+    for (const char* pszFolder : {"a", "b", "out"})
+        fs::create_directories(fs::u8path(m_Dir.Path(pszFolder)));
+    const std::string first = CopySample(m_Dir, "stereo_48k.dts", "a/x.dts");
+    const std::string output = m_Dir.Path("out/x.dts.fixed.dts");
+    m_Dlg.m_ctlOutputFolder->SetFolder(Q(m_Dir.Path("out")));
+    m_Dlg.m_ctlRebuildStream->click();
+    Add({Q(first)});
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 1), "done");
+    EXPECT_TRUE(fs::exists(fs::u8path(output)));
+    EXPECT_FALSE(fs::exists(fs::u8path(first + ".fixed.dts")));
+    EXPECT_EQ(CKestruneDlg(m_Tools).m_ctlOutputFolder->Folder(), Q(m_Dir.Path("out")));
+
+    fs::remove(fs::u8path(output));
+    Add({Q(CopySample(m_Dir, "stereo_48k.dts", "b/x.dts"))});
+    m_Dlg.m_ctlStartBatch->click();
+    ASSERT_FALSE(m_Tools.m_Messages.empty());
+    EXPECT_TRUE(m_Tools.m_Messages.back().strText.contains("would both be written to")) << m_Tools.m_Messages.back().strText.toStdString();
+    m_Dlg.ClearBatchList();
+    Add({Q(first)});
+    m_Dlg.m_ctlOutputFolder->SetFolder(Q(m_Dir.Path("missing")));
+    m_Dlg.m_ctlStartBatch->click();
+    EXPECT_TRUE(m_Tools.m_Messages.back().strText.contains("the folder does not exist")) << m_Tools.m_Messages.back().strText.toStdString();
+    EXPECT_EQ(m_Dlg.m_ctlBatchList->GetItemText(0, 1), "queued");
+    EXPECT_FALSE(fs::exists(fs::u8path(output)));
 }
 
 // Catches lists that keep their size in a larger window, controls left behind by the

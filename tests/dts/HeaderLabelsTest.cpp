@@ -1,4 +1,4 @@
-// Header field labels: every table entry and the codes outside the tables.
+// Header field labels: values the standard gives, and the codes outside the tables.
 #include "dts/HeaderLabels.h"
 
 #include <gtest/gtest.h>
@@ -6,48 +6,72 @@
 #include <cstdint>
 #include <string>
 
-// A shifted or mistyped entry in the bit-rate table would mislabel every stream of that rate.
-TEST(HeaderLabels, BitRateEveryCode)
+// Values the standard's tables give, picked at both ends of each table, either side of each
+// boundary (named codes, invalid codes) and at neighbours a swap would exchange: a shifted,
+// swapped or mistyped entry shows in at least one.
+TEST(HeaderLabels, BitRatesAsTheStandardGivesThem)
 {
-    const char* expected[32] = {
-        "32", "56", "64", "96", "112", "128", "192", "224",                           // 0..7
-        "256", "320", "384", "448", "512", "576", "640", "768",                       // 8..15
-        "960", "1024", "1152", "1280", "1344", "1408", "1411.2", "1472",              // 16..23
-        "1536", "1920", "2048", "3072", "3840", "open", "variable", "Loss-less"};      // 24..31
-    for (uint32_t rate = 0; rate < 32; ++rate)
-        EXPECT_EQ(FormatBitRateLabel(rate), expected[rate]) << "RATE " << rate;
+    const struct { uint32_t nRate; const char* pszLabel; double dKbps; } cases[] = {
+        {0, "32", 32},        {1, "56", 56},          {15, "768", 768},     {16, "960", 960},
+        {21, "1408", 1408},   {22, "1411.2", 1411.2}, {23, "1472", 1472},   {24, "1536", 1536},
+        {28, "3840", 3840},   {29, "open", -1},       {30, "variable", -1}, {31, "Loss-less", -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatBitRateLabel(c.nRate), c.pszLabel) << "RATE " << c.nRate;
+        EXPECT_DOUBLE_EQ(BitRateKbps(c.nRate), c.dKbps) << "RATE " << c.nRate;
+    }
+    // A wider value must not index past the table.
+    EXPECT_EQ(FormatBitRateLabel(32 + 24), "1536");
 }
 
-// Every arrangement, and the codes beyond the table: a missing range check would read past it.
-TEST(HeaderLabels, ChannelEveryCodeAndOutsideTable)
+TEST(HeaderLabels, ChannelArrangementsAsTheStandardGivesThem)
 {
-    const char* expected[16] = {
-        "A (mono)", "A+B (dual mono)", "L+R (stereo)", "(L+R) + (L-R) (sum-difference)",
-        "LT+RT (left and right total)", "C+L+R", "L+R+S", "C+L+R+S", "L+R+SL+SR",
-        "C+L+R+SL+SR", "CL+CR+L+R+SL+SR", "C+L+R+LR+RR+OV", "CF+CR+LF+RD+LR+RR",
-        "CL+C+CR+L+R+SL+SR", "CL+CR+L+R+SL1+SL2+SR1+SR2", "CL+C+CR+L+R+SL+S+SR"};
-    for (int32_t amode = 0; amode < 16; ++amode)
-        EXPECT_EQ(FormatChannelLabel(amode), expected[amode]) << "AMODE " << amode;
-
-    for (int32_t amode : {16, 17, 40, 63, 64, -1, -16, INT32_MIN, INT32_MAX})
+    const struct { int32_t nAmode; const char* pszLabel; int32_t nChannels; } cases[] = {
+        {0, "A (mono)", 1},
+        {1, "A+B (dual mono)", 2},
+        {2, "L+R (stereo)", 2},
+        {5, "C+L+R", 3},
+        {6, "L+R+S", 3},
+        {8, "L+R+SL+SR", 4},
+        {9, "C+L+R+SL+SR", 5},
+        {10, "CL+CR+L+R+SL+SR", 6},
+        {13, "CL+C+CR+L+R+SL+SR", 7},
+        {14, "CL+CR+L+R+SL1+SL2+SR1+SR2", 8},
+        {15, "CL+C+CR+L+R+SL+S+SR", 8},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatChannelLabel(c.nAmode), c.pszLabel) << "AMODE " << c.nAmode;
+        EXPECT_EQ(ChannelCount(c.nAmode), c.nChannels) << "AMODE " << c.nAmode;
+    }
+    // Beyond the table: a missing range check would read past it.
+    for (int32_t amode : {16, 17, 40, 63, 64, -1, -16, INT32_MIN, INT32_MAX}) {
         EXPECT_EQ(FormatChannelLabel(amode), "User defined") << "AMODE " << amode;
+        EXPECT_EQ(ChannelCount(amode), 0) << "AMODE " << amode;
+    }
 }
 
-// Every SFREQ with and without the doubling bit: catches a wrong table value, doubling on the
-// wrong bit, and whole rates printed with "%f" (or fractional ones with "%d").
-TEST(HeaderLabels, SampleRateEveryCodeAndDoubling)
+// Also catches doubling on the wrong bit of EXT_AUDIO_ID, and whole rates printed with "%f"
+// (or fractional ones with "%d").
+TEST(HeaderLabels, SampleRatesAsTheStandardGivesThem)
 {
-    const char* plain[16] = {"0", "8", "16", "32", "0", "0", "11.025000", "22.050000",
-                             "44.100000", "0", "0", "12", "24", "48", "0", "0"};
-    const char* doubled[16] = {"0", "16", "32", "64", "0", "0", "22.050000", "44.100000",
-                               "88.200000", "0", "0", "24", "48", "96", "0", "0"};
-    for (uint32_t sfreq = 0; sfreq < 16; ++sfreq) {
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 0), plain[sfreq]) << "SFREQ " << sfreq;
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 1), plain[sfreq]) << "SFREQ " << sfreq;
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 4), plain[sfreq]) << "SFREQ " << sfreq;
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 2), doubled[sfreq]) << "SFREQ " << sfreq;
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 3), doubled[sfreq]) << "SFREQ " << sfreq;
-        EXPECT_EQ(FormatSampleRateLabel(sfreq, 6), doubled[sfreq]) << "SFREQ " << sfreq;
+    const struct { uint32_t nSfreq; const char* pszPlain; const char* pszDoubled; int32_t nHz; } cases[] = {
+        {0, "0", "0", 0},                      {1, "8", "16", 8000},
+        {3, "32", "64", 32000},                {4, "0", "0", 0},
+        {5, "0", "0", 0},                      {6, "11.025000", "22.050000", 11025},
+        {7, "22.050000", "44.100000", 22050},  {8, "44.100000", "88.200000", 44100},
+        {9, "0", "0", 0},                      {11, "12", "24", 12000},
+        {12, "24", "48", 24000},               {13, "48", "96", 48000},
+        {14, "0", "0", 0},                     {15, "0", "0", 0},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t ext : {0u, 1u, 4u}) {
+            EXPECT_EQ(FormatSampleRateLabel(c.nSfreq, ext), c.pszPlain) << "SFREQ " << c.nSfreq;
+            EXPECT_EQ(SampleRateHz(c.nSfreq, ext), c.nHz) << "SFREQ " << c.nSfreq;
+        }
+        for (uint32_t ext : {2u, 3u, 6u}) {
+            EXPECT_EQ(FormatSampleRateLabel(c.nSfreq, ext), c.pszDoubled) << "SFREQ " << c.nSfreq;
+            EXPECT_EQ(SampleRateHz(c.nSfreq, ext), 2 * c.nHz) << "SFREQ " << c.nSfreq;
+        }
     }
 }
 
