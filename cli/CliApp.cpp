@@ -120,6 +120,17 @@ bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args
     return bOk;
 }
 
+// Walks the items of one path given: as a copy of a movie with --remux, each on its own otherwise.
+// A file that cannot be read, or a container without the tracks asked for, fails as it would
+// without --remux.
+bool RunInput(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
+{
+    if (args.bRemux && items.front().IsTrack())
+        return RunRemuxFile(items, args, host, report, inStream, outStream, err);
+    return RunFile(items, args, host, report, inStream, outStream, err);
+}
+
 bool IsReadable(const std::string& strPath)
 {
     std::FILE* pFile = CFileShim::OpenForReading(strPath);
@@ -239,13 +250,8 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
         // A report that can no longer be written ends the run after the file it failed in.
         if (host.IsStopSet() || !report->IsGood())
             break;
-        // A file that cannot be read, or a container without the tracks asked for, fails as it
-        // would without --remux.
-        if (args.bRemux && remuxItems[i].front().IsTrack())
-            bAnyFailed |= !RunRemuxFile(remuxItems[i], args, host, *report, inStream, outStream, err);
-        else
-            bAnyFailed |= !RunFile(args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks), args,
-                                   host, *report, inStream, outStream, err);
+        const std::vector<InputItem> items = args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks);
+        bAnyFailed |= !RunInput(items, args, host, *report, inStream, outStream, err);
     }
     report->Finish();
     reportOut.flush();

@@ -133,15 +133,22 @@ int CCliArguments::TakeValueOption(const std::vector<std::string>& args, size_t&
     return 1;
 }
 
-std::string CCliArguments::CheckCombinations() const
+std::string CCliArguments::CheckMovieOptions() const
 {
-    const bool bToStandardOutput = strOutputFolder == "-";
     if (bRebuild && bRemux)
         return "--rebuild and --remux: pick one (--rebuild writes each DTS track alone, --remux a copy of the movie)";
     if (bCoreOnly && !bRebuild && !bRemux)
         return "--core-only needs --rebuild or --remux";
     if (bRemux && std::find(files.begin(), files.end(), "-") != files.end())
         return "--remux needs a movie file's name, not standard input";
+    return std::string();
+}
+
+std::string CCliArguments::CheckCombinations() const
+{
+    const bool bToStandardOutput = strOutputFolder == "-";
+    if (const std::string strMovie = CheckMovieOptions(); !strMovie.empty())
+        return strMovie;
     if (!strOutputFolder.empty() && !bRebuild)
         return "-o needs --rebuild (only a rebuild writes outputs)";
     if (files.empty())

@@ -35,6 +35,8 @@ private:
     int TakeValueOption(const std::vector<std::string>& args, size_t& i, std::string& strError);
     // The rules between options and files, once all are read: a usage error's text, or empty.
     std::string CheckCombinations() const;
+    // Those of --remux, --track and --core-only; part of CheckCombinations.
+    std::string CheckMovieOptions() const;
 
 public:
     static std::string VersionText();

@@ -82,6 +82,13 @@ FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex,
     return row;
 }
 
+// Seconds of sound in a core frame: NBLKS + 1 blocks of 32 samples.
+double PlayTime(const FrameHeader& h)
+{
+    const int32_t nRate = SampleRateHz(h.SFREQ, 0);
+    return nRate > 0 ? (h.NBLKS + 1) * 32.0 / nRate : 0.0;
+}
+
 int ProgressPercent(int64_t nBytePos, int64_t nInputSize)
 {
     if (nInputSize <= 0)
@@ -331,10 +338,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
 
         m_Host.SetCurrentFrame(nFrameIndex);
         ++nFrameIndex;
-        // A core frame carries NBLKS + 1 blocks of 32 samples.
-        const int32_t nRate = SampleRateHz(f.h.SFREQ, 0);
-        if (nRate > 0)
-            dPlayed += (f.h.NBLKS + 1) * 32.0 / nRate;
+        dPlayed += PlayTime(f.h);
     }
     return nFrameIndex;
 }
