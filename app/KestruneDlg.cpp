@@ -570,7 +570,7 @@ bool CKestruneDlg::RunRow(int nRow)
     m_ctlBatchList->GetTextModel()->SetItemIcon(nRow, kBatchColumnState, QIcon());
     m_nRunningRow = nRow;
     if (pItem != nullptr && !pItem->strProblem.empty())
-        result = CFileJob::Unwalkable(pItem->strPath, pItem->strProblem);
+        result = CFileJob::Unwalkable(pItem->strPath, pItem->strProblem, pItem->bReadFailed);
     else
         result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
                                m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()}, pItem);

@@ -30,8 +30,8 @@ using Walk = std::function<CFileJob::Result(const InputItem&, int64_t)>;
 // output written, if any.
 using AfterWalk = std::function<std::optional<std::string>(CFileJob::Result&)>;
 
-// Walks one item into the report; false when it failed (the cause went to err).
-bool RunItem(const InputItem& item, CCliHost& host, CBitStream& inStream, CCliReport& report, std::ostream& err,
+// Walks one item into the report; a failure's cause goes to err.
+CFileJob::EState RunItem(const InputItem& item, CCliHost& host, CBitStream& inStream, CCliReport& report, std::ostream& err,
              const Walk& walk, const AfterWalk& after)
 {
     const std::string& strPath = item.strPath;
@@ -43,7 +43,7 @@ bool RunItem(const InputItem& item, CCliHost& host, CBitStream& inStream, CCliRe
     host.BeginFile(item.Label());
     host.CountBytesOf(bSized ? nullptr : &inStream);
     CFileJob::Result result = item.strProblem.empty() ? walk(item, static_cast<int64_t>(nSize))
-                                                      : CFileJob::Unwalkable(strPath, item.strProblem);
+                                                      : CFileJob::Unwalkable(strPath, item.strProblem, item.bReadFailed);
     host.EndFile();
     const std::optional<std::string> strOutput = after(result);
 
@@ -58,18 +58,24 @@ bool RunItem(const InputItem& item, CCliHost& host, CBitStream& inStream, CCliRe
     report.EndFile(summary);
 
     // A stopped file is no failure of its own: the exit status tells of the signal.
-    if (result.eState == CFileJob::EState::Done || result.eState == CFileJob::EState::Stopped)
-        return true;
-    err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
-    return false;
+    if (result.eState != CFileJob::EState::Done && result.eState != CFileJob::EState::Stopped)
+        err << "kestrune-cli: " << CTerminalText::Escape(result.Message()) << '\n';
+    return result.eState;
+}
+
+// The outcome of a file from those of its items: stopped when one was, else the first failure.
+void Combine(CFileJob::EState& eAll, CFileJob::EState eItem)
+{
+    if (eItem == CFileJob::EState::Stopped || eAll == CFileJob::EState::Done)
+        eAll = eItem;
 }
 
 // Walks each item of a file as a stream of its own.
-bool RunFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+CFileJob::EState RunFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
              CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     const CFileJob::Options options{args.bRebuild, args.bCoreOnly};
-    bool bOk = true;
+    CFileJob::EState eAll = CFileJob::EState::Done;
     for (const InputItem& item : items) {
         if (host.IsStopSet() || !report.IsGood())
             break;
@@ -80,14 +86,14 @@ bool RunFile(const std::vector<InputItem>& items, const CCliArguments& args, CCl
         const AfterWalk after = [&strOutputPath](CFileJob::Result& result) {
             return result.bOutputWritten ? std::optional<std::string>(strOutputPath) : std::nullopt;
         };
-        bOk &= RunItem(item, host, inStream, report, err, walk, after);
+        Combine(eAll, RunItem(item, host, inStream, report, err, walk, after));
     }
-    return bOk;
+    return eAll;
 }
 
 // Walks every DTS track of a movie file and writes its copy after the last one, which reports
 // the copy as its output (or why there is none).
-bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+CFileJob::EState RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
                   CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     CRemuxJob job(items.front().strPath);
@@ -98,10 +104,10 @@ bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args
         return prepared.eState != CFileJob::EState::Done ? prepared
                                                         : job.WalkTrack(host, inStream, outStream, item, nSize, options);
     };
-    bool bOk = true;
+    CFileJob::EState eAll = CFileJob::EState::Done;
     for (size_t i = 0; i < items.size(); ++i) {
         if (host.IsStopSet() || !report.IsGood())
-            return bOk;
+            break;
         const bool bLast = i + 1 == items.size() || prepared.eState != CFileJob::EState::Done;
         const AfterWalk after = [&](CFileJob::Result& result) -> std::optional<std::string> {
             bAllDone &= result.eState == CFileJob::EState::Done;
@@ -113,17 +119,17 @@ bool RunRemuxFile(const std::vector<InputItem>& items, const CCliArguments& args
             result = finished;
             return result.bOutputWritten ? std::optional<std::string>(job.GetOutputPath()) : std::nullopt;
         };
-        bOk &= RunItem(items[i], host, inStream, report, err, walk, after);
+        Combine(eAll, RunItem(items[i], host, inStream, report, err, walk, after));
         if (bLast)
             break;
     }
-    return bOk;
+    return eAll;
 }
 
 // Walks the items of one path given: as a copy of a movie with --remux, each on its own otherwise.
 // A file that cannot be read, or a container without the tracks asked for, fails as it would
 // without --remux.
-bool RunInput(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
+CFileJob::EState RunInput(const std::vector<InputItem>& items, const CCliArguments& args, CCliHost& host, CCliReport& report,
               CBitStream& inStream, COutBitStream& outStream, std::ostream& err)
 {
     if (args.bRemux && items.front().IsTrack())
@@ -246,22 +252,30 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
     COutBitStream outStream;
     host.WatchStandardOutput(&reportOut == &out, bStreamOut ? &outStream : nullptr);
     bool bAnyFailed = false;
+    // The outcome is decided by what the report says: a signal that came after the last file was
+    // done (its output already in place) stops nothing, and the status says "done" as the report does.
+    bool bStopped = false;
     for (size_t i = 0; i < args.files.size(); ++i) {
+        bStopped = CCliHost::StopRequested();
         // A report that can no longer be written ends the run after the file it failed in.
-        if (host.IsStopSet() || !report->IsGood())
+        if (bStopped || !report->IsGood())
             break;
         const std::vector<InputItem> items = args.bRemux ? remuxItems[i] : CInputItems::Expand(args.files[i], args.tracks);
-        bAnyFailed |= !RunInput(items, args, host, *report, inStream, outStream, err);
+        const CFileJob::EState eState = RunInput(items, args, host, *report, inStream, outStream, err);
+        bStopped = eState == CFileJob::EState::Stopped;
+        bAnyFailed |= eState != CFileJob::EState::Done && !bStopped;
     }
     report->Finish();
     reportOut.flush();
-    return FinalStatus(host, *report, bAnyFailed, err);
+    return FinalStatus(host, *report, bStopped, bAnyFailed, err);
 }
 
-int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bAnyFailed, std::ostream& err)
+int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bStopped, bool bAnyFailed,
+                         std::ostream& err)
 {
-    // A signal the user sent tells more than the pipe it may also have broken.
-    if (CCliHost::StopRequested()) {
+    // A signal the user sent tells more than the pipe it may also have broken; one that came
+    // after the last file was done stopped nothing.
+    if (bStopped && CCliHost::StopRequested()) {
         err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
         return kExitSignalBase + CCliHost::StopSignal();
     }

@@ -28,5 +28,6 @@ public:
 
 private:
     // The exit status once every file ran, with the message it calls for on err.
-    static int FinalStatus(const CCliHost& host, const CCliReport& report, bool bAnyFailed, std::ostream& err);
+    static int FinalStatus(const CCliHost& host, const CCliReport& report, bool bStopped, bool bAnyFailed,
+                           std::ostream& err);
 };

@@ -11,7 +11,20 @@ namespace {
 
 constexpr int kProceed = -1;
 constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// --help and --version: a text that did not reach its reader (a full disk, a closed pipe) is a
+// failure, as a report would be.
+int PrintText(std::ostream& out, std::ostream& err, const std::string& strText)
+{
+    out << strText;
+    out.flush();
+    if (out.good())
+        return kExitOk;
+    err << "kestrune-cli: writing the output failed (disk full or output closed?)\n";
+    return kExitFailed;
+}
 
 int UsageError(std::ostream& err, const std::string& strWhat)
 {
@@ -185,11 +198,9 @@ int CCliArguments::Parse(const std::vector<std::string>& args, std::ostream& out
         } else if (arg == "--") {
             bOptionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
-            out << UsageText();
-            return kExitOk;
+            return PrintText(out, err, UsageText());
         } else if (arg == "--version") {
-            out << VersionText() << '\n';
-            return kExitOk;
+            return PrintText(out, err, VersionText() + std::string("\n"));
         } else if (bool* pFlag = FlagOf(arg)) {
             *pFlag = true;
         } else if (const int nTaken = TakeValueOption(args, i, strError); nTaken != 0) {

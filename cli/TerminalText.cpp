@@ -1,6 +1,7 @@
 // Text for a terminal, with control characters shown escaped.
 #include "cli/TerminalText.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #ifdef _WIN32
@@ -70,6 +71,17 @@ std::string EscapeAscii(unsigned char c)
     return std::string(1, static_cast<char>(c));
 }
 
+// Characters that print nothing yet reorder or break the text around them: the bidirectional
+// marks, embeddings, overrides and isolates (a name could show its extension reversed), and the
+// line and paragraph separators (a name could start a line of its own). All are three bytes.
+bool IsInvisibleControl(const std::string& str, size_t i, uint32_t& nCodePoint)
+{
+    nCodePoint = ((static_cast<unsigned char>(str[i]) & 0x0Fu) << 12) | ((static_cast<unsigned char>(str[i + 1]) & 0x3Fu) << 6)
+                 | (static_cast<unsigned char>(str[i + 2]) & 0x3Fu);
+    return nCodePoint == 0x200E || nCodePoint == 0x200F || (nCodePoint >= 0x2028 && nCodePoint <= 0x202E)
+           || (nCodePoint >= 0x2066 && nCodePoint <= 0x2069);
+}
+
 } // namespace
 
 std::string CTerminalText::Escape(const std::string& str)
@@ -90,6 +102,9 @@ std::string CTerminalText::Escape(const std::string& str)
         } else if (c == 0xC2 && static_cast<unsigned char>(str[i + 1]) < 0xA0) {
             escaped += Hex("\\u%04x", static_cast<unsigned char>(str[i + 1]));
             i += 2;
+        } else if (uint32_t nCodePoint = 0; nLength == 3 && IsInvisibleControl(str, i, nCodePoint)) {
+            escaped += Hex("\\u%04x", nCodePoint);
+            i += 3;
         } else {
             escaped.append(str, i, nLength);
             i += nLength;

@@ -9,7 +9,8 @@ class CTerminalText {
 public:
     // str with every control character escaped: \n, \r and \t by name, the other C0 controls,
     // DEL and bytes that are not UTF-8 as \xHH, and the C1 controls (U+0080 to U+009F) as
-    // \u00HH. Printable UTF-8 passes unchanged.
+    // \u00HH, the bidirectional controls (U+200E/F, U+202A to U+202E, U+2066 to U+2069) and the
+    // line and paragraph separators (U+2028/9) as \uHHHH. Printable UTF-8 passes unchanged.
     static std::string Escape(const std::string& str);
     // The number of terminal columns str takes, counting one per character (a UTF-8 lead byte or
     // a byte that is not UTF-8).

@@ -16,6 +16,8 @@
 #define KESTRUNE_ISATTY _isatty
 #define KESTRUNE_FILENO _fileno
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 #define KESTRUNE_ISATTY isatty
 #define KESTRUNE_FILENO fileno
@@ -53,15 +55,45 @@ extern "C" void OnStopSignal(int nSignal)
     // Stops at the next frame boundary; the file's output is then removed, not kept short.
     CCliHost::RequestStop(nSignal);
 }
+
+// Every catchable signal whose default would end the process stops the run instead, so that no
+// temporary output is left behind and the report is finished.
+void HandleEndingSignals()
+{
+    for (int nSignal : {SIGINT, SIGTERM})
+        std::signal(nSignal, OnStopSignal);
+#ifndef _WIN32
+    for (int nSignal : {SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU})
+        std::signal(nSignal, OnStopSignal);
+    // A reader that went away (| head) and a file size limit make the write itself fail: the run
+    // ends on the failed write with its own status and cause, not silently by the signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+// Descriptors 0, 1 and 2 started closed would be handed to the first files we open: the input
+// would be read as standard input and the report written into the rebuilt output. Each closed one
+// is held on /dev/null, so that nothing of ours is ever opened on them.
+void ReserveStandardDescriptors()
+{
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free descriptor is fd itself, as those below it are open by now.
+        const int nOpened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (nOpened >= 0 && nOpened != fd)
+            ::close(nOpened);
+    }
+#endif
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
-#ifdef SIGHUP
-    std::signal(SIGHUP, OnStopSignal);
-#endif
+    ReserveStandardDescriptors();
+    HandleEndingSignals();
 #ifdef _WIN32
     (void)argc;
     (void)argv;

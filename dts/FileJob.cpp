@@ -29,6 +29,7 @@ constexpr StateTexts kStateTexts[] = {
     {"error: write failed", "write failed"},
     {"error: read failed", "read failed"},
     {"error: no DTS frames found", "no DTS frames found"},
+    {"error: no whole frame", "no whole frame"},
     {"stopped", ""},
 };
 static_assert(std::size(kStateTexts) == static_cast<size_t>(CFileJob::EState::Stopped) + 1, "a text for every state");
@@ -51,6 +52,7 @@ CFileJob::Result Stopped()
     return result;
 }
 
+const char* const kReadFailedCause = "reading the input failed (I/O error)";
 const char* const kWriteFailedCause = "writing the output failed (disk full?); no output was kept";
 
 // An output that is the input under another name (the same path, a link) must not replace it.
@@ -63,16 +65,19 @@ bool IsSameFile(const std::string& strA, const std::string& strB)
 }
 
 // How a walk that ran its course went, before any output is kept: a stop, then a failed read or
-// write, then a file without a single frame.
+// write, then a file without a single frame, then one whose frames are all cut short.
 CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
-                           int64_t nFrames, const std::string& strInputPath, const std::string& strOutputPath)
+                           const CFrameLoop& loop, int64_t nFrames, const std::string& strInputPath,
+                           const std::string& strOutputPath)
 {
     CFileJob::Result result;
     if (host.IsStopSet())
         result = Stopped();
     else if (inStream.HasReadError())
+        result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
+    else if (inStream.HasShrunk())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
-                         "reading the input failed (I/O error)");
+                         "the file grew shorter while it was read (another program cut it); the rest of its stream is gone");
     else if (inStream.WasRepositionRefused())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
                          "a pipe is read once, in order, and the stream has junk or damage that needs a "
@@ -82,17 +87,20 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
     else if (nFrames == 0)
         result = Failure(CFileJob::EState::NoFrames, CFileJob::EFailedPath::Input, strInputPath,
                          "nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)");
+    else if (loop.GetWholeFrames() == 0)
+        result = Failure(CFileJob::EState::NoWholeFrame, CFileJob::EFailedPath::Input, strInputPath,
+                         "the end of the file cuts short every frame in it; there is nothing whole to keep");
     result.nFrames = nFrames;
     return result;
 }
 
 // Puts a fully written output in place; a failure leaves the output path as it was.
-CFileJob::Result KeepOutput(COutBitStream& outStream, const std::string& strInputPath, const std::string& strOutputPath,
-                            int64_t nFrames)
+CFileJob::Result KeepOutput(COutBitStream& outStream, const CBitStream& inStream, const std::string& strInputPath,
+                            const std::string& strOutputPath, int64_t nFrames)
 {
     // Standard input has no permission bits of a file to pass on.
     if (!CFileShim::IsStandardStream(strInputPath))
-        outStream.TakePermissionsOf(strInputPath);
+        outStream.TakePermissionsOf(inStream.GetFile());
     std::string strCause;
     CFileJob::Result result;
     if (outStream.Commit(strCause))
@@ -119,10 +127,21 @@ std::string OpenOutput(COutBitStream& outStream, const std::string& strInputPath
     return strCause.empty() ? "the output cannot be created" : strCause;
 }
 
+// A failed rebuild leaves an older output of the same name in place: the cause says so, so that
+// it is not taken for this run's result.
+void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
+{
+    std::error_code ec;
+    if (result.bOutputWritten || result.strError.empty() || result.eFailedPath == CFileJob::EFailedPath::None
+        || !std::filesystem::is_regular_file(CFileShim::ToPath(strOutputPath), ec))
+        return;
+    result.strError += "; the older output of that name was left as it was";
+}
+
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
 std::string InputKindText(const CBitStream& in, const std::string& strContainer)
 {
-    const std::string strLayout = LayoutOf(in.GetLayout()).pszName;
+    const std::string strLayout = in.IsIec61937() ? "IEC 61937" : LayoutOf(in.GetLayout()).pszName;
     if (!strContainer.empty())
         return strLayout + " in " + strContainer;
     return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
@@ -169,9 +188,9 @@ std::string CFileJob::OutputPathFor(const std::string& strInputPath, const std::
     return strOutputFolder + (bEndsInSeparator ? "" : "/") + strName + ".fixed.dts";
 }
 
-CFileJob::Result CFileJob::Unwalkable(const std::string& strPath, const std::string& strProblem)
+CFileJob::Result CFileJob::Unwalkable(const std::string& strPath, const std::string& strProblem, bool bReadFailed)
 {
-    return Failure(EState::CannotOpenInput, EFailedPath::Input, strPath, strProblem);
+    return Failure(bReadFailed ? EState::ReadFailed : EState::CannotOpenInput, EFailedPath::Input, strPath, strProblem);
 }
 
 const char* CFileJob::StateText(EState eState)
@@ -188,6 +207,16 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
                                const std::string& strInputPath, const std::string& strOutputPath,
                                int64_t nInputSize, const Options& options, const InputItem* pTrack)
 {
+    Result result = RunOnce(host, inStream, outStream, strInputPath, strOutputPath, nInputSize, options, pTrack);
+    if (options.bRebuild && !IsSameFile(strInputPath, strOutputPath))
+        NoteOlderOutput(result, strOutputPath);
+    return result;
+}
+
+CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                                   const std::string& strInputPath, const std::string& strOutputPath,
+                                   int64_t nInputSize, const Options& options, const InputItem* pTrack)
+{
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
@@ -201,6 +230,8 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
+    if (!bOpened && inStream.HadOpenReadError())
+        return Failure(EState::ReadFailed, EFailedPath::Input, strInputPath, kReadFailedCause);
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
         const std::string& strProblem = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
@@ -222,11 +253,11 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, nFrames, strInputPath, strOutputPath);
-    // A walk whose only frames were cut short wrote nothing: an empty file must not stand at the
-    // output name as if it were the rebuilt stream (nor replace an older one).
-    if (result.eState == EState::Done && bRebuild && loop.GetFramesWritten() > 0)
-        result = KeepOutput(outStream, strInputPath, strOutputPath, nFrames);
+    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames, strInputPath,
+                              strOutputPath);
+    if (result.eState == EState::Done && bRebuild)
+        result = KeepOutput(outStream, inStream, strInputPath, strOutputPath, nFrames);
+    result.nPaddingBytes = loop.GetPaddingBytes();
     result.strInputKind = InputKindText(inStream, pTrack != nullptr ? pTrack->strContainer : std::string());
     return result;
 }

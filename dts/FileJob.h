@@ -13,7 +13,7 @@ struct InputItem;
 class CFileJob {
 public:
     // Stopped: the host's stop flag ended the walk; the rows so far stand, no output is kept.
-    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, Stopped };
+    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, NoWholeFrame, Stopped };
     // Which of the two paths a failure concerns.
     enum class EFailedPath { None, Input, Output };
 
@@ -23,6 +23,7 @@ public:
         std::string strFailedPath;   // the input or the output path, for a failure
         std::string strError;        // for a failure: the cause in plain English, naming no file
         int64_t nFrames = 0;         // frames handled by the loop
+        int64_t nPaddingBytes = 0;   // zeros stepped over between frames (padding, not damage)
         bool bOutputWritten = false; // an output file was created and kept
         std::string strInputKind;    // how the input stores its stream ("14-bit LE in WAVE"), once opened
 
@@ -46,7 +47,8 @@ public:
     };
 
     // The result of an item that cannot be walked (a container without that DTS track...).
-    static Result Unwalkable(const std::string& strPath, const std::string& strProblem);
+    // bReadFailed: the problem is a failed read ("error: read failed").
+    static Result Unwalkable(const std::string& strPath, const std::string& strProblem, bool bReadFailed = false);
 
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
     // is written to a temporary file beside the output path, created before the loop reads
@@ -61,4 +63,10 @@ public:
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
                       int64_t nInputSize, const Options& options, const InputItem* pTrack = nullptr);
+
+private:
+    // Run without the word on an older output a failure leaves in place.
+    static Result RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                          const std::string& strInputPath, const std::string& strOutputPath, int64_t nInputSize,
+                          const Options& options, const InputItem* pTrack);
 };

@@ -237,8 +237,34 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     return EFrameRead::Ok;
 }
 
+// Bytes looked at after a frame for the zeros some writers pad frames with.
+constexpr int kZeroLook = 4096;
+
+// Steps over the zeros after a frame that a core sync or the end of the input follows (padding to
+// a 4-, 16- or 2048-byte boundary, or any run of them): they are no damage, and the rebuilt stream
+// leaves them out. Zeros before anything else (a frame whose sync was zeroed) are left as damage.
+// Returns how many were stepped over.
+int64_t StepOverZeros(CBitStream& in)
+{
+    int64_t nZeros = 0;
+    uint8_t ahead[kZeroLook];
+    for (int nRound = 1;; ++nRound) {
+        const int nAhead = in.PeekBytes(ahead, kZeroLook);
+        int nRun = 0;
+        while (nRun < nAhead && ahead[nRun] == 0)
+            ++nRun;
+        if (nRun < nAhead && (nAhead - nRun < 4 || !DtsSync::IsCoreAt(ahead + nRun)))
+            return nZeros;
+        in.SkipBytes(nRun);
+        nZeros += nRun;
+        // A long run of zeros still hears a stop (every 4 MiB).
+        if (nRun < kZeroLook || (nRound % 1024 == 0 && in.IsStopRequested()))
+            return nZeros;
+    }
+}
+
 // A frame found by the search is real when it is whole and another frame, or the end of the
-// input, follows right after it.
+// input, follows right after it or after zeros.
 bool ConfirmFrame(CBitStream& in)
 {
     FrameRead f;
@@ -247,6 +273,8 @@ bool ConfirmFrame(CBitStream& in)
     if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok || f.bCutShort)
         return false;
     uint8_t next[4];
+    if (in.PeekBytes(next, 1) == 1 && next[0] == 0)
+        StepOverZeros(in);
     const int nNext = in.PeekBytes(next, 4);
     if (nNext == 0 || (nNext == 4 && DtsSync::IsCoreAt(next)))
         return true;
@@ -286,6 +314,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.ClearStop();
     m_Host.ClearFrameList();
     m_nFramesWritten = 0;
+    m_nWholeFrames = 0;
+    m_nPaddingBytes = 0;
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
@@ -298,7 +328,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
 
-    while (!m_Host.IsStopSet()) {
+    while (KeepsWalking()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetProgressPos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
@@ -317,9 +347,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
             continue;
         }
         bAnyLayout = false;
-        // Once a write has failed the output is already short: stop writing to it.
-        if (!f.bCutShort && m_pOutStream != nullptr && !m_pOutStream->HasWriteError())
-        {
+        m_nWholeFrames += f.bCutShort ? 0 : 1;
+        if (!f.bCutShort && m_pOutStream != nullptr) {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
             ++m_nFramesWritten;
             m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
@@ -339,6 +368,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         m_Host.SetCurrentFrame(nFrameIndex);
         ++nFrameIndex;
         dPlayed += PlayTime(f.h);
+        m_nPaddingBytes += StepOverZeros(m_InStream);
     }
     return nFrameIndex;
 }
@@ -347,6 +377,13 @@ double CFrameLoop::TimeOf(int64_t nOffset, double dPlayed) const
 {
     const double dTime = m_InStream.TimeAt(nOffset);
     return dTime >= 0 ? dTime : dPlayed;
+}
+
+bool CFrameLoop::KeepsWalking() const
+{
+    // A failed write ends the walk at once: the output is lost, and reading on would only delay
+    // the news (and write nothing more to a short output).
+    return !m_Host.IsStopSet() && (m_pOutStream == nullptr || !m_pOutStream->HasWriteError());
 }
 
 bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime)

@@ -21,11 +21,18 @@ public:
 
     // How many frames the last ParseFile wrote to the output stream.
     int64_t GetFramesWritten() const { return m_nFramesWritten; }
+    // How many frames the last ParseFile found whole (not cut short by the end of the input),
+    // written or not.
+    int64_t GetWholeFrames() const { return m_nWholeFrames; }
+    // How many zero bytes the last ParseFile stepped over between frames (padding, not damage).
+    int64_t GetPaddingBytes() const { return m_nPaddingBytes; }
 
     // When rebuilding: leave the extension substreams out of the output.
     void SetCoreOnly(bool bCoreOnly) { m_bCoreOnly = bCoreOnly; }
 
 private:
+    // Whether the walk goes on to the next frame: no stop, no failed write.
+    bool KeepsWalking() const;
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
     // stretch skipped (at dTime) and leaves the input at that frame; false when none follows.
     bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime);
@@ -37,4 +44,6 @@ private:
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
     int64_t m_nFramesWritten = 0;
+    int64_t m_nWholeFrames = 0;
+    int64_t m_nPaddingBytes = 0;
 };

@@ -7,8 +7,47 @@
 namespace {
 
 // Bytes looked at per window; a window overlaps the next by one pattern less a byte.
-constexpr int kWindow = 16 * 1024;
+// A window holds the largest frame after a candidate near its start (see Judge).
+constexpr int kWindow = 32 * 1024;
 constexpr int kOverlap = 5;
+// The largest frame (16384 bytes), a little of what follows it, and the search's next window.
+constexpr int kConfirmAhead = 16384 + 64 + kWindow;
+
+// The smallest FSIZE a frame can have (a frame of 96 bytes), and the rate of open-rate frames,
+// which are FSIZE or FSIZE + 1 bytes long.
+constexpr int kMinFSIZE = 95;
+constexpr int kRateOpen = 29;
+
+enum class ECandidate { RuledOut, Possible, Undecided };
+
+// Whether the 16-bit candidate at p (nCount stream bytes from its sync; other candidates are all
+// Possible) can be a frame, told
+// from the bytes alone: not where its FSIZE is below the smallest, or where no sync follows its
+// end (a core or a substream sync, the latter also after the padding to the next 4-byte boundary).
+// The confirmation would read and refuse such a candidate all the same; telling it here keeps
+// input made of syncs near the speed of plain searching. Undecided where the bytes end too soon.
+ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
+{
+    if (!bStreamBytes)
+        return ECandidate::Possible;
+    if (nCount < 10)
+        return ECandidate::Undecided;
+    const int nFSIZE = ((p[5] & 0x03) << 12) | (p[6] << 4) | (p[7] >> 4);
+    if (nFSIZE < kMinFSIZE)
+        return ECandidate::RuledOut;
+    const int nRATE = ((p[8] & 0x03) << 3) | (p[9] >> 5);
+    const int nShortest = nRATE == kRateOpen ? nFSIZE : nFSIZE + 1;
+    if (nFSIZE + 1 + 3 + 4 > nCount)
+        return ECandidate::Undecided;
+    for (int nEnd = nShortest; nEnd <= nFSIZE + 1; ++nEnd) {
+        const int nPadded = (nEnd + 3) & ~3;
+        // Zeros after the end may pad the frame before the next.
+        if (DtsSync::IsCoreAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nEnd) || DtsSync::IsSubstreamAt(p + nPadded)
+            || p[nEnd] == 0)
+            return ECandidate::Possible;
+    }
+    return ECandidate::RuledOut;
+}
 } // namespace
 
 CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout)
@@ -56,7 +95,12 @@ bool CFrameSearch::IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eK
     // The first frame of a file of 14-bit words is where its offsets start counting.
     if (bAnyLayout)
         in.SetOrigin(nCandidate);
-    return in.Reseat(nCandidate, eKind) && confirm(in) && in.Reseat(nCandidate, eKind);
+    if (!in.Reseat(nCandidate, eKind))
+        return false;
+    // A frame and what follows it are read from the buffer, so that going back to the candidate,
+    // or on to the next, reads nothing twice: input dense with syncs is searched in linear time.
+    in.Prefetch(kConfirmAhead);
+    return confirm(in) && in.Reseat(nCandidate, eKind);
 }
 
 bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound)
@@ -64,9 +108,6 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
     nFound = -1;
     const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
     const Scan scan = MakeScan(eLayout, bAnyLayout);
-    // Only 16-bit big-endian words may start a frame at an odd offset.
-    const bool bOddStarts = eLayout == EInputKind::Words16BE;
-    auto next = [bOddStarts](int64_t n) { return bOddStarts ? n + 1 : (n + 2) & ~int64_t{1}; };
     int64_t nPos = bAnyLayout ? nFrom + 1 : in.NextWordAfter(nFrom, eLayout);
     if (!in.Reseat(nPos, scan.eRead))
         return false;
@@ -74,25 +115,61 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
     while (!in.IsStopRequested()) {
         const int nValid = in.PeekBytes(window, kWindow);
         const int nLast = nValid == kWindow ? nValid - kOverlap : nValid;
-        EInputKind eKind = EInputKind::Unknown;
-        const int nAt = nValid < 4 ? -1 : FirstCandidate(scan, window, nValid, nLast, nPos, eKind);
-        if (nAt >= 0) {
-            const int64_t nCandidate = nPos + nAt;
-            if (IsConfirmed(in, nCandidate, eKind, bAnyLayout, confirm)) {
-                nFound = in.GetBytePos();
-                return true;
-            }
-            // Not a frame after all: the scan goes on after it.
-            nPos = next(nCandidate);
-            if (!in.Reseat(nPos, scan.eRead))
-                return false;
-            continue;
+        bool bTried = false;
+        int nAdvance = nLast;
+        const EWindow eWindow = ScanWindow(in, scan, bAnyLayout, confirm, window, nValid, nLast, nPos, bTried, nAdvance);
+        if (eWindow == EWindow::Found) {
+            nFound = in.GetBytePos();
+            return true;
         }
-        if (nValid < kWindow || !in.SkipBytes(nLast)) {
+        if (eWindow == EWindow::Stopped)
+            return false;
+        // The stream is still at the window's start unless a candidate was read; the window's end
+        // is then most likely still buffered.
+        const bool bMoved = bTried ? in.Reseat(nPos + nAdvance, scan.eRead) : nValid == kWindow && in.SkipBytes(nAdvance);
+        if (nValid < kWindow || !bMoved) {
             nFound = bAnyLayout ? nPos + nValid : in.WalkOffsetOf(nPos + nValid, eLayout);
             return false;
         }
-        nPos += nLast;
+        nPos += nAdvance;
     }
     return false;
+}
+
+CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan, bool bAnyLayout, const Confirm& confirm,
+                                               const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool& bTried,
+                                               int& nAdvance)
+{
+    // Only 16-bit big-endian words may start a frame at an odd offset.
+    const bool bOddStarts = (bAnyLayout ? EInputKind::Words16BE : in.GetLayout()) == EInputKind::Words16BE;
+    int nTried = 0;
+    nAdvance = nLast;
+    // Each candidate that is no frame is passed within the window copied once: the bytes are not
+    // copied again for the next.
+    for (int i = 0; i < nLast && nValid - i >= 4;) {
+        EInputKind eKind = EInputKind::Unknown;
+        const int nAt = FirstCandidate(scan, pWindow + i, nValid - i, nLast - i, nPos + i, eKind);
+        if (nAt < 0)
+            break;
+        const int64_t nCandidate = nPos + i + nAt;
+        // The window's bytes are the stream's where the candidate is in 16-bit words as read.
+        const bool bStreamBytes = !LayoutOf(eKind).bPacked14 && (!scan.bStored || eKind == EInputKind::Words16BE);
+        const ECandidate eJudged = Judge(bStreamBytes, pWindow + i + nAt, nValid - i - nAt);
+        // A candidate the window cuts short starts the next window, unless it starts this one.
+        if (eJudged == ECandidate::Undecided && i + nAt > 0 && nValid == kWindow) {
+            nAdvance = i + nAt;
+            return EWindow::Passed;
+        }
+        if (eJudged != ECandidate::RuledOut) {
+            bTried = true;
+            if (IsConfirmed(in, nCandidate, eKind, bAnyLayout, confirm))
+                return EWindow::Found;
+        }
+        // Input made of syncs has a candidate every few bytes: a stop is still heard at once.
+        if (++nTried % 1024 == 0 && in.IsStopRequested())
+            return EWindow::Stopped;
+        const int64_t nNext = bOddStarts ? nCandidate + 1 : (nCandidate + 2) & ~int64_t{1};
+        i = static_cast<int>(nNext - nPos);
+    }
+    return EWindow::Passed;
 }

@@ -24,6 +24,8 @@ public:
     static bool Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound);
 
 private:
+    // How a window of the search ended.
+    enum class EWindow { Passed, Found, Stopped };
     // What is scanned for: the layout the input is read in while scanning (Words16BE is the
     // bytes as stored), and which layouts a candidate may be in.
     struct Scan {
@@ -36,6 +38,13 @@ private:
     // first at offset nPos): its index, with its layout in eKind, or -1.
     static int FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,
                               EInputKind& eKind);
+    // Confirms the candidates among the first nLast of the nValid bytes of pWindow, copied from
+    // stored offset nPos, in order. Found leaves the input at the frame; bTried tells whether any
+    // candidate was read (the input is then anywhere); nAdvance how far the next window starts
+    // (nLast, or a candidate the window cut short).
+    static EWindow ScanWindow(CBitStream& in, const Scan& scan, bool bAnyLayout, const Confirm& confirm,
+                              const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool& bTried,
+                              int& nAdvance);
     // Whether the candidate at stored offset nCandidate in layout eKind is a frame; if so the
     // input is left at it.
     static bool IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eKind, bool bAnyLayout, const Confirm& confirm);

@@ -14,7 +14,7 @@ namespace {
 // Enough for the sync of every word layout and for three M2TS packets.
 constexpr size_t kSniff = 600;
 
-enum class ESniff { Unreadable, OurOwn, Other, Container };
+enum class ESniff { Unreadable, ReadFailed, OurOwn, Other, Container };
 
 ESniff Sniff(const std::string& strPath)
 {
@@ -28,7 +28,10 @@ ESniff Sniff(const std::string& strPath)
         return ESniff::Unreadable;
     uint8_t bytes[kSniff] = {};
     const size_t nRead = std::fread(bytes, 1, sizeof bytes, pFile);
+    const bool bReadFailed = std::ferror(pFile) != 0;
     std::fclose(pFile);
+    if (bReadFailed)
+        return ESniff::ReadFailed;
     if (DetectInputKind(bytes, nRead) != EInputKind::Unknown)
         return ESniff::OurOwn;
     return LooksLikeContainer(bytes, nRead) ? ESniff::Container : ESniff::Other;
@@ -117,6 +120,11 @@ std::vector<InputItem> CInputItems::Expand(const std::string& strPath, const std
     plain.strOutputStem = strPath;
     plain.strOutputPath = CFileJob::OutputPathFor(strPath);
     const ESniff eSniff = Sniff(strPath);
+    if (eSniff == ESniff::ReadFailed) {
+        plain.strProblem = "reading the input failed (I/O error)";
+        plain.bReadFailed = true;
+        return {plain};
+    }
     if (eSniff == ESniff::Unreadable || eSniff == ESniff::OurOwn) {
         if (!wantedTracks.empty() && eSniff == ESniff::OurOwn)
             plain.strProblem = "--track picks tracks of movie files; this is a DTS stream or WAVE file";

@@ -19,6 +19,7 @@ struct InputItem {
                                 // file with several DTS tracks "movie.mkv.track2"
     std::string strOutputPath;  // where a rebuild writes beside the input (CFileJob::OutputPathFor)
     std::string strProblem;     // why it cannot be walked (naming no file), or empty
+    bool bReadFailed = false;   // strProblem is a read of the file that failed (an I/O error)
 
     bool IsTrack() const { return nTrack >= 0; }
     // "movie.mkv #2 (eng)", or the path of a plain file.

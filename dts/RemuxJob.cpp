@@ -79,6 +79,10 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
     if (walked.strRebuiltPath.empty())
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
     m_Temporaries.push_back(walked.strRebuiltPath);
+    // The name is reserved; the rebuild puts its stream there only when whole, and an empty file
+    // standing there would read as an older output it left in place.
+    std::error_code ec;
+    std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
     walked.pMap = std::make_unique<CFrameMapHost>(host);
     CFileJob::Options rebuild = options;
     rebuild.bRebuild = true;
@@ -117,7 +121,11 @@ CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
         return host.IsStopSet();
     };
     const bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
-    CFileShim::CopyPermissions(m_strPath, pOut);
+    // The copy takes the input's permission bits, as every output does.
+    if (std::FILE* pIn = CFileShim::OpenForReading(m_strPath)) {
+        CFileShim::CopyPermissions(pIn, pOut);
+        std::fclose(pIn);
+    }
     const bool bClosed = std::fclose(pOut) == 0;
     CFileJob::Result result;
     if (host.IsStopSet())

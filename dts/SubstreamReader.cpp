@@ -44,6 +44,8 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
 {
     substreams.clear();
     EExtensionKind eKind = EExtensionKind::None;
+    // Counted whether kept or not, so a walk that writes nothing reports the same frames.
+    int64_t nRun = 0;
     int nStart = FindStart(in, nFrameLength);
     while (nStart >= 0) {
         const int nSizeBytes = nStart + static_cast<int>(kSizeFieldBytes);
@@ -54,7 +56,8 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             bCutShort = true;
             return eKind;
         }
-        if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize))
+        if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize)
+            || EndsRunAfterCore(nRun, std::max(nHeaderSize, nSize)))
             break;
         // The header is looked at before anything is taken, so that a substream whose CRC fails
         // is left in place as damage; the padding before it is not kept (the writer lays it anew).
@@ -79,6 +82,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
             bCutShort = true;
             return eKind;
         }
+        nRun += nSize;
         eKind = StrongerKind(eKind, info.eKind);
         nStart = FindStart(in, 0);
     }
@@ -102,5 +106,10 @@ void CSubstreamReader::Write(COutBitStream& out, int32_t nWrittenLength, std::ve
             nAt += static_cast<size_t>(nSize);
         }
     }
-    out.PutBytes(substreams.data(), static_cast<int>(substreams.size()));
+    // In blocks an int can count, whatever the size type holds.
+    for (size_t nAt = 0; nAt < substreams.size();) {
+        const int nBlock = static_cast<int>(std::min<size_t>(substreams.size() - nAt, size_t{1} << 20));
+        out.PutBytes(substreams.data() + nAt, nBlock);
+        nAt += static_cast<size_t>(nBlock);
+    }
 }

@@ -1,7 +1,8 @@
-// Input bit stream: hands out the DTS stream of the byte source it is given, most significant
-// bit first. A file's kind and source come from CInputFile, a movie's track from an ITrackSource.
+// Input bit stream: recognises the kind of input by its first bytes and hands out the DTS
+// stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +12,13 @@
 #include <string>
 
 #include "stream/EOFBSException.h"
+#include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
-#include "stream/InputFile.h"
+#include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
 #include "stream/ITrackSource.h"
+#include "stream/WaveSource.h"
+#include "stream/WordLayoutSource.h"
 
 class CBitStream {
 public:
@@ -47,11 +51,20 @@ public:
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
-    const std::string& GetOpenProblem() const { return m_File.GetOpenProblem(); }
+    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    // True when the last Open of a file failed because a read failed (an I/O error), wherever it
+    // was: the first bytes, a WAVE file's chunks or the search for its first sync.
+    bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened (another program cut it):
+    // the end the walk met was not the stream's.
+    bool HasShrunk() const;
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
     EInputKind GetInputKind() const { return m_eKind; }
+    // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
+    // WAVE file's data): offsets then count the payload's bytes.
+    bool IsIec61937() const { return m_pSource == &m_IecSource; }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -72,6 +85,10 @@ public:
     // them, the first starting nSkipBits (0..15) bits after the current position, at any bit
     // position; fewer only where the input ends. Returns how many were copied.
     int PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits = 0);
+    // Reads ahead, without handing anything out, until the buffer holds nCount bytes (at most its
+    // size) from the current one on, so that reading them and going back (Reseat) reads nothing
+    // again. Returns how many it holds; fewer only where the input ends.
+    int Prefetch(int nCount) { return FillAhead(std::min(nCount, m_nBufferSize)); }
     // Hands out and drops nCount bytes, at any bit position; false where the input ended first.
     bool SkipBytes(int64_t nCount);
     // Starts reading again at nOffset of the stored words (from the start of a plain file, or of
@@ -80,15 +97,15 @@ public:
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
+    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
+    // cannot go back to search past damage or junk, and its end is not the stream's end.
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
     // The time in seconds of the container packet that holds stream offset nOffset; negative
     // for inputs without times (a plain file, WAVE) and where the container gives none.
     double TimeAt(int64_t nOffset) const { return m_pTrack ? m_pTrack->TimeAt(nOffset) : -1.0; }
     // How far into the input file reading has come, for a progress: the bytes handed out, or for
     // a container's track how far the container has been read.
     int64_t GetProgressPos() const { return m_pTrack ? m_pTrack->GetFilePos() : GetBytePos(); }
-    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
-    // cannot go back to search past damage or junk, and its end is not the stream's end.
-    bool WasRepositionRefused() const { return m_File.WasRepositionRefused(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -109,8 +126,17 @@ public:
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
+    // The open file (null for a byte source or when closed), for what only the file system tells
+    // of it, such as its permissions.
+    std::FILE* GetFile() const { return m_pFile; }
 
 private:
+    // Recognises the kind of the open file and readies the source it needs; false where it
+    // cannot be read as that kind.
+    bool OpenKind(bool bStandardInput);
+    // Reads the IEC 61937 bursts stored from nOffset of the file on in eOrder; false where the
+    // file cannot be positioned there.
+    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -136,13 +162,24 @@ private:
     int m_nValidLength = 0;                  // bytes the last refill delivered
     uint64_t m_nValidBits = 0;               // m_nValidLength * 8
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
+    std::FILE* m_pFile = nullptr;
     EInputKind m_eKind = EInputKind::Unknown;
     EInputKind m_eLayout = EInputKind::Unknown;
+    int64_t m_nDataStart = 0;                // where the stored words start in the file
+    int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
     int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
-    CInputFile m_File;                       // a plain or WAVE file: what kind, and its source
+    CFileByteSource m_FileSource;            // a plain file's words as stored
+    CWordLayoutSource m_WordSource;          // ...as stream bytes
+    CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
     std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
     std::function<bool()> m_StopProbe;
+    std::string m_strOpenProblem;
+    bool m_bSeekable = true;                 // false for a pipe: read once, in order
+    bool m_bRepositionRefused = false;       // a Reseat failed for that reason
+    bool m_bOpenReadError = false;
+    int64_t m_nOpenSize = -1;                // the file's size when it was opened
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

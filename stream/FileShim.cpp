@@ -7,7 +7,9 @@
 
 #include "stream/FileShim.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <random>
@@ -49,13 +51,18 @@ std::string FromPath(const std::filesystem::path& path)
 }
 
 // A hidden name that is new with overwhelming likelihood; the exclusive create still checks it.
-std::string TemporaryName()
+// It is at most nFitIn bytes long (shortened where the final name is shorter, so that the
+// temporary fits wherever the final name does; the shortest final name still leaves 36 bits).
+std::string TemporaryName(size_t nFitIn)
 {
     thread_local std::mt19937_64 generator{(static_cast<uint64_t>(std::random_device{}()) << 32)
                                            ^ static_cast<uint64_t>(std::random_device{}())};
     char name[40];
     std::snprintf(name, sizeof name, ".kestrune-%016llx.part", static_cast<unsigned long long>(generator()));
-    return name;
+    if (std::strlen(name) <= nFitIn)
+        return name;
+    std::snprintf(name, sizeof name, ".k%016llx", static_cast<unsigned long long>(generator()));
+    return std::string(name, std::min(std::max<size_t>(nFitIn, 11), std::strlen(name)));
 }
 
 #ifdef _WIN32
@@ -132,6 +139,28 @@ std::FILE* CreateExclusive(const std::filesystem::path& path)
 
 #endif
 
+// Whether a file of ours may be renamed over fileName: in a folder with the sticky bit (/tmp) only
+// the owner of the file or of the folder may replace it. Told before a walk, not after it.
+bool IsRenameAllowedOver(const std::string& fileName)
+{
+#ifdef _WIN32
+    (void)fileName;
+    return true;
+#else
+    const std::filesystem::path path = CFileShim::ToPath(fileName);
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty())
+        folder = ".";
+    struct stat file {};
+    struct stat dir {};
+    if (::lstat(path.c_str(), &file) != 0 || ::stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_ISVTX) == 0)
+        return true;
+    // The superuser may replace anything (it holds CAP_FOWNER as a rule).
+    const uid_t nMe = ::geteuid();
+    return nMe == 0 || file.st_uid == nMe || dir.st_uid == nMe;
+#endif
+}
+
 std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
 {
 #ifdef _WIN32
@@ -190,9 +219,10 @@ std::FILE* CFileShim::CreateTemporaryBeside(const std::string& strBesidePath, st
                                             std::string& strCause)
 {
     try {
-        const std::filesystem::path folder = ToPath(strBesidePath).parent_path();
+        const std::filesystem::path beside = ToPath(strBesidePath);
+        const std::filesystem::path folder = beside.parent_path();
         for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
-            const std::filesystem::path temp = folder / TemporaryName();
+            const std::filesystem::path temp = folder / TemporaryName(beside.filename().native().size());
             errno = 0;
             if (std::FILE* pFile = CreateExclusive(temp)) {
                 strTempPath = FromPath(temp);
@@ -217,7 +247,13 @@ bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause
         const std::filesystem::file_status status = std::filesystem::symlink_status(ToPath(fileName), ec);
         switch (status.type()) {
         case std::filesystem::file_type::not_found:
+            return true;
         case std::filesystem::file_type::regular:
+            if (!IsRenameAllowedOver(fileName)) {
+                strCause = "the older output belongs to another user in a folder that lets only owners replace "
+                           "files (sticky); it was left as it is";
+                return false;
+            }
             return true;
         case std::filesystem::file_type::directory:
             strCause = "a folder of that name is in the way";
@@ -259,14 +295,87 @@ bool CFileShim::RenameOver(const std::string& strFrom, const std::string& strTo,
     return false;
 }
 
-void CFileShim::CopyPermissions(const std::string& strFrom, std::FILE* pTo)
+std::FILE* CFileShim::CreateUnnamedBeside(const std::string& strBesidePath)
+{
+#if defined(__linux__) && defined(O_TMPFILE)
+    // The file is named through /proc at the end (NameUnnamed); without /proc (some containers)
+    // it never could be, so the named scheme is used from the start.
+    if (::access("/proc/self/fd", X_OK) != 0)
+        return nullptr;
+    try {
+        std::filesystem::path folder = ToPath(strBesidePath).parent_path();
+        if (folder.empty())
+            folder = ".";
+        const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return nullptr;
+        std::FILE* pFile = ::fdopen(fd, "wb");
+        if (pFile == nullptr)
+            ::close(fd);
+        return pFile;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+#else
+    (void)strBesidePath;
+    return nullptr;
+#endif
+}
+
+bool CFileShim::NameUnnamed(std::FILE* pFile, const std::string& strBesidePath, std::string& strTempPath,
+                            std::string& strCause)
+{
+#if defined(__linux__) && defined(O_TMPFILE)
+    try {
+        const std::filesystem::path beside = ToPath(strBesidePath);
+        // Linking an open file by its descriptor needs no privilege through /proc.
+        const std::string strSelf = "/proc/self/fd/" + std::to_string(::fileno(pFile));
+        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
+            const std::filesystem::path temp = beside.parent_path() / TemporaryName(beside.filename().native().size());
+            if (::linkat(AT_FDCWD, strSelf.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                strTempPath = FromPath(temp);
+                return true;
+            }
+            if (errno != EEXIST) {
+                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
+                return false;
+            }
+        }
+        strCause = "no unused name for a temporary file was found in its folder";
+    } catch (const std::exception&) {
+        strCause = "the name cannot be used on this system";
+    }
+    return false;
+#else
+    (void)pFile;
+    (void)strBesidePath;
+    (void)strTempPath;
+    strCause = "files without a name are not supported here";
+    return false;
+#endif
+}
+
+bool CFileShim::SyncToDisk(std::FILE* pFile)
+{
+    if (std::fflush(pFile) != 0)
+        return false;
+#ifdef _WIN32
+    return _commit(_fileno(pFile)) == 0;
+#else
+    // A file system that cannot sync (EINVAL: a pipe or a special file system) has nothing to lose.
+    return ::fsync(::fileno(pFile)) == 0 || errno == EINVAL || errno == EROFS;
+#endif
+}
+
+void CFileShim::CopyPermissions(std::FILE* pFrom, std::FILE* pTo)
 {
 #ifdef _WIN32
-    (void)strFrom;
+    (void)pFrom;
     (void)pTo;
 #else
+    // From the open input, not its name: a file renamed over the input meanwhile gives nothing.
     struct stat info {};
-    if (pTo != nullptr && ::stat(strFrom.c_str(), &info) == 0)
+    if (pFrom != nullptr && pTo != nullptr && ::fstat(::fileno(pFrom), &info) == 0)
         (void)::fchmod(::fileno(pTo), info.st_mode & 0777);
 #endif
 }
@@ -332,6 +441,17 @@ int CFileShim::Seek(std::FILE* pFile, int64_t nOffset, int nOrigin)
     return _fseeki64(pFile, nOffset, nOrigin);
 #else
     return fseeko(pFile, static_cast<off_t>(nOffset), nOrigin);
+#endif
+}
+
+int64_t CFileShim::SizeOf(std::FILE* pFile)
+{
+#ifdef _WIN32
+    struct _stat64 info {};
+    return _fstat64(_fileno(pFile), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+#else
+    struct stat info {};
+    return ::fstat(::fileno(pFile), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 #endif
 }
 

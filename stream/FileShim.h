@@ -23,17 +23,29 @@ public:
     // readable and writable by its owner only. It never opens a name that exists, so it never
     // follows a link or opens a fifo or a device. strTempPath receives the name; null on failure,
     // with the cause in strCause.
+    // The name is never longer than the name of strBesidePath, so it fits wherever that fits.
     static std::FILE* CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
                                             std::string& strCause);
+    // Creates a file without a name in the folder of strBesidePath for writing (Linux's
+    // O_TMPFILE), readable and writable by its owner only: however the process ends, nothing is
+    // left until NameUnnamed gives it a name. Null where the system or file system refuses one.
+    static std::FILE* CreateUnnamedBeside(const std::string& strBesidePath);
+    // Gives the unnamed file pFile a new temporary name beside strBesidePath (as
+    // CreateTemporaryBeside names them), in strTempPath. False, with the cause, on failure.
+    static bool NameUnnamed(std::FILE* pFile, const std::string& strBesidePath, std::string& strTempPath,
+                            std::string& strCause);
+    // Writes what the library holds of pFile and asks the system to put it on the disk; false
+    // where either fails.
+    static bool SyncToDisk(std::FILE* pFile);
     // Whether an output may be put at fileName by replacing what is there: nothing or a plain
     // file may be replaced; a folder, a link, a fifo or a device is left alone (false, the cause
     // in strCause).
     static bool IsReplaceable(const std::string& fileName, std::string& strCause);
     // Renames strFrom to strTo, replacing a file of that name. False, with the cause, on failure.
     static bool RenameOver(const std::string& strFrom, const std::string& strTo, std::string& strCause);
-    // Gives the open file pTo the permission bits of the file strFrom (on POSIX; Windows has
+    // Gives the open file pTo the permission bits of the open file pFrom (on POSIX; Windows has
     // none to give). Harmless when either fails.
-    static void CopyPermissions(const std::string& strFrom, std::FILE* pTo);
+    static void CopyPermissions(std::FILE* pFrom, std::FILE* pTo);
     // The name that stands for standard input (as an input) or standard output (as an output).
     static constexpr const char* kStandardStream = "-";
     static bool IsStandardStream(const std::string& fileName) { return fileName == kStandardStream; }
@@ -45,6 +57,8 @@ public:
     static bool CanCreateIn(const std::string& strFolder, std::string& strCause);
     // As fseek, with a 64-bit offset: 0 on success.
     static int Seek(std::FILE* pFile, int64_t nOffset, int nOrigin);
+    // The size of the open file pFile as the file system has it now; -1 where it cannot tell.
+    static int64_t SizeOf(std::FILE* pFile);
     // As ftell, with a 64-bit result: -1 on failure.
     static int64_t Tell(std::FILE* pFile);
 

@@ -40,7 +40,10 @@ bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& 
     if (!CFileShim::IsReplaceable(strFinalPath, strCause))
         return false;
     m_nBytesWritten = 0;
-    m_pFile = CFileShim::CreateTemporaryBeside(strFinalPath, m_strTempPath, strCause);
+    m_pFile = CFileShim::CreateUnnamedBeside(strFinalPath);
+    m_bUnnamed = m_pFile != nullptr;
+    if (m_pFile == nullptr)
+        m_pFile = CFileShim::CreateTemporaryBeside(strFinalPath, m_strTempPath, strCause);
     if (m_pFile == nullptr)
         return false;
     m_strFinalPath = strFinalPath;
@@ -59,12 +62,12 @@ bool COutBitStream::OpenStandardOutput()
     return m_bStandardOutput;
 }
 
-void COutBitStream::TakePermissionsOf(const std::string& strPath)
+void COutBitStream::TakePermissionsOf(std::FILE* pInput)
 {
     // Standard output may be a file of the user's own: its permissions are theirs.
     if (m_bStandardOutput)
         return;
-    CFileShim::CopyPermissions(strPath, m_pFile);
+    CFileShim::CopyPermissions(pInput, m_pFile);
 }
 
 bool COutBitStream::Commit(std::string& strCause)
@@ -73,10 +76,21 @@ bool COutBitStream::Commit(std::string& strCause)
         CloseFile();
         return !m_bWriteError;
     }
-    if (m_strTempPath.empty()) {
+    if (m_strFinalPath.empty() || m_pFile == nullptr) {
         strCause = "no output is open";
         return false;
     }
+    if (m_nByteCount > 0 || m_nPendingBits > 0)
+        Flush();
+    // On the disk before it takes the final name: a crash then leaves the older output or the
+    // whole new one, never a name over missing data.
+    if (!m_bWriteError && !CFileShim::SyncToDisk(m_pFile))
+        m_bWriteError = true;
+    if (!m_bWriteError && m_bUnnamed && !CFileShim::NameUnnamed(m_pFile, m_strFinalPath, m_strTempPath, strCause)) {
+        Close();
+        return false;
+    }
+    m_bUnnamed = false;
     CloseFile();
     if (m_bWriteError || !CFileShim::RenameOver(m_strTempPath, m_strFinalPath, strCause)) {
         Close();
@@ -165,13 +179,15 @@ void COutBitStream::Clear()
 
 void COutBitStream::Close()
 {
+    // An unnamed file vanishes as it is closed.
+    m_bUnnamed = false;
     CloseFile();
     if (!m_strTempPath.empty()) {
         std::error_code ec;
         std::filesystem::remove(CFileShim::ToPath(m_strTempPath), ec);
         m_strTempPath.clear();
-        m_strFinalPath.clear();
     }
+    m_strFinalPath.clear();
 }
 
 void COutBitStream::CloseFile()

@@ -22,17 +22,20 @@ public:
     bool Open(const std::string& fileName);
     // strFinalPath is UTF-8. Closes a file still open, then writes to a new temporary file in
     // the folder of strFinalPath, which Commit puts in place; until then nothing at strFinalPath
-    // changes, and Close (or the end of the stream) removes the temporary file. Fails, with the
-    // cause in strCause, where a folder, a link, a fifo or a device holds the final name.
+    // changes, and Close (or the end of the stream) removes the temporary file. Where the system
+    // allows, the temporary file has no name until Commit, so that not even a killed process
+    // leaves it behind. Fails, with the cause in strCause, where a folder, a link, a fifo or a
+    // device holds the final name.
     bool OpenReplacing(const std::string& strFinalPath, std::string& strCause);
     // Closes a file still open, then writes to standard output, which Commit only flushes:
     // what was written cannot be taken back there.
     bool OpenStandardOutput();
-    // After OpenReplacing: the output takes the permission bits of the file strPath (the input),
-    // so that a private input does not give a readable copy.
-    void TakePermissionsOf(const std::string& strPath);
-    // After OpenReplacing: writes what is collected, closes, and renames the temporary file over
-    // the final path (after OpenStandardOutput: writes and closes, false when a write failed). False when a write failed (HasWriteError) or the rename failed (the cause in
+    // After OpenReplacing: the output takes the permission bits of the open file pInput, so that
+    // a private input does not give a readable copy.
+    void TakePermissionsOf(std::FILE* pInput);
+    // After OpenReplacing: writes what is collected, puts it on the disk, closes, and renames the
+    // temporary file over the final path (after OpenStandardOutput: writes and closes, false
+    // when a write failed). False when a write failed (HasWriteError) or the rename failed (the cause in
     // strCause); the temporary file is then removed and the final path left as it was.
     bool Commit(std::string& strCause);
     // A value of exactly 1 appends a one; anything else a zero.
@@ -70,6 +73,7 @@ private:
     std::string m_strTempPath;              // the temporary file of OpenReplacing, until Commit or Close
     std::string m_strFinalPath;             // ...and the name it is to take
     bool m_bStandardOutput = false;         // writing to standard output (OpenStandardOutput)
+    bool m_bUnnamed = false;                // the temporary file has no name yet
 
     std::FILE* m_pFile = nullptr;
     std::unique_ptr<uint8_t[]> m_pBuffer;   // kCapacity bytes, allocated once

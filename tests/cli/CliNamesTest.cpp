@@ -28,8 +28,8 @@ std::string FromHex(const std::string& hex)
 #endif
 
 // Catches a control character that reaches the terminal raw (a newline that forges a line, an
-// escape sequence that recolours or clears it), C1 controls and broken UTF-8 passed through, and
-// printable UTF-8 mangled.
+// escape sequence that recolours or clears it), C1 controls, bidirectional controls and line
+// separators and broken UTF-8 passed through, and printable UTF-8 mangled (their neighbours).
 TEST(CliNames, EscapeShowsEveryControlCharacter)
 {
     const struct {
@@ -45,6 +45,11 @@ TEST(CliNames, EscapeShowsEveryControlCharacter)
         {"cut \xe2\x82", "cut \\xe2\\x82"},
         {"\xc0\xaf overlong", "\\xc0\\xaf overlong"},
         {"\xed\xa0\x80 surrogate", "\\xed\\xa0\\x80 surrogate"},
+        // A right-to-left override shows "evil\u202Eftm.dts" as "evil" + "std.mtf" reversed.
+        {"evil\xe2\x80\xae" "ftm.dts", "evil\\u202eftm.dts"},
+        {"\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x81\xa6\xe2\x81\xa9", "\\u200e\\u200f\\u202a\\u2066\\u2069"},
+        {"line\xe2\x80\xa8para\xe2\x80\xa9", "line\\u2028para\\u2029"},
+        {"\xe2\x80\xa7 \xe2\x80\xaf \xe2\x81\xa5", "\xe2\x80\xa7 \xe2\x80\xaf \xe2\x81\xa5"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CTerminalText::Escape(c.in), c.out);

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dts/SyntheticFrames.h"
+#include "stream/FileShim.h"
 #include "support/TestFiles.h"
 
 extern char** environ;
@@ -100,7 +101,8 @@ Finished StopMidFile(const std::vector<std::string>& args, int nSignal)
 
 } // namespace
 
-// SIGTERM, SIGHUP and SIGINT in the middle of a rebuild: catches a signal that kills the process
+// SIGTERM, SIGHUP, SIGINT and the other signals that end a process by default (SIGQUIT, SIGUSR1,
+// SIGUSR2, SIGALRM) in the middle of a rebuild: catches a signal that kills the process
 // (a cut-off report, a short output), a stopped file reported as done, an exit status other than
 // 128 + the signal's number, a temporary file left behind and an older output replaced. The
 // report is still a whole document with the rows so far. Well under a second per signal.
@@ -111,7 +113,7 @@ TEST(CliSignal, AStopSignalEndsTheFileWithNothingLeftBehind)
     WriteFileBytes(in, RowPerFrame(40000));
     const std::string out = in + ".fixed.dts";
     const Bytes older{1, 2, 3, 4};
-    for (int nSignal : {SIGTERM, SIGHUP, SIGINT}) {
+    for (int nSignal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         SCOPED_TRACE(nSignal);
         WriteFileBytes(out, older);
         const auto start = std::chrono::steady_clock::now();
@@ -132,8 +134,55 @@ TEST(CliSignal, AStopSignalEndsTheFileWithNothingLeftBehind)
     }
 }
 
-// The report written to a full device, text and JSON, short and long: catches a failed write of
-// stdout that exits 0.
+// SIGKILL in the middle of a rebuild (as the OOM killer ends a process): catches a temporary
+// output with a name, which no handler can remove then. Where the system gives files without a
+// name, the folder holds only what it held before.
+TEST(CliSignal, AKilledRunLeavesNoTemporaryFile)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("long.dts");
+    WriteFileBytes(in, RowPerFrame(40000));
+    std::FILE* pProbe = CFileShim::CreateUnnamedBeside(in);
+    if (pProbe == nullptr)
+        GTEST_SKIP() << "no files without a name here";
+    std::fclose(pProbe);
+    const Finished run = StopMidFile({"--json", "--rebuild", in}, SIGKILL);
+    ASSERT_TRUE(WIFSIGNALED(run.nStatus));
+    EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts"}));
+}
+
+// Runs command in a shell; its exit status, or -1 when a signal ended it.
+int ShellStatus(const std::string& command)
+{
+    const int nStatus = std::system(command.c_str());
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+}
+
+// Standard input and output closed, and a report piped to a reader that goes away: catches the
+// input or the temporary output opened as descriptor 0 or 1 (the JSON report then written into
+// the rebuilt output, kept under its final name), and SIGPIPE ending the process with a temporary
+// file left behind. The rebuild with closed descriptors must equal a plain rebuild; a vanished
+// reader ends the run with the broken pipe's own status and leaves nothing half-written.
+TEST(CliSignal, ClosedDescriptorsAndAVanishedReaderLoseNothing)
+{
+    CTempDir dir;
+    const std::string in = dir.Path("long.dts");
+    WriteFileBytes(in, RowPerFrame(40000));
+    const std::string out = in + ".fixed.dts";
+    const std::string cli = std::string(KESTRUNE_CLI) + " --json --rebuild '" + in + "'";
+    ASSERT_EQ(ShellStatus(cli + " >/dev/null"), 0);
+    const Bytes plain = ReadFileBytes(out);
+    std::filesystem::remove(out);
+    EXPECT_EQ(ShellStatus(cli + " <&- >&- 2>/dev/null"), 0);
+    EXPECT_EQ(ReadFileBytes(out), plain) << "nothing but the stream in the output";
+    std::filesystem::remove(out);
+    EXPECT_EQ(ShellStatus("bash -o pipefail -c \"" + cli + " 2>/dev/null | head -c 10 >/dev/null\""), 141)
+        << "the broken pipe's status";
+    EXPECT_EQ(Names(dir), std::set<std::string>({"long.dts"})) << "no temporary file, no half-written output";
+}
+
+// The report written to a full device, text and JSON, short and long, and --help and --version
+// too: catches a failed write of stdout that exits 0.
 TEST(CliSignal, AReportThatCannotBeWrittenFails)
 {
     if (!std::filesystem::exists("/dev/full"))
@@ -144,7 +193,7 @@ TEST(CliSignal, AReportThatCannotBeWrittenFails)
     const std::string longIn = dir.Path("long.dts");
     WriteFileBytes(longIn, RowPerFrame(5000));
     for (const std::string& in : {shortIn, longIn}) {
-        for (const char* pszFormat : {"--json", "--remove-crc"}) {
+        for (const char* pszFormat : {"--json", "--remove-crc", "--help", "--version"}) {
             SCOPED_TRACE(in + " " + pszFormat);
             const std::string command = std::string(KESTRUNE_CLI) + " " + pszFormat + " '" + in + "' >/dev/full 2>/dev/null";
             const int nStatus = std::system(command.c_str());

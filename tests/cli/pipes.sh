@@ -30,9 +30,11 @@ cat "$wave" | "$cli" - >/dev/null 2>"$dir/err.txt"; status=$?
     || fail "WAVE in a pipe: status $status, $(cat "$dir/err.txt")"
 "$cli" - <"$wave" >"$dir/out.txt" || fail "WAVE redirected from its file"
 grep -q '^-: done' "$dir/out.txt" || fail "WAVE redirected: $(cat "$dir/out.txt")"
-{ head -c 1000 /dev/zero; cat "$sample"; } | "$cli" --json - >"$dir/report.json" 2>"$dir/err.txt"; status=$?
-[ "$status" -eq 1 ] || fail "junk in a pipe: status $status"
-python3 -c 'import json,sys; f=json.load(open(sys.argv[1]))["files"][0]; assert f["state"]=="error: read failed", f' \
+# Junk before the stream: the search goes back only as far as its read-ahead holds, so a pipe is
+# searched as a file is.
+{ yes junk | head -c 300000; cat "$sample"; } | "$cli" --json - >"$dir/report.json" 2>"$dir/err.txt" \
+    || fail "junk in a pipe: $(cat "$dir/err.txt")"
+python3 -c 'import json,sys; f=json.load(open(sys.argv[1]))["files"][0]; assert f["state"]=="done" and f["skipped"][0]["bytes"]==300000, f' \
     "$dir/report.json" || fail "junk in a pipe: $(cat "$dir/report.json")"
 
 # A reader that goes away: the run ends at once, with no message and status 141, whether SIGPIPE ends

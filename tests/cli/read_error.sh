@@ -19,11 +19,24 @@ import json, sys
 doc = json.load(open(sys.argv[1]))
 f = doc["files"][0]
 assert f["state"] == "error: read failed", f["state"]
-assert f["error"] == "reading the input failed (I/O error)", f["error"]
+assert f["error"] == "reading the input failed (I/O error); the older output of that name was left as it was", f["error"]
 assert f["output"] is None
 assert 0 < f["frames"] < 7200, f["frames"]
 PY
-grep -qx "kestrune-cli: $in: read failed: reading the input failed (I/O error)" "$dir/err.txt" || fail "message"
+grep -qx "kestrune-cli: $in: read failed: reading the input failed (I/O error); the older output of that name was left as it was" "$dir/err.txt" || fail "message"
 [ "$(cat "$in.fixed.dts")" = older ] || fail "the older output was changed"
 [ "$(ls -A "$dir" | sort | tr '\n' ' ')" = "err.txt in.dts in.dts.fixed.dts report.json " ] || fail "left behind: $(ls -A "$dir")"
+
+# The same at every read of a small WAVE file, its header's included: a failed read inside the
+# chunks must not pass for a structural fault ("no data chunk") nor the data for no frames.
+wave=$dir/in.wav
+cp "$(dirname "$sample")/stereo_48k_16le.wav" "$wave"
+reads=$(strace -f -o /dev/stdout -P "$wave" -e trace=read "$cli" "$wave" 2>/dev/null | grep -c '^[0-9]* *read(')
+[ "$reads" -ge 4 ] || fail "only $reads reads of the WAVE file seen"
+for when in $(seq "$reads"); do
+    strace -f -o /dev/null -P "$wave" -e trace=read -e inject=read:error=EIO:when=$when \
+        "$cli" --json "$wave" >"$dir/report.json" 2>/dev/null
+    python3 -c 'import json, sys; s = json.load(open(sys.argv[1]))["files"][0]["state"]; assert s == "error: read failed", s' \
+        "$dir/report.json" || fail "WAVE read $when of $reads"
+done
 echo "ok: a read error is \"error: read failed\", exit 1, nothing kept"

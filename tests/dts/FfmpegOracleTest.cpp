@@ -122,6 +122,8 @@ struct Options {
 struct Outcome {
     int64_t nFrames = 0;         // what kestrune-cli --json reports as "frames"
     std::vector<uint8_t> output; // the rebuilt stream
+    int64_t nPaddingBytes = 0;   // zeros stepped over between frames
+    std::string strInputKind;
 };
 
 // A rebuild of the file as the command line runs it, through the per-file job.
@@ -140,6 +142,8 @@ Outcome Rebuild(const std::string& path, const Options& options, const CTempDir&
     EXPECT_EQ(r.eState, CFileJob::EState::Done) << r.Message();
     Outcome outcome;
     outcome.nFrames = r.nFrames;
+    outcome.nPaddingBytes = r.nPaddingBytes;
+    outcome.strInputKind = r.strInputKind;
     if (r.bOutputWritten)
         outcome.output = ReadFileBytes(out);
     return outcome;
@@ -430,4 +434,61 @@ TEST(FfmpegOracle, RebuiltMaStreamIsStillDtsHdMa)
     }
     ASSERT_EQ(stale.size(), ma.size() - 2 * starts.size());
     EXPECT_EQ(profile(stale), "DTS");
+}
+
+// Frames padded with zeros to 2048-byte boundaries and with runs of 333 zeros, as some writers
+// store them: catches every frame after the first lost as skipped damage. FFmpeg's packet count
+// is the oracle; the rebuild is the stream without the padding.
+TEST(FfmpegOracle, GapsBetweenFramesMatchFfmpeg)
+{
+    SKIP_WITHOUT_FFMPEG();
+    CTempDir dir;
+    const std::vector<uint8_t> stream = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::vector<size_t> starts = SplitFrames(stream);
+    std::vector<uint8_t> padded;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t nEnd = i + 1 < starts.size() ? starts[i + 1] : stream.size();
+        padded.insert(padded.end(), stream.begin() + static_cast<long>(starts[i]), stream.begin() + static_cast<long>(nEnd));
+        padded.resize(i % 2 == 0 ? (padded.size() + 2047) / 2048 * 2048 : padded.size() + 333, 0);
+    }
+    const std::string path = dir.Path("padded.dts");
+    WriteFileBytes(path, padded);
+    const Outcome outcome = Rebuild(path, Options{}, dir);
+    EXPECT_EQ(outcome.nFrames, PacketCount(path, dir));
+    EXPECT_EQ(outcome.nFrames, static_cast<int64_t>(starts.size()));
+    EXPECT_EQ(outcome.output, stream);
+    EXPECT_EQ(outcome.nPaddingBytes, static_cast<int64_t>(padded.size() - stream.size()));
+}
+
+// DTS in IEC 61937 bursts, as FFmpeg's spdif muxer writes them: raw little- and big-endian words
+// and the little-endian words in a WAVE file. Catches every frame after the first lost to the
+// preambles and stuffing between bursts, and a rebuild that keeps any of the framing: the frame
+// count is ffprobe's and the rebuild is the stream FFmpeg unwraps.
+TEST(FfmpegOracle, Iec61937BurstsMatchFfmpeg)
+{
+    SKIP_WITHOUT_FFMPEG();
+    CTempDir dir;
+    for (const char* pszSample : {"stereo_48k.dts", "surround51_44k.dts", "quad_32k.dts"}) {
+        const std::string src = TestDataPath(pszSample);
+        const std::string le = dir.Path("le.spdif");
+        const std::string be = dir.Path("be.spdif");
+        const std::string wav = dir.Path("spdif.wav");
+        Shell("ffmpeg -v error -y -f dts -i " + Quote(src) + " -c copy -f spdif " + Quote(le), dir);
+        Shell("ffmpeg -v error -y -f dts -i " + Quote(src) + " -c copy -f spdif -spdif_flags be " + Quote(be), dir);
+        Shell("ffmpeg -v error -y -f s16le -ar 48000 -ac 2 -i " + Quote(le) + " -c copy " + Quote(wav), dir);
+        const std::string unwrapped = dir.Path("unwrapped.dts");
+        Shell("ffmpeg -v error -y -f spdif -i " + Quote(le) + " -c copy -f dts " + Quote(unwrapped), dir);
+        const long nPackets = std::strtol(Shell("ffprobe -v error -f spdif -count_packets -show_entries "
+                                                "stream=nb_read_packets -of csv=p=0 " + Quote(le), dir).out.c_str(),
+                                          nullptr, 10);
+        ASSERT_GT(nPackets, 1) << pszSample;
+        for (const auto& [path, pszKind] : {std::pair{le, "IEC 61937"}, std::pair{be, "IEC 61937"},
+                                           std::pair{wav, "IEC 61937 in WAVE"}}) {
+            SCOPED_TRACE(std::string(pszSample) + " " + path);
+            const Outcome outcome = Rebuild(path, Options{}, dir);
+            EXPECT_EQ(outcome.nFrames, nPackets);
+            EXPECT_EQ(outcome.strInputKind, pszKind);
+            EXPECT_EQ(outcome.output, ReadFileBytes(unwrapped));
+        }
+    }
 }

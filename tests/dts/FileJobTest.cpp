@@ -180,6 +180,18 @@ TEST(FileJob, TheOutputTakesTheInputsPermissions)
         EXPECT_EQ(fs::status(out).permissions() & fs::perms::mask, mode);
         EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(in));
     }
+    // A readable file renamed over a private input during the walk: the copy takes the bits of
+    // the file that was read, not of whatever holds its name at the end.
+    fs::permissions(in, fs::perms(0600));
+    const std::string other = dir.Write("other.dts", Bytes{1});
+    fs::permissions(other, fs::perms(0644));
+    CRecorderHost host;
+    host.onDispatch = [&](int nDispatch) {
+        if (nDispatch == 2)
+            fs::rename(other, in);
+    };
+    ASSERT_EQ(Rebuild(host, in, out).eState, State::Done);
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::mask, fs::perms(0600));
 }
 
 // A read that fails inside the input (the kernel answers EIO for unmapped memory through
@@ -198,16 +210,18 @@ TEST(FileJob, AReadErrorIsNotTheEndOfTheInput)
     EXPECT_EQ(r.eState, State::ReadFailed);
     EXPECT_STREQ(CFileJob::StateText(r.eState), "error: read failed");
     EXPECT_EQ(r.eFailedPath, CFileJob::EFailedPath::Input);
-    EXPECT_EQ(r.Message(), mem + ": read failed: reading the input failed (I/O error)");
+    EXPECT_EQ(r.Message(), mem + ": read failed: reading the input failed (I/O error); "
+                                 "the older output of that name was left as it was");
     EXPECT_EQ(ReadFileBytes(out), (Bytes{1, 2}));
     EXPECT_EQ(Names(dir), std::set<std::string>({"mem.fixed.dts"}));
 }
 
 #endif
 
-// A file whose only frame is cut short by the end of the input: the walk reports it, but a
-// rebuild has no whole frame to write. Catches an empty output kept (or put in place of an older
-// one) as if it were the rebuilt stream.
+// A file whose only frame is cut short by the end of the input: the walk reports it, but there is
+// no whole frame to write, with or without a rebuild. Catches an empty output kept (or put in
+// place of an older one) as if it were the rebuilt stream, such a file called "done", and an older
+// output left in place without a word (it would pass for this run's result).
 TEST(FileJob, NoWholeFrameKeepsNoOutput)
 {
     CTempDir dir;
@@ -224,7 +238,9 @@ TEST(FileJob, NoWholeFrameKeepsNoOutput)
         const std::set<std::string> before = Names(dir);
         CRecorderHost host;
         const CFileJob::Result r = Rebuild(host, in, out);
-        EXPECT_EQ(r.eState, State::Done);
+        EXPECT_EQ(r.eState, State::NoWholeFrame);
+        EXPECT_STREQ(CFileJob::StateText(r.eState), "error: no whole frame");
+        EXPECT_EQ(r.strError.find("older output") != std::string::npos, bOlder) << r.strError;
         EXPECT_EQ(r.nFrames, 1);
         EXPECT_EQ(host.rows.size(), 1u);
         EXPECT_FALSE(r.bOutputWritten);
@@ -233,4 +249,10 @@ TEST(FileJob, NoWholeFrameKeepsNoOutput)
             EXPECT_EQ(ReadFileBytes(out), (Bytes{'o', 'l', 'd'}));
         }
     }
+    CRecorderHost host;
+    CBitStream inStream;
+    COutBitStream outStream;
+    const CFileJob::Result walked = CFileJob::Run(host, inStream, outStream, in, CFileJob::OutputPathFor(in),
+                                                  static_cast<int64_t>(cut.size()), CFileJob::Options{});
+    EXPECT_EQ(walked.eState, State::NoWholeFrame) << "without a rebuild too";
 }

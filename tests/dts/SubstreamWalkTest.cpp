@@ -5,6 +5,7 @@
 
 #include "dts/RecorderHost.h"
 #include "dts/SubstreamHeader.h"
+#include "dts/SubstreamReader.h"
 #include "support/StreamVariants.h"
 #include "support/SubstreamBuilder.h"
 #include "support/SyntheticFrames.h"
@@ -136,4 +137,40 @@ TEST(SubstreamWalk, OpenRateFrameBeforePaddingKeepsItsLastByte)
     ASSERT_EQ(run.host.rows.size(), 1u);
     EXPECT_EQ(run.host.rows[0].nFrameSize, 101);
     EXPECT_EQ(run.output, hd);
+}
+
+// One core frame followed by 1.5 MiB of valid substreams, then the rest of the stream: a run
+// longer than any real frame carries (a DTS and a DTS Express stream run together). Catches a run
+// held whole in memory (without bound, and cut to an int past 2 GiB): the substreams past the
+// bound are skipped damage, the frames after them still walked and written, the first frame kept
+// with what fitted.
+TEST(SubstreamWalk, RunLongerThanAnyRealOneIsBoundedDamage)
+{
+    const Bytes core = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::vector<size_t> starts = SplitFrames(core);
+    SubstreamSpec spec;
+    spec.bWide = true;
+    spec.nPayloadBytes = 4000;
+    const Bytes sub = BuildSubstream(spec);
+    Bytes hostile(core.begin(), core.begin() + static_cast<std::ptrdiff_t>(starts[1]));
+    hostile.resize((hostile.size() + 3) / 4 * 4, 0);
+    const size_t nRunStart = hostile.size();
+    while (hostile.size() - nRunStart < (size_t{3} << 19))
+        hostile.insert(hostile.end(), sub.begin(), sub.end());
+    const size_t nRunBytes = hostile.size() - nRunStart;
+    hostile.insert(hostile.end(), core.begin() + static_cast<std::ptrdiff_t>(starts[1]), core.end());
+
+    const LoopRun run = Walk(hostile);
+    EXPECT_EQ(run.nFrames, static_cast<int64_t>(starts.size()));
+    int64_t nSkipped = 0;
+    for (const FrameRow& row : run.host.rows)
+        nSkipped += row.nSkippedBytes;
+    const int64_t nKept = static_cast<int64_t>(nRunBytes) - nSkipped;
+    EXPECT_GT(nSkipped, 0) << "the run past the bound is damage";
+    EXPECT_LE(nKept, CSubstreamReader::kLongestRunAfterCore);
+    EXPECT_EQ(nKept % static_cast<int64_t>(sub.size()), 0) << "whole substreams kept";
+    EXPECT_EQ(run.output.size(), core.size() + (nRunStart - starts[1]) + static_cast<size_t>(nKept));
+    EXPECT_TRUE(std::equal(core.begin() + static_cast<std::ptrdiff_t>(starts[1]), core.end(),
+                           run.output.end() - static_cast<std::ptrdiff_t>(core.size() - starts[1])))
+        << "the frames after the run are written";
 }

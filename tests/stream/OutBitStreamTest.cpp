@@ -3,6 +3,12 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
@@ -162,6 +168,12 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
     CTempDir dir;
     const std::string path = dir.Write("out.dts", Bytes{0xEE, 0xEE});
     const std::string folder = std::filesystem::path(path).parent_path().string();
+    // Where the system gives files without a name, a temporary file shows in the folder only
+    // once it is committed.
+    std::FILE* pUnnamed = CFileShim::CreateUnnamedBeside(path);
+    const size_t nNamed = pUnnamed == nullptr ? 1 : 0;
+    if (pUnnamed != nullptr)
+        std::fclose(pUnnamed);
     std::string strCause;
     {
         COutBitStream out;
@@ -169,7 +181,7 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         out.PutBits(0xC3, 8);
         out.Flush();
         EXPECT_EQ(ReadFileBytes(path), (Bytes{0xEE, 0xEE}));
-        EXPECT_EQ(CountEntries(folder), 2u);
+        EXPECT_EQ(CountEntries(folder), 1u + nNamed);
         out.Close();
         EXPECT_FALSE(out.Commit(strCause)) << "nothing left to commit";
     }
@@ -180,7 +192,7 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
         COutBitStream second;
         ASSERT_TRUE(first.OpenReplacing(path, strCause));
         ASSERT_TRUE(second.OpenReplacing(path, strCause));
-        EXPECT_EQ(CountEntries(folder), 3u);
+        EXPECT_EQ(CountEntries(folder), 1u + 2 * nNamed);
         first.PutBits(0x12, 8);
         second.PutBits(0x34, 8);
         ASSERT_TRUE(first.Commit(strCause)) << strCause;
@@ -190,3 +202,63 @@ TEST(OutBitStream, ReplacingIsAllOrNothing)
     EXPECT_EQ(ReadFileBytes(path), (Bytes{0x12})) << "the second stream's end removed only its own file";
     EXPECT_EQ(CountEntries(folder), 1u);
 }
+
+#ifndef _WIN32
+// A final path one byte short of the longest the system takes, with a short name (the shortest
+// an output can have): catches a temporary name longer than the final one, which refuses an
+// output whose own name fits.
+TEST(OutBitStream, TheTemporaryNameFitsWhereTheFinalNameFits)
+{
+    CTempDir dir;
+    std::string folder = dir.Root();
+    const std::string name = "/a.fixed.dts";
+    const size_t nLongest = 4095;
+    while (folder.size() + name.size() < nLongest) {
+        const size_t nPart = std::min<size_t>(200, nLongest - folder.size() - name.size() - 1);
+        folder.append(1, '/').append(nPart, 'd');
+        ASSERT_TRUE(std::filesystem::create_directory(folder)) << folder.size();
+    }
+    ASSERT_EQ(folder.size() + name.size(), nLongest);
+    // The hidden file where the system gives no unnamed one, and the name an unnamed one takes.
+    std::string strCause;
+    std::string strTemp;
+    std::FILE* pFile = CFileShim::CreateTemporaryBeside(folder + name, strTemp, strCause);
+    ASSERT_NE(pFile, nullptr) << strCause;
+    std::fclose(pFile);
+    std::filesystem::remove(strTemp);
+    COutBitStream out;
+    ASSERT_TRUE(out.OpenReplacing(folder + name, strCause)) << strCause;
+    EXPECT_TRUE(out.Commit(strCause)) << strCause;
+}
+
+// An older output of another user's in a sticky folder (/tmp): only its owner may replace it, so
+// the rename at the end of a walk would fail. Catches a refusal found only after a whole walk:
+// the open refuses at once with the cause. Run as another user in a child, as root may replace
+// anything.
+TEST(OutBitStream, AnOutputThatCannotBeReplacedIsRefusedAtOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own the older output and then become another user";
+    CTempDir dir;
+    std::filesystem::permissions(dir.Root(), std::filesystem::perms(0755));
+    const std::string sticky = dir.Root().string() + "/sticky";
+    std::filesystem::create_directory(sticky);
+    std::filesystem::permissions(sticky, std::filesystem::perms(01777));
+    const std::string path = sticky + "/out.dts";
+    WriteFileBytes(path, Bytes{1});
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setuid(65534) != 0)
+            ::_exit(3);
+        COutBitStream out;
+        std::string strCause;
+        const bool bOpened = out.OpenReplacing(path, strCause);
+        ::_exit(bOpened ? 1 : strCause.find("sticky") != std::string::npos ? 0 : 2);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 0) << "1: opened, 2: another cause, 3: no other user";
+    EXPECT_EQ(ReadFileBytes(path), Bytes{1});
+}
+#endif
