@@ -36,11 +36,12 @@
 
 namespace {
 
-const char* const kBatchListHeadings[] = {"Filename", "State", "Size", "Detected Format"};
+const char* const kBatchListHeadings[] = {"Filename", "State", "Size", "Detected Format", "Stream"};
 constexpr int kBatchColumnFilename = 0;
 constexpr int kBatchColumnState = 1;
 constexpr int kBatchColumnSize = 2;
 constexpr int kBatchColumnDetectedFormat = 3;
+constexpr int kBatchColumnStream = 4;
 constexpr int kInitialColumnWidth = 50;
 
 // Events are let through at most this often while a file is parsed: often enough for
@@ -388,6 +389,9 @@ void CKestruneDlg::InitListViews()
         nStateWidth = std::max(nStateWidth, m_ctlBatchList->MeasureCellText(QString::fromLatin1(pszState)));
     const int nIcon = m_ctlBatchList->style()->pixelMetric(QStyle::PM_SmallIconSize) + 8;
     m_ctlBatchList->SetColumnMinimumWidth(kBatchColumnState, nStateWidth + nIcon);
+    // The Stream column likewise holds a typical summary from the start.
+    m_ctlBatchList->SetColumnMinimumWidth(
+        kBatchColumnStream, m_ctlBatchList->MeasureCellText(QStringLiteral("DTS-HD MA 7.1 24-bit 48 kHz lossless, 0:00.000, 1536 kb/s")));
     m_ctlBatchList->SetElasticColumn(kBatchColumnFilename);
     AutoSizeColumns(*m_ctlFrameList);
     AutoSizeColumns(*m_ctlBatchList);
@@ -575,11 +579,14 @@ bool CKestruneDlg::RunRow(int nRow)
         result = CFileJob::Run(*this, m_InStream, m_OutStream, m_strInputPath.toStdString(), m_strOutputPath.toStdString(),
                                m_nInputSize, CFileJob::Options{IsRebuildStreamTicked(), IsCoreOnlyTicked()}, pItem);
     ShowCurrentFrame();
+    m_ctlBatchList->SetItemText(nRow, kBatchColumnStream, QString::fromStdString(result.stream.Text()));
     // Until the job reports a stop itself, a walk cut short by Quit or closing reads "stopped".
     const bool bStopped = m_bStop && result.eState == CFileJob::EState::Done;
     const bool bDone = !bStopped && result.eState == CFileJob::EState::Done;
+    // A last frame cut short is told on the state's tool tip, after any failure.
+    const std::string strCause = result.Message() + (result.Message().empty() || !result.cutShort ? "" : "; ") + result.CutShortText();
     SetRowOutcome(nRow, bStopped ? QString::fromLatin1(kStoppedText) : QString::fromLatin1(CFileJob::StateText(result.eState)),
-                  QString::fromStdString(result.Message()), bDone);
+                  QString::fromStdString(strCause), bDone);
     return bDone;
 }
 

@@ -11,6 +11,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliHost.h"
+#include "cli/ExitStatus.h"
 #include "cli/JsonReport.h"
 #include "cli/TerminalText.h"
 #include "cli/TextReport.h"
@@ -52,6 +53,9 @@ CFileJob::EState RunItem(const InputItem& item, CCliHost& host, CBitStream& inSt
     summary.strError = result.strError;
     summary.nFrames = result.nFrames;
     summary.strInputKind = result.strInputKind;
+    summary.stream = result.stream;
+    summary.cutShort = result.cutShort;
+    summary.strCutShort = result.CutShortText();
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     summary.strOutput = strOutput;
@@ -228,19 +232,19 @@ int CCliApp::Run(const std::vector<std::string>& argv, std::ostream& out, std::o
 
     if (const std::string strProblem = CheckBeforeReading(args); !strProblem.empty()) {
         err << "kestrune-cli: " << CTerminalText::Escape(strProblem) << '\n';
-        return kExitUsage;
+        return ExitStatus::kUsage;
     }
     std::vector<std::vector<InputItem>> remuxItems;
     if (args.bRemux) {
         remuxItems = ExpandForRemux(args, err);
         if (remuxItems.empty())
-            return kExitUsage;
+            return ExitStatus::kUsage;
     }
     // With -o - standard output carries the stream, and the report goes to standard error.
     const bool bStreamOut = CFileShim::IsStandardStream(args.strOutputFolder);
     std::ofstream jsonFile;
     if (!OpenJsonFile(args.strJsonPath, jsonFile, err))
-        return kExitUsage;
+        return ExitStatus::kUsage;
     std::ostream& reportOut = jsonFile.is_open() ? jsonFile : bStreamOut ? err : out;
     std::unique_ptr<CCliReport> report;
     if (args.bJson)
@@ -277,13 +281,13 @@ int CCliApp::FinalStatus(const CCliHost& host, const CCliReport& report, bool bS
     // after the last file was done stopped nothing.
     if (bStopped && CCliHost::StopRequested()) {
         err << "kestrune-cli: stopped by signal " << CCliHost::StopSignal() << '\n';
-        return kExitSignalBase + CCliHost::StopSignal();
+        return ExitStatus::kSignalBase + CCliHost::StopSignal();
     }
     if (host.OutputBroken())
-        return kExitBrokenPipe;
+        return ExitStatus::kBrokenPipe;
     if (!report.IsGood()) {
         err << "kestrune-cli: writing the report failed (disk full or output closed?)\n";
-        return kExitFileFailed;
+        return ExitStatus::kFileFailed;
     }
-    return bAnyFailed ? kExitFileFailed : kExitOk;
+    return bAnyFailed ? ExitStatus::kFileFailed : ExitStatus::kOk;
 }

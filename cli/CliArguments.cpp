@@ -5,14 +5,12 @@
 #include <utility>
 
 #include "KestruneVersion.h"
+#include "cli/ExitStatus.h"
 #include "cli/TerminalText.h"
 
 namespace {
 
 constexpr int kProceed = -1;
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // --help and --version: a text that did not reach its reader (a full disk, a closed pipe) is a
 // failure, as a report would be.
@@ -21,15 +19,15 @@ int PrintText(std::ostream& out, std::ostream& err, const std::string& strText)
     out << strText;
     out.flush();
     if (out.good())
-        return kExitOk;
+        return ExitStatus::kOk;
     err << "kestrune-cli: writing the output failed (disk full or output closed?)\n";
-    return kExitFailed;
+    return ExitStatus::kFileFailed;
 }
 
 int UsageError(std::ostream& err, const std::string& strWhat)
 {
     err << "kestrune-cli: " << strWhat << '\n' << "Try 'kestrune-cli --help'.\n";
-    return kExitUsage;
+    return ExitStatus::kUsage;
 }
 
 } // namespace
@@ -68,8 +66,9 @@ std::string CCliArguments::UsageText()
            "  --help             show this help\n"
            "  --version          show the version\n"
            "\n"
-           "The removal options change the listed rows even without --rebuild. Standard input is\n"
-           "read once, in order: a WAVE file, or a stream with junk or damage to search past, must\n"
+           "Even without --rebuild, --remove-dialnorm changes the DiagNorm cells to what a copy\n"
+           "would carry; the CRC cells always show the frames as read. Standard input is read\n"
+           "once, in order: a WAVE file, or a stream with junk or damage to search past, must\n"
            "be given by name (or redirected from its file with < FILE).\n"
            "\n"
            "Exit status:\n"

@@ -7,8 +7,10 @@
 #include <ostream>
 #include <string>
 
+#include "dts/FrameLoop.h"
 #include "dts/FrameRow.h"
 #include "dts/InputItems.h"
+#include "dts/StreamSummary.h"
 
 class CCliReport {
 public:
@@ -20,6 +22,9 @@ public:
         int64_t nFrames = 0;
         std::string strInputKind;                   // "16-bit BE", "14-bit LE in WAVE"...; empty when not opened
         std::optional<std::string> strOutput;       // the output written and kept
+        CStreamSummary::Values stream;              // empty kind where no frame was walked
+        std::optional<CutShortFrame> cutShort;      // the last frame, where the input's end cut it
+        std::string strCutShort;                    // the same in words, or empty
     };
 
     explicit CCliReport(std::ostream& out) : m_Out(out) {}

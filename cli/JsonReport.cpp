@@ -1,7 +1,10 @@
 // kestrune-cli's JSON report.
 #include "cli/JsonReport.h"
 
+#include "cli/TerminalText.h"
+
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -20,16 +23,6 @@ std::string HexBytes(const std::string& str)
     return hex;
 }
 
-bool IsValidUtf8(const std::string& str)
-{
-    try {
-        (void)nlohmann::json(str).dump();
-        return true;
-    } catch (const nlohmann::json::type_error&) {
-        return false;
-    }
-}
-
 std::string Optional(const std::optional<std::string>& str)
 {
     return str ? CJsonReport::Quote(*str) : "null";
@@ -38,6 +31,32 @@ std::string Optional(const std::optional<std::string>& str)
 std::string Number(double d)
 {
     return nlohmann::json(d).dump();
+}
+
+// The "stream" object of a file, or null where no frame was walked.
+std::string StreamObject(const CStreamSummary::Values& v)
+{
+    if (v.strKind.empty())
+        return "null";
+    auto flag = [](bool b) { return b ? "true" : "false"; };
+    std::string str = "{\"kind\":" + CJsonReport::Quote(v.strKind) + ",\"channels\":" + std::to_string(v.nChannels)
+                      + ",\"layout\":" + CJsonReport::Quote(v.strLayout) + ",\"speakers\":" + CJsonReport::Quote(v.strSpeakers)
+                      + ",\"lfe\":" + flag(v.bLFE) + ",\"bits\":" + (v.nBits > 0 ? std::to_string(v.nBits) : "null")
+                      + ",\"sample_rate_hz\":" + std::to_string(v.nSampleRateHz) + ",\"lossless\":" + flag(v.bLossless)
+                      + ",\"dtsx\":" + flag(v.bDtsX);
+    // Milliseconds and whole kb/s: finer figures would claim more than frame counts can tell.
+    return str + ",\"duration_s\":" + Number(std::round(v.dDurationS * 1000) / 1000)
+           + ",\"bitrate_kbps_avg\":" + Number(std::round(v.dKbpsAvg))
+           + ",\"bitrate_kbps_peak\":" + Number(std::round(v.dKbpsPeak)) + '}';
+}
+
+std::string CutShortObject(const std::optional<CutShortFrame>& cut)
+{
+    if (!cut)
+        return "null";
+    return "{\"offset\":" + std::to_string(cut->nOffset) + ",\"frame\":" + std::to_string(cut->nFrame)
+           + ",\"bytes\":" + std::to_string(cut->nBytes)
+           + ",\"expected\":" + (cut->nExpected > 0 ? std::to_string(cut->nExpected) : "null") + '}';
 }
 
 } // namespace
@@ -58,7 +77,7 @@ void CJsonReport::BeginFile(const InputItem& item, std::optional<uint64_t> nSize
     const std::string& strPath = item.strPath;
     auto orNull = [](const std::string& str) { return str.empty() ? std::string("null") : Quote(str); };
     m_Out << (m_bFirstFile ? "" : ",") << "{\"file\":" << Quote(strPath);
-    if (!IsValidUtf8(strPath))
+    if (!CTerminalText::IsValidUtf8(strPath))
         m_Out << ",\"file_bytes\":\"" << HexBytes(strPath) << '"';
     m_Out << ",\"size\":" << (nSize ? std::to_string(*nSize) : "null") << ",\"container\":" << orNull(item.strContainer)
           << ",\"track\":" << (item.IsTrack() ? std::to_string(item.nTrack) : "null")
@@ -96,8 +115,9 @@ void CJsonReport::EndFile(const FileSummary& summary)
           << ",\"error\":" << (summary.strError.empty() ? "null" : Quote(summary.strError))
           << ",\"detected_format\":" << Optional(summary.strDetectedFormat) << ",\"frames\":" << summary.nFrames
           << ",\"output\":" << Optional(summary.strOutput)
-          << ",\"input_kind\":" << (summary.strInputKind.empty() ? "null" : Quote(summary.strInputKind));
-    if (summary.strOutput && !IsValidUtf8(*summary.strOutput))
+          << ",\"input_kind\":" << (summary.strInputKind.empty() ? "null" : Quote(summary.strInputKind))
+          << ",\"stream\":" << StreamObject(summary.stream) << ",\"cut_short\":" << CutShortObject(summary.cutShort);
+    if (summary.strOutput && !CTerminalText::IsValidUtf8(*summary.strOutput))
         m_Out << ",\"output_bytes\":\"" << HexBytes(*summary.strOutput) << '"';
     m_Out << '}';
 }

@@ -113,6 +113,18 @@ std::string CTerminalText::Escape(const std::string& str)
     return escaped;
 }
 
+bool CTerminalText::IsValidUtf8(const std::string& str)
+{
+    for (size_t i = 0; i < str.size();) {
+        const auto c = static_cast<unsigned char>(str[i]);
+        const size_t nLength = c < 0x80 ? 1 : Utf8Length(str, i);
+        if (nLength == 0)
+            return false;
+        i += nLength;
+    }
+    return true;
+}
+
 size_t CTerminalText::Columns(const std::string& str)
 {
     size_t nColumns = 0;

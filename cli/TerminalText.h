@@ -12,6 +12,9 @@ public:
     // \u00HH, the bidirectional controls (U+200E/F, U+202A to U+202E, U+2066 to U+2069) and the
     // line and paragraph separators (U+2028/9) as \uHHHH. Printable UTF-8 passes unchanged.
     static std::string Escape(const std::string& str);
+    // Whether str is valid UTF-8 throughout (no overlong forms, surrogates or code points past
+    // U+10FFFF), as a JSON text must be.
+    static bool IsValidUtf8(const std::string& str);
     // The number of terminal columns str takes, counting one per character (a UTF-8 lead byte or
     // a byte that is not UTF-8).
     static size_t Columns(const std::string& str);

@@ -35,6 +35,10 @@ void CTextReport::EndFile(const FileSummary& summary)
     std::string strLine = m_strPath + ": " + summary.strState + ", Detected Format: "
                           + summary.strDetectedFormat.value_or("none") + ", " + std::to_string(summary.nFrames)
                           + " frames";
+    if (!summary.strCutShort.empty())
+        strLine += " (" + summary.strCutShort + ")";
+    if (!summary.stream.strKind.empty())
+        strLine += ", " + summary.stream.Text();
     if (summary.strOutput)
         strLine += ", output: " + CTerminalText::Escape(*summary.strOutput);
     if (m_bStreaming) {

@@ -2,6 +2,7 @@
 #include "dts/FileJob.h"
 
 #include <filesystem>
+#include <optional>
 #include <iterator>
 #include <system_error>
 
@@ -30,6 +31,8 @@ constexpr StateTexts kStateTexts[] = {
     {"error: read failed", "read failed"},
     {"error: no DTS frames found", "no DTS frames found"},
     {"error: no whole frame", "no whole frame"},
+    {"error: no core to keep", "no core to keep"},
+    {"error: DTS-UHD is not supported", "DTS-UHD is not supported"},
     {"stopped", ""},
 };
 static_assert(std::size(kStateTexts) == static_cast<size_t>(CFileJob::EState::Stopped) + 1, "a text for every state");
@@ -64,11 +67,26 @@ bool IsSameFile(const std::string& strA, const std::string& strB)
     return std::filesystem::equivalent(CFileShim::ToPath(strA), CFileShim::ToPath(strB), ec);
 }
 
+// What the walk found that no output can be made of: a DTS-UHD stream, or a core-only rebuild of
+// a stream without a core. None for any other.
+std::optional<CFileJob::Result> JudgeStream(const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
+                                            const std::string& strInputPath)
+{
+    if (loop.IsUhd())
+        return Failure(CFileJob::EState::Unsupported, CFileJob::EFailedPath::Input, strInputPath,
+                       "it is a DTS-UHD stream (frames with the sync word 40411BF2), a format this tool does not read");
+    if (bCoreOnlyRebuild && nFrames > 0 && !loop.GetSummary().HasCore())
+        return Failure(CFileJob::EState::NoCoreToKeep, CFileJob::EFailedPath::Input, strInputPath,
+                       loop.GetSummary().GetValues().strKind + " has no core to keep; no output was kept");
+    return std::nullopt;
+}
+
 // How a walk that ran its course went, before any output is kept: a stop, then a failed read or
-// write, then a file without a single frame, then one whose frames are all cut short.
+// write, then a stream no output can be made of, then a file without a single frame, then one
+// whose frames are all cut short.
 CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
-                           const CFrameLoop& loop, int64_t nFrames, const std::string& strInputPath,
-                           const std::string& strOutputPath)
+                           const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
+                           const std::string& strInputPath, const std::string& strOutputPath)
 {
     CFileJob::Result result;
     if (host.IsStopSet())
@@ -84,6 +102,8 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
                          "search back; save it to a file and give its name");
     else if (pOutStream != nullptr && pOutStream->HasWriteError())
         result = Failure(CFileJob::EState::WriteFailed, CFileJob::EFailedPath::Output, strOutputPath, kWriteFailedCause);
+    else if (const auto failure = JudgeStream(loop, nFrames, bCoreOnlyRebuild, strInputPath))
+        result = *failure;
     else if (nFrames == 0)
         result = Failure(CFileJob::EState::NoFrames, CFileJob::EFailedPath::Input, strInputPath,
                          "nothing in it starts a DTS core frame (the sync word 7FFE8001 and a whole header)");
@@ -161,6 +181,16 @@ bool OpenInput(CBitStream& in, const std::string& strPath, const InputItem* pTra
     return in.Open(pSupport->OpenTrack(strPath, pTrack->nTrack, strProblem));
 }
 
+// What the walk found, for every state but those before it.
+void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CBitStream& inStream, int64_t nFrames,
+                    const std::string& strContainer)
+{
+    // A stream of substreams alone has no word layout of its own to tell.
+    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(inStream, strContainer);
+    result.stream = loop.GetSummary().GetValues();
+    result.cutShort = loop.GetCutShort();
+}
+
 } // namespace
 
 std::string CFileJob::Result::Message() const
@@ -168,6 +198,14 @@ std::string CFileJob::Result::Message() const
     if (eState == EState::Done || eState == EState::Stopped)
         return std::string();
     return strFailedPath + ": " + FailureText(eState) + ": " + strError;
+}
+
+std::string CFileJob::Result::CutShortText() const
+{
+    if (!cutShort)
+        return std::string();
+    const std::string strOf = cutShort->nExpected > 0 ? " of " + std::to_string(cutShort->nExpected) : std::string();
+    return "last frame cut short: " + std::to_string(cutShort->nBytes) + strOf + " bytes, not written";
 }
 
 std::string CFileJob::OutputPathFor(const std::string& strInputPath, const std::string& strOutputFolder)
@@ -253,11 +291,11 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     const int64_t nFrames = loop.ParseFile(nInputSize);
-    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames, strInputPath,
-                              strOutputPath);
+    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames,
+                              bRebuild && options.bCoreOnly, strInputPath, strOutputPath);
     if (result.eState == EState::Done && bRebuild)
         result = KeepOutput(outStream, inStream, strInputPath, strOutputPath, nFrames);
     result.nPaddingBytes = loop.GetPaddingBytes();
-    result.strInputKind = InputKindText(inStream, pTrack != nullptr ? pTrack->strContainer : std::string());
+    DescribeStream(result, loop, inStream, nFrames, pTrack != nullptr ? pTrack->strContainer : std::string());
     return result;
 }

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "dts/FrameLoop.h"
+#include "dts/StreamSummary.h"
+
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
@@ -13,7 +16,12 @@ struct InputItem;
 class CFileJob {
 public:
     // Stopped: the host's stop flag ended the walk; the rows so far stand, no output is kept.
-    enum class EState { Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, NoWholeFrame, Stopped };
+    // NoWholeFrame: frames start in it, but the end of the input cuts every one short.
+    // NoCoreToKeep: a core-only rebuild of a stream without a core; Unsupported: a DTS-UHD stream.
+    enum class EState {
+        Done, CannotOpenInput, CannotCreateOutput, WriteFailed, ReadFailed, NoFrames, NoWholeFrame, NoCoreToKeep,
+        Unsupported, Stopped
+    };
     // Which of the two paths a failure concerns.
     enum class EFailedPath { None, Input, Output };
 
@@ -26,9 +34,13 @@ public:
         int64_t nPaddingBytes = 0;   // zeros stepped over between frames (padding, not damage)
         bool bOutputWritten = false; // an output file was created and kept
         std::string strInputKind;    // how the input stores its stream ("14-bit LE in WAVE"), once opened
+        CStreamSummary::Values stream; // what the walk found the stream to be; empty kind: no frame
+        std::optional<CutShortFrame> cutShort; // the frame the end of the input cut short, if one was
 
         // "PATH: cannot open input: CAUSE" for a failure, empty when done or stopped.
         std::string Message() const;
+        // "last frame cut short: 952 of 2048 bytes, not written", or empty where none was.
+        std::string CutShortText() const;
     };
 
     // The output path of an input: its full path followed by ".fixed.dts", or with a folder

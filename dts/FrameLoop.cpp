@@ -2,6 +2,8 @@
 #include "dts/FrameLoop.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <vector>
 
 #include "dts/FrameSearch.h"
@@ -15,11 +17,8 @@
 #include "stream/ScopeExit.h"
 #include "stream/SyncWords.h"
 
-namespace {
-
-constexpr uint32_t kRateOpen = 29;
-
-// The six values whose change starts a new row, in the order they are compared.
+// The six values whose change starts a new row, in the order they are compared (a frame of a
+// stream without a core puts its asset's rate, bit rate and channels in the first three).
 struct WatchedValues {
     uint32_t nSFREQ = 0;
     uint32_t nRATE = 0;
@@ -31,6 +30,26 @@ struct WatchedValues {
 
     bool operator==(const WatchedValues&) const = default;
 };
+
+// One frame as the loop read it.
+struct FrameRead {
+    FrameHeader h;              // as the removal options left it
+    int64_t nStart = 0;         // the byte counter at its sync
+    uint32_t nCPFRead = 0;      // CPF before "Remove CRC"
+    int32_t nBodyLength = 0;
+    int32_t nLength = 0;        // bytes read from its start to the end of its body
+    int32_t nExpected = 0;      // the core frame's length as its header gives it
+    bool bCutShort = false;     // the input ended inside the body or its substreams
+    bool bRemoveDialNorm = false;
+    EExtensionKind eExtension = EExtensionKind::None;
+    SubstreamLook look;         // what the substreams after it say beyond their kind
+    bool bCorelessAllowed = false;  // a substream may start a frame: no core frame came before
+    bool bCoreless = false;     // a substream walked as a frame of a stream without a core
+};
+
+namespace {
+
+constexpr uint32_t kRateOpen = 29;
 
 // Reads the header fields after SYNC; HCRC is present only with CPF 1 (and reads as 0 without).
 void ReadHeaderAfterSync(CBitStream& in, FrameHeader& h)
@@ -89,24 +108,50 @@ double PlayTime(const FrameHeader& h)
     return nRate > 0 ? (h.NBLKS + 1) * 32.0 / nRate : 0.0;
 }
 
+// The bit rate of a substream walked as a frame: its bytes over the time it lasts; -1 where its
+// header does not tell the time.
+double CorelessKbps(const FrameRead& f)
+{
+    const SubstreamInfo& info = f.look.first;
+    if (info.nFrameSamples <= 0 || info.nRefClockHz <= 0)
+        return -1;
+    return std::round(f.nLength * 8.0 * info.nRefClockHz / info.nFrameSamples / 1000);
+}
+
+// The row of a substream walked as a frame: its asset's rate and speakers, its size and bit rate.
+FrameRow MakeCorelessRow(const FrameRead& f, int64_t nFrameIndex)
+{
+    const AssetFacts& asset = f.look.first.best;
+    FrameRow row;
+    row.nOffset = static_cast<uint64_t>(f.nStart);
+    row.nFrame = nFrameIndex;
+    row.strExtension = ExtensionKindLabel(f.eExtension);
+    row.strFormat = row.strExtension;
+    row.strChannels = asset.nSpeakerMask != 0 ? CStreamSummary::SpeakerNames(asset.nSpeakerMask)
+                                               : std::to_string(asset.nChannels) + " channels";
+    row.bLFE = CStreamSummary::LfeChannels(asset.nSpeakerMask) > 0;
+    row.nFrameSize = f.nLength;
+    row.nSampleRateHz = asset.nSampleRateHz;
+    row.dBitrateKbps = CorelessKbps(f);
+    row.strBitrate = row.dBitrateKbps < 0 ? "variable" : std::to_string(static_cast<long long>(row.dBitrateKbps));
+    return row;
+}
+
+WatchedValues WatchedOf(const FrameRead& f)
+{
+    if (!f.bCoreless)
+        return {f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
+    const AssetFacts& asset = f.look.first.best;
+    return {static_cast<uint32_t>(asset.nSampleRateHz), static_cast<uint32_t>(CorelessKbps(f)),
+            asset.nSpeakerMask * 256 + static_cast<uint32_t>(asset.nChannels), f.nLength, 0, 0, f.eExtension};
+}
+
 int ProgressPercent(int64_t nBytePos, int64_t nInputSize)
 {
     if (nInputSize <= 0)
         return 0;
     return static_cast<int>(static_cast<double>(nBytePos) * 100.0 / static_cast<double>(nInputSize));
 }
-
-// One frame as the loop read it.
-struct FrameRead {
-    FrameHeader h;              // as the removal options left it
-    int64_t nStart = 0;         // the byte counter at its sync
-    uint32_t nCPFRead = 0;      // CPF before "Remove CRC"
-    int32_t nBodyLength = 0;
-    int32_t nLength = 0;        // bytes read from its start to the end of its body
-    bool bCutShort = false;     // the input ended inside the body or its substreams
-    bool bRemoveDialNorm = false;
-    EExtensionKind eExtension = EExtensionKind::None;
-};
 
 enum class EFrameRead {
     Ok,        // a frame, whole or cut short by the end of the input
@@ -197,6 +242,34 @@ bool TakeBody(CBitStream& in, int32_t nLength, std::vector<uint8_t>* pBody)
     return in.ReadBytes(pBody->data(), nLength) == nLength;
 }
 
+// A stream of extension substreams with no core frame (DTS Express, and any other core-less
+// stream) is walked substream by substream. This is the one place that takes a substream at a
+// frame start for a frame: only while the stream has shown no core frame, so that a stray
+// substream inside a core stream stays damage.
+bool IsCorelessFrameAt(CBitStream& in, bool bAllowed)
+{
+    uint8_t sync[4];
+    return bAllowed && in.PeekBytes(sync, 4) == 4 && DtsSync::IsSubstreamAt(sync);
+}
+
+// Reads one substream as a frame: into substreams with bKeep, else stepped over.
+EFrameRead ReadCorelessFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::vector<uint8_t>& substreams,
+                             bool bKeep)
+{
+    f.bCoreless = true;
+    f.bRemoveDialNorm = pHost != nullptr && pHost->IsRemoveDialNormTicked();
+    f.look.bOnlyOne = true;
+    f.eExtension = CSubstreamReader::ReadAfterFrame(in, 0, substreams, f.bCutShort, bKeep, &f.look);
+    // A header whose CRC fails is left in place: damage, as a broken core header is.
+    if (!f.look.bRead && !f.bCutShort)
+        return EFrameRead::Damaged;
+    // What is left of a cut substream is the end of the input.
+    if (f.bCutShort)
+        in.SkipBytes(INT64_MAX);
+    f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
+    return EFrameRead::Ok;
+}
+
 // Reads the frame at the current position with its body into `body` and the substreams after
 // it into `substreams` (without bKeep, both are stepped over and left as they are), the removal
 // options of host (when given) applied to its header.
@@ -206,6 +279,8 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     if (const int nPad = WordPaddingBefore(in); nPad > 0)
         in.GetBits(nPad);
     f.nStart = in.GetBytePos();
+    if (IsCorelessFrameAt(in, f.bCorelessAllowed))
+        return ReadCorelessFrame(pHost, in, f, substreams, bKeep);
     const EFrameRead eHeader = ReadHeader(in, f.h);
     if (eHeader != EFrameRead::Ok)
         return eHeader;
@@ -221,6 +296,7 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     if (f.h.FSIZE < kMinFSIZE || f.nBodyLength < 0)
         return EFrameRead::Damaged;
 
+    f.nExpected = nHeaderLength + f.nBodyLength;
     f.bCutShort = !TakeBody(in, f.nBodyLength, bKeep ? &body : nullptr);
     f.nLength = static_cast<int32_t>(in.GetBytePos() - f.nStart);
     if (!f.bCutShort && f.h.RATE == kRateOpen) {
@@ -233,7 +309,7 @@ EFrameRead ReadFrame(IFrameLoopHost* pHost, CBitStream& in, FrameRead& f, std::v
     substreams.clear();
     // FrameSize stays the core frame's length: substream sizes vary from frame to frame.
     if (!f.bCutShort)
-        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort, bKeep);
+        f.eExtension = CSubstreamReader::ReadAfterFrame(in, f.nLength, substreams, f.bCutShort, bKeep, &f.look);
     return EFrameRead::Ok;
 }
 
@@ -263,15 +339,18 @@ int64_t StepOverZeros(CBitStream& in)
     }
 }
 
-// A frame found by the search is real when it is whole and another frame, or the end of the
-// input, follows right after it or after zeros.
-bool ConfirmFrame(CBitStream& in)
+// Reads the frame at the input's position and tells whether it is real: whole, with another
+// frame or the end of the input right after it or after zeros; or, with bCutShortHolds, cut
+// short by that end.
+bool IsRealFrame(CBitStream& in, bool bCutShortHolds)
 {
     FrameRead f;
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
-    if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok || f.bCutShort)
+    if (ReadFrame(nullptr, in, f, body, substreams, false) != EFrameRead::Ok)
         return false;
+    if (f.bCutShort)
+        return bCutShortHolds;
     uint8_t next[4];
     if (in.PeekBytes(next, 1) == 1 && next[0] == 0)
         StepOverZeros(in);
@@ -284,9 +363,21 @@ bool ConfirmFrame(CBitStream& in)
     return nAfterPad == 0 || (nAfterPad == 4 && DtsSync::IsCoreAt(next));
 }
 
+// A frame found by the search is real when it is whole and another frame, or the end of the
+// input, follows right after it.
+bool ConfirmFrame(CBitStream& in)
+{
+    return IsRealFrame(in, false);
+}
+
 void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_t>& body,
                 std::vector<uint8_t>* pSubstreams)
 {
+    if (f.bCoreless) {
+        if (pSubstreams != nullptr)
+            CSubstreamReader::Write(out, 0, *pSubstreams, f.bRemoveDialNorm);
+        return;
+    }
     // FSIZE is written as the frame's length as written less one, as the standard counts it:
     // dropping the two HCRC bytes shortens the frame, and an open-rate frame read as FSIZE
     // bytes long is given its true FSIZE, or decoders lose the frames that follow.
@@ -296,6 +387,19 @@ void WriteFrame(COutBitStream& out, const FrameRead& f, const std::vector<uint8_
     out.PutBytes(body.data(), f.nBodyLength);
     if (pSubstreams != nullptr)
         CSubstreamReader::Write(out, nWritten, *pSubstreams, f.bRemoveDialNorm);
+}
+
+// Counts a whole frame just read (the input right after it) into the summary.
+void AddToSummary(CStreamSummary& summary, const CBitStream& in, const FrameRead& f)
+{
+    // The padding and the substreams after a frame count towards its bit rate.
+    const int64_t nBytes = in.GetBytePos() - f.nStart;
+    if (f.bCoreless)
+        summary.AddSubstreamFrame(f.look.first, nBytes);
+    else
+        summary.AddCoreFrame(f.h, f.eExtension, f.look.bRead ? &f.look.first : nullptr, nBytes);
+    if (f.look.bLookForDtsX && f.look.bRead && f.look.first.best.bLossless)
+        summary.SetDtsXLooked(f.look.bDtsX);
 }
 
 } // namespace
@@ -315,12 +419,14 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.ClearFrameList();
     m_nFramesWritten = 0;
     m_nWholeFrames = 0;
+    m_dPlayed = 0;
     m_nPaddingBytes = 0;
+    m_Summary = CStreamSummary();
+    m_CutShort.reset();
+    m_bUhd = false;
 
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
-    // The play time of the frames walked so far, for inputs whose container gives no times.
-    double dPlayed = 0;
     // A plain file that does not start with a frame may hold any word layout.
     bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
     // One body buffer serves every frame of the file (a body is at most 16384 bytes), and one
@@ -328,18 +434,30 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     std::vector<uint8_t> body;
     std::vector<uint8_t> substreams;
 
-    while (KeepsWalking()) {
+    // PCM samples can spell the sync word (even at every sample), so the frame a WAVE file's data
+    // starts with is confirmed as the search confirms any other, and searched past where it fails.
+    bool bWalk = true;
+    if (m_InStream.GetInputKind() == EInputKind::Wave && !FirstFrameHolds())
+        bWalk = SkipDamage(m_InStream.GetBytePos(), false, false, TimeOf(m_InStream.GetBytePos()));
+
+    while (bWalk && KeepsWalking()) {
         m_Host.SetProgressPos(ProgressPercent(m_InStream.GetProgressPos(), nInputSize));
         m_Host.DispatchPendingMessage();
 
         FrameRead f;
+        f.look.bLookForDtsX = m_Summary.WantsDtsXLook();
+        f.bCorelessAllowed = !m_Summary.HasCore();
+        // A substream's rows are made of its asset's facts; a core stream's summary needs them once.
+        f.look.bWantFacts = f.bCorelessAllowed || m_Summary.WantsAssetFacts();
         // Bodies and substreams are stepped over, not copied, when nothing is written.
         const EFrameRead eRead = ReadFrame(&m_Host, m_InStream, f, body, substreams, m_pOutStream != nullptr);
         // A read error is no damage to search past: the walk ends and the job reports it.
         if (eRead == EFrameRead::End || (eRead == EFrameRead::Damaged && m_InStream.HasReadError()))
             break;
         if (eRead == EFrameRead::Damaged) {
-            if (!SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0, TimeOf(f.nStart, dPlayed)))
+            // A DTS-UHD stream is no damage to search through: the job names it.
+            m_bUhd = nFrameIndex == 0 && (f.h.SYNC == DtsSync::kUhd || f.h.SYNC == DtsSync::kUhdNonSync);
+            if (m_bUhd || !SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0, TimeOf(f.nStart)))
                 break;
             // The frame where the stream resumes always starts a row.
             lastReported = WatchedValues{};
@@ -347,36 +465,14 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
             continue;
         }
         bAnyLayout = false;
-        m_nWholeFrames += f.bCutShort ? 0 : 1;
-        if (!f.bCutShort && m_pOutStream != nullptr) {
-            WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
-            ++m_nFramesWritten;
-            m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
-        }
-
-        const WatchedValues current{f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
-        if (current != lastReported) {
-            FrameRow row = MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
-            row.dTime = TimeOf(f.nStart, dPlayed);
-            // Only the first frame of a file names its stream type; it always starts a row.
-            if (nFrameIndex == 0)
-                m_Host.SetDetectedFormat(row.strFormat);
-            lastReported = current;
-            m_Host.AddFrameRow(row);
-        }
-
+        TakeFrame(f, nFrameIndex, lastReported, body, substreams);
         m_Host.SetCurrentFrame(nFrameIndex);
         ++nFrameIndex;
-        dPlayed += PlayTime(f.h);
+        if (!f.bCoreless)
+            m_dPlayed += PlayTime(f.h);
         m_nPaddingBytes += StepOverZeros(m_InStream);
     }
     return nFrameIndex;
-}
-
-double CFrameLoop::TimeOf(int64_t nOffset, double dPlayed) const
-{
-    const double dTime = m_InStream.TimeAt(nOffset);
-    return dTime >= 0 ? dTime : dPlayed;
 }
 
 bool CFrameLoop::KeepsWalking() const
@@ -384,6 +480,69 @@ bool CFrameLoop::KeepsWalking() const
     // A failed write ends the walk at once: the output is lost, and reading on would only delay
     // the news (and write nothing more to a short output).
     return !m_Host.IsStopSet() && (m_pOutStream == nullptr || !m_pOutStream->HasWriteError());
+}
+
+void CFrameLoop::TakeFrame(const FrameRead& f, int64_t nFrameIndex, WatchedValues& lastReported,
+                           const std::vector<uint8_t>& body, std::vector<uint8_t>& substreams)
+{
+    if (f.bCutShort) {
+        NoteCutShort(f, nFrameIndex);
+        // A frame cut short is no change of format: only a file's first frame, which names its
+        // stream type, is listed even so.
+        if (nFrameIndex > 0)
+            return;
+    } else {
+        // Once a write has failed the output is already short: stop writing to it.
+        if (m_pOutStream != nullptr && !m_pOutStream->HasWriteError() && !(f.bCoreless && m_bCoreOnly)) {
+            WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
+            ++m_nFramesWritten;
+            m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
+        }
+        ++m_nWholeFrames;
+        AddToSummary(m_Summary, m_InStream, f);
+    }
+    const WatchedValues current = WatchedOf(f);
+    if (current == lastReported)
+        return;
+    FrameRow row = f.bCoreless ? MakeCorelessRow(f, nFrameIndex)
+                               : MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+    row.dTime = TimeOf(f.nStart);
+    // Only the first frame of a file names its stream type; it always starts a row.
+    if (nFrameIndex == 0)
+        m_Host.SetDetectedFormat(row.strFormat);
+    lastReported = current;
+    m_Host.AddFrameRow(row);
+}
+
+void CFrameLoop::NoteCutShort(const FrameRead& f, int64_t nFrameIndex)
+{
+    CutShortFrame cut;
+    cut.nOffset = f.nStart;
+    cut.nFrame = nFrameIndex;
+    cut.nBytes = m_InStream.GetBytePos() - f.nStart;
+    // Cut inside its substreams, the frame would have reached the end of the one cut; cut inside
+    // the core, the core's length is all its header tells.
+    if (f.look.nCutEnd > 0)
+        cut.nExpected = f.look.nCutEnd - f.nStart;
+    else if (!f.bCoreless && f.nLength < f.nExpected)
+        cut.nExpected = f.nExpected;
+    m_CutShort = cut;
+}
+
+bool CFrameLoop::FirstFrameHolds()
+{
+    const int64_t nStart = m_InStream.GetBytePos();
+    const EInputKind eLayout = m_InStream.GetLayout();
+    // A first frame cut short by the end of the input is walked, and told, as one.
+    const bool bConfirmed = IsRealFrame(m_InStream, true);
+    // The walk offset of a file's first frame is its stored offset in every layout.
+    return m_InStream.Reseat(nStart, eLayout) && bConfirmed;
+}
+
+double CFrameLoop::TimeOf(int64_t nOffset) const
+{
+    const double dTime = m_InStream.TimeAt(nOffset);
+    return dTime >= 0 ? dTime : m_dPlayed;
 }
 
 bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime)

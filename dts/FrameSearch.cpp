@@ -50,20 +50,21 @@ ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
 }
 } // namespace
 
-CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout)
+CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout, int64_t nOrigin)
 {
     if (bAnyLayout)
-        return {EInputKind::Words16BE, EInputKind::Unknown, true};
+        return {EInputKind::Words16BE, EInputKind::Unknown, true, nOrigin, true};
     if (LayoutOf(eLayout).bPacked14)
-        return {EInputKind::Words16BE, eLayout, true};
+        return {EInputKind::Words16BE, eLayout, true, nOrigin, false};
     // 16-bit words are read as stream bytes, whatever their order.
-    return {eLayout, eLayout, false};
+    return {eLayout, eLayout, false, nOrigin, false};
 }
 
 EInputKind CFrameSearch::CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset)
 {
-    // Words start at even offsets; only plain 16-bit big-endian bytes may start a frame anywhere.
-    const bool bWordBoundary = (nOffset & 1) == 0;
+    // Words start at an even distance from the origin; only plain 16-bit big-endian bytes may
+    // start a frame anywhere, and any layout may before the first frame.
+    const bool bWordBoundary = scan.bAnyOffset || ((nOffset - scan.nOrigin) & 1) == 0;
     if (!scan.bStored) {
         if (scan.eRead != EInputKind::Words16BE && !bWordBoundary)
             return EInputKind::Unknown;
@@ -107,7 +108,7 @@ bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Co
 {
     nFound = -1;
     const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
-    const Scan scan = MakeScan(eLayout, bAnyLayout);
+    const Scan scan = MakeScan(eLayout, bAnyLayout, in.GetOrigin());
     int64_t nPos = bAnyLayout ? nFrom + 1 : in.NextWordAfter(nFrom, eLayout);
     if (!in.Reseat(nPos, scan.eRead))
         return false;
@@ -140,7 +141,7 @@ CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan,
                                                const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool& bTried,
                                                int& nAdvance)
 {
-    // Only 16-bit big-endian words may start a frame at an odd offset.
+    // Only 16-bit big-endian words may start a frame at an odd distance from the origin.
     const bool bOddStarts = (bAnyLayout ? EInputKind::Words16BE : in.GetLayout()) == EInputKind::Words16BE;
     int nTried = 0;
     nAdvance = nLast;
@@ -168,7 +169,7 @@ CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan,
         // Input made of syncs has a candidate every few bytes: a stop is still heard at once.
         if (++nTried % 1024 == 0 && in.IsStopRequested())
             return EWindow::Stopped;
-        const int64_t nNext = bOddStarts ? nCandidate + 1 : (nCandidate + 2) & ~int64_t{1};
+        const int64_t nNext = bOddStarts ? nCandidate + 1 : nCandidate + 2 - ((nCandidate - scan.nOrigin) & 1);
         i = static_cast<int>(nNext - nPos);
     }
     return EWindow::Passed;

@@ -32,8 +32,12 @@ private:
         EInputKind eRead;       // the layout the window is read in
         EInputKind eWanted;     // a known layout, or Unknown for any
         bool bStored;           // candidates are stored sync patterns (not stream bytes)
+        // Where words start: at an even distance from nOrigin, or anywhere while the layout is not
+        // known (junk of any length may come before a file's first frame).
+        int64_t nOrigin;
+        bool bAnyOffset;
     };
-    static Scan MakeScan(EInputKind eLayout, bool bAnyLayout);
+    static Scan MakeScan(EInputKind eLayout, bool bAnyLayout, int64_t nOrigin);
     // The first candidate among the window's first nLast offsets (nValid bytes in all, the
     // first at offset nPos): its index, with its layout in eKind, or -1.
     static int FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,

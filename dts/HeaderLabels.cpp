@@ -107,6 +107,11 @@ std::string FormatStreamTypeLabel(uint32_t extAudioId, uint32_t pcmr, uint32_t s
     return text;
 }
 
+int32_t PcmResolutionBits(uint32_t pcmr)
+{
+    return kPcmResolutionBits[pcmr & 0x07];
+}
+
 int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm)
 {
     // DIALNORM is four bits; masking keeps the magnitude within the field's 0..31 dB range.

@@ -26,5 +26,7 @@ double BitRateKbps(uint32_t rate);
 // The sample rate the stream-type label shows, in Hz (doubled as the label is); 0 for a code
 // the standard calls invalid.
 int32_t SampleRateHz(uint32_t sfreq, uint32_t extAudioId);
+// Bits of source PCM resolution by PCMR; 0 for the two invalid codes.
+int32_t PcmResolutionBits(uint32_t pcmr);
 // The attenuation the dialog-normalisation label shows, as a number <= 0.
 int32_t DialNormDb(uint32_t vernum, uint32_t dialNorm);

@@ -3,6 +3,7 @@
 
 #include "stream/SyncWords.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -72,14 +73,33 @@ bool Flag(BitCursor& c)
     return Take(c, 1) != 0;
 }
 
+// A field only a summary of the stream wants: read where facts are asked for, else stepped over
+// as cheaply as the fields nobody wants (most frames want none).
+uint32_t Fact(BitCursor& c, unsigned nWidth, bool bWanted)
+{
+    if (bWanted)
+        return Take(c, nWidth);
+    Skip(c, nWidth);
+    return 0;
+}
+
 // Channels a speaker layout mask stands for: the bits that name a pair of speakers count twice.
 int ChannelsOfMask(uint32_t nMask)
 {
     return std::popcount(nMask) + std::popcount(nMask & 0xAE66u);
 }
 
+// Sample rates by nuMaxSampleRate (and by a lossless channel set's frequency code).
+constexpr int kSampleRates[16] = {8000,  16000, 32000, 64000,  128000, 22050, 44100, 88200,
+                                  176400, 352800, 12000, 24000, 48000, 96000, 192000, 384000};
+// Reference clocks by nuRefClockCode; the fourth code is reserved.
+constexpr int kRefClocks[4] = {32000, 44100, 48000, 0};
+
 // What the fields before the asset descriptors say about reading them.
 struct StreamFields {
+    bool bFacts = true;       // read what the asset descriptors say of the audio (AssetFacts)
+    int nRefClockHz = 0;
+    int nFrameSamples = 0;    // nuExSSFrameDurationCode, in samples of the reference clock
     unsigned nSizeBits = 16;  // width of the substream, asset and XLL size fields
     bool bStatic = false;     // bStaticFieldsPresent
     int nAssets = 1;
@@ -97,6 +117,12 @@ struct AssetFields {
     int nChannels = 0;
     bool bStereo = false;        // bEmbeddedStereoFlag
     bool bSixChannels = false;   // bEmbeddedSixChFlag
+    bool bStatic = false;        // the static fields were there
+    int nBits = 0;
+    int nSampleRateHz = 0;
+    uint32_t nSpeakerMask = 0;
+    size_t nXllOffset = 0;       // bytes from the asset's data to its lossless frame
+    size_t nXllSize = 0;
 };
 
 struct HeaderFields {
@@ -117,7 +143,8 @@ const std::array<uint16_t, 256> kCrcTable = [] {
 
 void ReadStaticFields(BitCursor& c, unsigned nIndex, StreamFields& s)
 {
-    Skip(c, 2 + 3);  // nuRefClockCode, nuExSSFrameDurationCode
+    s.nRefClockHz = kRefClocks[Fact(c, 2, s.bFacts)];
+    s.nFrameSamples = 512 * (static_cast<int>(Fact(c, 3, s.bFacts)) + 1);
     if (Flag(c))     // bTimeStampFlag
         Skip(c, 36);
     const int nPresentations = static_cast<int>(Take(c, 3)) + 1;
@@ -149,7 +176,7 @@ void ReadSpeakerRemaps(BitCursor& c, int nSets, unsigned nMaskBits)
     }
 }
 
-bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
+bool ReadAssetStaticFields(BitCursor& c, const StreamFields& s, AssetFields& a)
 {
     if (Flag(c))  // bAssetTypeDescrPresent
         Skip(c, 4);
@@ -157,7 +184,9 @@ bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
         Skip(c, 24);
     if (Flag(c))  // bInfoTextPresent: nuInfoTextByteSize, then the text
         Skip(c, 8 * (static_cast<size_t>(Take(c, 10)) + 1));
-    Skip(c, 5 + 4);  // nuBitResolution, nuMaxSampleRate
+    a.bStatic = true;
+    a.nBits = static_cast<int>(Fact(c, 5, s.bFacts)) + 1;
+    a.nSampleRateHz = kSampleRates[Fact(c, 4, s.bFacts)];
     a.nChannels = static_cast<int>(Take(c, 8)) + 1;
     if (!Flag(c)) {  // bOne2OneMapChannels2Speakers
         Skip(c, 3);  // nuRepresentationType
@@ -170,7 +199,7 @@ bool ReadAssetStaticFields(BitCursor& c, AssetFields& a)
     unsigned nMaskBits = 0;
     if (Flag(c)) {  // bSpkrMaskEnabled
         nMaskBits = (Take(c, 2) + 1) * 4;
-        Skip(c, nMaskBits);
+        a.nSpeakerMask = Fact(c, nMaskBits, s.bFacts);
     }
     const int nSets = static_cast<int>(Take(c, 3));
     if (nSets > 0 && nMaskBits == 0)
@@ -217,41 +246,54 @@ bool ReadDynamicFields(BitCursor& c, const StreamFields& s, AssetFields& a)
     return true;
 }
 
-void ReadXllFields(BitCursor& c, const StreamFields& s)
+// nXllOffset is where the component starts in the asset's data; a frame that does not start
+// there (the tail of the previous one comes first) is found by its sync offset.
+void ReadXllFields(BitCursor& c, const StreamFields& s, AssetFields& a, size_t nXllOffset)
 {
-    Skip(c, s.nSizeBits);  // nuExSSXLLFsize
+    a.nXllSize = static_cast<size_t>(Fact(c, s.nSizeBits, s.bFacts)) + 1;  // nuExSSXLLFsize
+    a.nXllOffset = nXllOffset;
     if (!Flag(c))          // bExSSXLLSyncPresent
         return;
     Skip(c, 4);            // nuPeakBRCntrlBuffSzkB
     const unsigned nDelayBits = Take(c, 5) + 1;
     Skip(c, nDelayBits);   // nuInitLLDecDlyFrames
-    Skip(c, s.nSizeBits);  // nuExSSXLLSyncOffset
+    const size_t nSyncOffset = Fact(c, s.nSizeBits, s.bFacts);  // nuExSSXLLSyncOffset
+    if (nSyncOffset < a.nXllSize) {
+        a.nXllOffset += nSyncOffset;
+        a.nXllSize -= nSyncOffset;
+    }
 }
 
-void ReadLbrFields(BitCursor& c)
+// Returns the component's size in bytes.
+size_t ReadLbrFields(BitCursor& c, const StreamFields& s)
 {
-    Skip(c, 14);           // nuExSSLBRFsize
+    const size_t nSize = Fact(c, 14, s.bFacts) + 1u;  // nuExSSLBRFsize
     if (Flag(c))           // bExSSLBRSyncPresent
         Skip(c, 2);
+    return nSize;
 }
 
-void ReadComponentSizes(BitCursor& c, const StreamFields& s, uint32_t nMask)
+// The components lie in the asset's data in the order of their size fields, so the lossless one
+// starts after the sizes of those before it.
+void ReadComponentSizes(BitCursor& c, const StreamFields& s, AssetFields& a)
 {
+    const uint32_t nMask = a.nMask;
+    size_t nBefore = 0;
     if (nMask & kExtCore) {
-        Skip(c, 14);
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
         if (Flag(c))  // core sync present: its distance
             Skip(c, 2);
     }
     if (nMask & kExtXBR)
-        Skip(c, 14);
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
     if (nMask & kExtXXCH)
-        Skip(c, 14);
+        nBefore += Fact(c, 14, s.bFacts) + 1u;
     if (nMask & kExtX96)
-        Skip(c, 12);
+        nBefore += Fact(c, 12, s.bFacts) + 1u;
     if (nMask & kExtLBR)
-        ReadLbrFields(c);
+        nBefore += ReadLbrFields(c, s);
     if (nMask & kExtXLL)
-        ReadXllFields(c, s);
+        ReadXllFields(c, s, a, nBefore);
     if (nMask & kExtReserved1)
         Skip(c, 16);
     if (nMask & kExtReserved2)
@@ -263,15 +305,15 @@ void ReadCodingMode(BitCursor& c, const StreamFields& s, AssetFields& a)
     switch (Take(c, 2)) {  // nuCodingMode
     case 0:                // DTS-HD components, listed by the mask
         a.nMask = Take(c, 12);
-        ReadComponentSizes(c, s, a.nMask);
+        ReadComponentSizes(c, s, a);
         break;
     case 1:                // lossless only
         a.nMask = kExtXLL;
-        ReadXllFields(c, s);
+        ReadXllFields(c, s, a, 0);
         break;
     case 2:                // low bit rate only
         a.nMask = kExtLBR;
-        ReadLbrFields(c);
+        ReadLbrFields(c, s);
         break;
     default:               // auxiliary coding: size, codec id, optional sync distance
         Skip(c, 14 + 8);
@@ -288,7 +330,7 @@ bool ReadAssetDescriptor(BitCursor& c, const StreamFields& s, AssetFields& a)
     const size_t nStart = c.nPos;
     const size_t nBits = 8 * (static_cast<size_t>(Take(c, 9)) + 1);  // nuAssetDescriptFsize
     Skip(c, 3);                                                        // nuAssetIndex
-    if (s.bStatic && !ReadAssetStaticFields(c, a))
+    if (s.bStatic && !ReadAssetStaticFields(c, s, a))
         return false;
     if (!ReadDynamicFields(c, s, a))
         return false;
@@ -331,14 +373,18 @@ void ReadHeaderFields(const uint8_t* p, const SubstreamInfo& info, HeaderFields&
     if (s.bStatic)
         ReadStaticFields(c, nIndex, s);
     long long nAssetBytes = 0;
-    for (int i = 0; i < s.nAssets; ++i)  // nuAssetFsize
+    size_t anDataAt[kMaxCount] = {};  // where each asset's data starts, from the sync
+    for (int i = 0; i < s.nAssets; ++i) {  // nuAssetFsize
+        anDataAt[i] = static_cast<size_t>(info.nHeaderSize + nAssetBytes);
         nAssetBytes += static_cast<long long>(Take(c, s.nSizeBits)) + 1;
+    }
     if (c.bOver || info.nHeaderSize + nAssetBytes > info.nSubstreamSize)
         return;
     for (int i = 0; i < s.nAssets; ++i) {
         h.assets[i].bOk = ReadAssetDescriptor(c, s, h.assets[i]);
         if (!h.assets[i].bOk)
             return;  // where the next descriptor starts is unknown
+        h.assets[i].nXllOffset += anDataAt[i];
     }
 }
 
@@ -353,9 +399,32 @@ EExtensionKind KindOfMask(uint32_t nMask)
     return EExtensionKind::HD;
 }
 
-// ParseSubstream's work, also handing back the fields NeutraliseDialNorm needs.
-bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h)
+// The facts of the asset that says most: the lossless one, else the first that was read.
+AssetFacts BestAsset(const HeaderFields& h)
 {
+    const AssetFields* pBest = nullptr;
+    for (const AssetFields& a : h.assets) {
+        if (a.bOk && a.bStatic && (pBest == nullptr || ((a.nMask & kExtXLL) && !(pBest->nMask & kExtXLL))))
+            pBest = &a;
+    }
+    AssetFacts facts;
+    if (pBest == nullptr)
+        return facts;
+    facts.nChannels = pBest->nChannels;
+    facts.nSpeakerMask = pBest->nSpeakerMask;
+    facts.nBits = pBest->nBits;
+    facts.nSampleRateHz = pBest->nSampleRateHz;
+    facts.bLossless = (pBest->nMask & kExtXLL) != 0;
+    facts.bLowBitRate = (pBest->nMask & kExtLBR) != 0;
+    facts.nXllOffset = facts.bLossless ? pBest->nXllOffset : 0;
+    facts.nXllSize = facts.bLossless ? pBest->nXllSize : 0;
+    return facts;
+}
+
+// ParseSubstream's work, also handing back the fields NeutraliseDialNorm needs.
+bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h, bool bFacts = true)
+{
+    h.stream.bFacts = bFacts;
     info = SubstreamInfo{};
     if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
         return false;
@@ -371,7 +440,52 @@ bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h)
         info.eKind = StrongerKind(info.eKind, KindOfMask(a.nMask));
         info.nDialNormAssets += a.bDialNorm ? 1 : 0;
     }
+    if (bFacts)
+        info.best = BestAsset(h);
+    info.nFrameSamples = h.stream.nFrameSamples;
+    info.nRefClockHz = h.stream.nRefClockHz;
     return true;
+}
+
+// The end of a lossless frame's band data, in bits from its sync: the headers, the table of
+// segment sizes (its CRC after it), then the segments themselves; 0 where the frame is not whole.
+size_t LosslessBandDataEnd(const uint8_t* p, size_t n, size_t& nFrameSize)
+{
+    BitCursor c{p, 0, 8 * n};
+    if (Take(c, 32) != DtsSync::kLossless)
+        return 0;
+    Skip(c, 4);  // version
+    const size_t nHeaderSize = Take(c, 8) + 1u;
+    nFrameSize = Take(c, Take(c, 5) + 1) + 1u;
+    const int nChannelSets = static_cast<int>(Take(c, 4)) + 1;
+    const int nSegments = 1 << Take(c, 4);
+    Skip(c, 4);  // samples per segment
+    const unsigned nSegmentSizeBits = Take(c, 5) + 1;
+    if (c.bOver || nFrameSize > n)
+        return 0;
+    int anBands[16] = {};
+    int nMostBands = 1;
+    c.nPos = 8 * nHeaderSize;
+    for (int i = 0; i < nChannelSets && !c.bOver; ++i) {
+        const size_t nSetStart = c.nPos;
+        const size_t nSetHeader = Take(c, 10) + 1u;
+        const unsigned nChannels = Take(c, 4) + 1;
+        Skip(c, nChannels + 5 + 5);  // residual flags, PCM and storage resolution
+        anBands[i] = kSampleRates[Take(c, 4)] > 96000 ? 2 : 1;
+        nMostBands = std::max(nMostBands, anBands[i]);
+        const size_t nSetEnd = nSetStart + 8 * nSetHeader;
+        c.bOver = c.bOver || c.nPos > nSetEnd;
+        Skip(c, c.bOver ? 0 : nSetEnd - c.nPos);
+    }
+    size_t nSegmentBytes = 0;
+    for (int nBand = 0; nBand < nMostBands; ++nBand) {
+        for (int nSeg = 0; nSeg < nSegments && !c.bOver; ++nSeg) {
+            for (int i = 0; i < nChannelSets; ++i)
+                nSegmentBytes += anBands[i] > nBand ? Take(c, nSegmentSizeBits) + 1u : 0u;
+        }
+    }
+    Skip(c, ((8 - c.nPos % 8) % 8) + 16);  // to a byte, then the table's CRC
+    return c.bOver ? 0 : c.nPos + 8 * nSegmentBytes;
 }
 
 } // namespace
@@ -409,10 +523,25 @@ bool ReadSubstreamSizes(const uint8_t* p, size_t n, int& nHeaderSize, int& nSubs
     return true;
 }
 
-bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info)
+bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info, bool bFacts)
 {
     HeaderFields h;
-    return ParseInto(p, n, info, h);
+    return ParseInto(p, n, info, h, bFacts);
+}
+
+bool CarriesDtsX(const uint8_t* p, size_t n, const SubstreamInfo& info)
+{
+    const size_t nAt = info.best.nXllOffset;
+    if (!info.best.bLossless || nAt >= n)
+        return false;
+    const uint8_t* pFrame = p + nAt;
+    size_t nFrameSize = 0;
+    const size_t nEnd = LosslessBandDataEnd(pFrame, std::min(n - nAt, info.best.nXllSize), nFrameSize);
+    const size_t nMarker = (nEnd + 31) / 32 * 4;  // the next 32-bit boundary, in bytes
+    if (nEnd == 0 || nMarker + 4 > nFrameSize)
+        return false;
+    const uint32_t nWord = DtsSync::WordAt(pFrame + nMarker);
+    return nWord == DtsSync::kDtsXMarker || (nWord >> 1) == (DtsSync::kDtsXImaxMarker >> 1);
 }
 
 int NeutraliseDialNorm(uint8_t* p, size_t n)

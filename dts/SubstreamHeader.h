@@ -23,6 +23,20 @@ constexpr size_t kSizeFieldBytes = 10;
 // fewer bytes are given; the outputs are then left alone.
 bool ReadSubstreamSizes(const uint8_t* p, size_t n, int& nHeaderSize, int& nSubstreamSize);
 
+// What an asset descriptor says of the audio it carries, for a summary of the stream.
+struct AssetFacts {
+    int nChannels = 0;           // nuTotalNumChs; 0 where the descriptor carried no static fields
+    uint32_t nSpeakerMask = 0;   // nuSpkrActivityMask, or 0 where the asset has none
+    int nBits = 0;               // nuBitResolution
+    int nSampleRateHz = 0;       // nuMaxSampleRate
+    bool bLossless = false;      // carries a lossless (XLL) component
+    bool bLowBitRate = false;    // carries a low bit rate (LBR, DTS Express) component
+    // Where the lossless frame starts, in bytes from the substream's sync, and the bytes of the
+    // component from there; 0 where there is none.
+    size_t nXllOffset = 0;
+    size_t nXllSize = 0;
+};
+
 struct SubstreamInfo {
     int nHeaderSize = 0;       // nuExtSSHeaderSize + 1, bytes from the sync
     int nSubstreamSize = 0;    // nuExtSSFsize + 1, bytes from the sync
@@ -33,11 +47,22 @@ struct SubstreamInfo {
     // holds a descriptor that cannot be read.
     EExtensionKind eKind = EExtensionKind::None;
     int nDialNormAssets = 0;   // assets that carry a dialog normalisation code
+    // The asset that says most of the audio: the lossless one where there is one, else the first.
+    AssetFacts best;
+    // The length of the audio one substream carries (nuExSSFrameDurationCode), in samples of
+    // nRefClockHz; both 0 where the header has no static fields.
+    int nFrameSamples = 0;
+    int nRefClockHz = 0;
 };
 
 // The substream (nSubstreamSize bytes, or at least its header) at p. False, with info reset, when
-// the sizes cannot be read (see ReadSubstreamSizes); otherwise true with info filled in.
-bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info);
+// the sizes cannot be read (see ReadSubstreamSizes); otherwise true with info filled in. Without
+// bFacts, best, nFrameSamples and nRefClockHz are left empty, which costs less.
+bool ParseSubstream(const uint8_t* p, size_t n, SubstreamInfo& info, bool bFacts = true);
+
+// Whether the lossless frame of info.best, in the whole substream at p (n bytes), carries DTS:X
+// object data: a marker where its band data ends, at the next 32-bit boundary.
+bool CarriesDtsX(const uint8_t* p, size_t n, const SubstreamInfo& info);
 
 // Sets the dialog normalisation code of every asset that carries one to 0 and recomputes the
 // header CRC. Returns the number of codes changed; 0 leaves the bytes untouched, as it does for a

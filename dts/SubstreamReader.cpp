@@ -17,6 +17,23 @@ int PaddingAfter(int32_t nLength)
     return (4 - nLength % 4) % 4;
 }
 
+void NoteCutEnd(SubstreamLook* pLook, int64_t nEnd)
+{
+    if (pLook != nullptr)
+        pLook->nCutEnd = nEnd;
+}
+
+// Whether the next substream read is the first one, whose facts pLook asks for.
+bool WantsFacts(const SubstreamLook* pLook)
+{
+    return pLook != nullptr && (pLook->bWantFacts || pLook->bLookForDtsX) && !pLook->bRead;
+}
+
+bool OnlyOne(const SubstreamLook* pLook)
+{
+    return pLook != nullptr && pLook->bOnlyOne;
+}
+
 } // namespace
 
 int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength)
@@ -39,8 +56,24 @@ int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
     return StartIn(ahead, in.PeekBytes(ahead, PaddingAfter(nFrameLength) + 4), nFrameLength);
 }
 
+void CSubstreamReader::Look(CBitStream& in, int nSize, const SubstreamInfo& info, SubstreamLook* pLook)
+{
+    if (pLook == nullptr || pLook->bRead)
+        return;
+    SubstreamLook& look = *pLook;
+    look.bRead = true;
+    look.first = info;
+    // The lossless frame is looked into once, so its bytes are peeked at even when the walk
+    // steps over the substream.
+    if (look.bLookForDtsX && info.best.bLossless) {
+        std::vector<uint8_t> bytes(static_cast<size_t>(nSize));
+        const int nPeeked = in.PeekBytes(bytes.data(), nSize);
+        look.bDtsX = CarriesDtsX(bytes.data(), static_cast<size_t>(nPeeked), info);
+    }
+}
+
 EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                                bool& bCutShort, bool bKeep)
+                                                bool& bCutShort, bool bKeep, SubstreamLook* pLook)
 {
     substreams.clear();
     EExtensionKind eKind = EExtensionKind::None;
@@ -59,6 +92,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         if (!ReadSubstreamSizes(window + nStart, kSizeFieldBytes, nHeaderSize, nSize)
             || EndsRunAfterCore(nRun, std::max(nHeaderSize, nSize)))
             break;
+        const int64_t nEnd = in.GetBytePos() + nStart + nSize;
         // The header is looked at before anything is taken, so that a substream whose CRC fails
         // is left in place as damage; the padding before it is not kept (the writer lays it anew).
         const size_t nAt = substreams.size();
@@ -67,24 +101,28 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         SubstreamInfo info;
         if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
+            NoteCutEnd(pLook, nEnd);
             bCutShort = true;
             return eKind;
         }
-        if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info) || !info.bCrcOk) {
+        if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info, WantsFacts(pLook))
+            || !info.bCrcOk) {
             substreams.resize(nAt);
             return eKind;
         }
         in.SkipBytes(nStart);
+        Look(in, nSize, info, pLook);
         // Stepped over, not copied, when nothing is written.
         const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
         substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
         if (!bWhole) {
+            NoteCutEnd(pLook, nEnd);
             bCutShort = true;
             return eKind;
         }
         nRun += nSize;
         eKind = StrongerKind(eKind, info.eKind);
-        nStart = FindStart(in, 0);
+        nStart = OnlyOne(pLook) ? -1 : FindStart(in, 0);
     }
     return eKind;
 }

@@ -10,6 +10,19 @@
 class CBitStream;
 class COutBitStream;
 
+// What a caller wants to know of the substreams beyond their kind, and is told.
+struct SubstreamLook {
+    bool bLookForDtsX = false;  // in: look into the first substream's lossless frame
+    bool bOnlyOne = false;      // in: read one substream only (one frame of a stream without a core)
+    bool bWantFacts = false;    // in: read what the first substream's assets say of the audio
+    bool bRead = false;         // out: first holds the first substream's header
+    SubstreamInfo first;        // out
+    bool bDtsX = false;         // out: its lossless frame carries DTS:X object data
+    // out: where a substream cut short by the end of the input would have ended (counted as
+    // GetBytePos counts), or 0 where its size fields were cut too.
+    int64_t nCutEnd = 0;
+};
+
 class CSubstreamReader {
 public:
     // Reads every substream that follows a core frame of nFrameLength bytes (at its end, or at
@@ -20,8 +33,9 @@ public:
     // stepped over and substreams is left empty.
     // A run is bounded (see EndsRunAfterCore): the substream that would take it past the bound is
     // left unread, as damage, so memory stays bounded whatever follows a frame.
+    // pLook, when given, asks for more (see there).
     static EExtensionKind ReadAfterFrame(CBitStream& in, int32_t nFrameLength, std::vector<uint8_t>& substreams,
-                                         bool& bCutShort, bool bKeep = true);
+                                         bool& bCutShort, bool bKeep = true, SubstreamLook* pLook = nullptr);
 
     // The most substream bytes one core frame carries after it. Real DTS-HD frames carry a few
     // tens of kilobytes; one substream's size field reaches 1 MiB.
@@ -44,6 +58,9 @@ public:
     static int StartIn(const uint8_t* p, int nCount, int32_t nFrameLength);
 
 private:
+    // Tells pLook (where given and not yet told) of the substream of nSize bytes the input is
+    // at, its header read into info.
+    static void Look(CBitStream& in, int nSize, const SubstreamInfo& info, SubstreamLook* pLook);
     // StartIn for the bytes coming next from in.
     static int FindStart(CBitStream& in, int32_t nFrameLength);
 };

@@ -277,11 +277,6 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
     return nDone;
 }
 
-int64_t CBitStream::GetBytePos() const
-{
-    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
-}
-
 int CBitStream::FillAhead(int nBytes)
 {
     const int nOffset = static_cast<int>(m_nBitPos >> 3);
@@ -359,8 +354,10 @@ int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
 {
     if (eLayout == EInputKind::Words16BE)
         return nWalk + 1;
+    // Words start at an even distance from the origin (a search may find a file's first frame at
+    // an odd offset).
     if (!LayoutOf(eLayout).bPacked14)
-        return (nWalk + 2) & ~int64_t{1};
+        return nWalk + 2 - ((nWalk - m_nOrigin) & 1);
     const int64_t nBits = 8 * (nWalk - m_nOrigin);
     const int64_t nWord = nBits >= 0 ? nBits / 14 : -1;
     return m_nOrigin + 2 * (nWord + 1);

@@ -113,6 +113,7 @@ public:
     // origin: the file's start, the first sync of a WAVE file, or where a search for the first
     // frame of a file sets it. For the 16-bit layouts offsets are those of the stored bytes.
     void SetOrigin(int64_t nOffset) { m_nOrigin = nOffset; }
+    int64_t GetOrigin() const { return m_nOrigin; }
     // The walk offset of stored offset nOffset in layout eLayout (rounded down to a whole byte).
     int64_t WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const;
     // The stored offset of the first word that starts after walk offset nWalk in layout eLayout.
@@ -200,6 +201,12 @@ inline uint32_t CBitStream::TakeBuffered(int n)
     nWindow <<= (m_nBitPos & 7);
     m_nBitPos += static_cast<uint64_t>(n);
     return static_cast<uint32_t>(nWindow >> (64 - n));
+}
+
+// Asked several times for every frame.
+inline int64_t CBitStream::GetBytePos() const
+{
+    return (m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos)) >> 3;
 }
 
 inline int CBitStream::GetBit()

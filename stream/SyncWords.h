@@ -9,6 +9,15 @@ namespace DtsSync {
 constexpr uint32_t kCore = 0x7FFE8001;
 // An extension substream (DTS-HD) starts with this.
 constexpr uint32_t kSubstream = 0x64582025;
+// A lossless (XLL) frame inside a substream's asset starts with this.
+constexpr uint32_t kLossless = 0x41A29547;
+// Where a lossless frame carries DTS:X object data, one of these follows its band data at the next
+// 32-bit boundary; the lowest bit of the second is not part of the marker.
+constexpr uint32_t kDtsXMarker = 0x02000850;
+constexpr uint32_t kDtsXImaxMarker = 0xF14000D0;
+// A DTS-UHD frame starts with the first; the second starts the frames between two synced ones.
+constexpr uint32_t kUhd = 0x40411BF2;
+constexpr uint32_t kUhdNonSync = 0x71C442E8;
 // The 32-bit value of the stream that starts at p (four bytes, most significant first).
 constexpr uint32_t WordAt(const uint8_t* p)
 {
@@ -17,6 +26,7 @@ constexpr uint32_t WordAt(const uint8_t* p)
 // Whether the four stream bytes at p are a core frame's sync, or a substream's.
 constexpr bool IsCoreAt(const uint8_t* p) { return WordAt(p) == kCore; }
 constexpr bool IsSubstreamAt(const uint8_t* p) { return WordAt(p) == kSubstream; }
+constexpr bool IsUhdAt(const uint8_t* p) { return WordAt(p) == kUhd || WordAt(p) == kUhdNonSync; }
 
 // Every sync pattern, in every layout, starts with two of the bytes 7F, FE, 1F and FF. The first
 // offset below nCount where two such bytes follow each other (or one is the last byte), or

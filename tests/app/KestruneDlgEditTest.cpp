@@ -116,7 +116,7 @@ TEST_F(KestruneDlgTest, EditsTheBatchBetweenRunsOnly)
     SelectRows(batch, {0, 1});
     QTest::keyClick(&batch, Qt::Key_Delete);
     ASSERT_EQ(batch.GetItemCount(), 1);
-    EXPECT_EQ(Row(batch, 0), QStringList({Q(c), "done", "12288 bytes", "DTS 16/48"}));
+    EXPECT_EQ(Row(batch, 0), QStringList({Q(c), "done", "12288 bytes", "DTS 16/48", "DTS 2.0 16-bit 48 kHz, 0:00.256, 384 kb/s"}));
     EXPECT_EQ(batch.GetModel().data(batch.GetModel().index(0, 0), Qt::ToolTipRole).toString(), Q(c));
 
     Add({Q(a)});

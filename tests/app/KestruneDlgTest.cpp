@@ -50,7 +50,7 @@ TEST_F(KestruneDlgTest, StartsWithEverythingUntickedAndEmpty)
     EXPECT_FALSE(m_Dlg.windowIcon().isNull());
 
     const QStringList frameHeadings = {"Offset", "Frame", "Bitrate", "Format", "Channels", "FrameSize", "DiagNorm", "CRC"};
-    const QStringList batchHeadings = {"Filename", "State", "Size", "Detected Format"};
+    const QStringList batchHeadings = {"Filename", "State", "Size", "Detected Format", "Stream"};
     const QString spaces(10, QLatin1Char(' '));
     for (auto [pList, headings] : {std::pair{m_Dlg.m_ctlFrameList, frameHeadings}, std::pair{m_Dlg.m_ctlBatchList, batchHeadings}}) {
         EXPECT_EQ(pList->GetItemCount(), 0);
@@ -65,6 +65,9 @@ TEST_F(KestruneDlgTest, StartsWithEverythingUntickedAndEmpty)
             // The batch list's State column is sized from the start for its longest text.
             if (pList == m_Dlg.m_ctlBatchList && c == 1)
                 EXPECT_GT(pList->GetColumnWidth(c), metrics.horizontalAdvance("error: cannot create output" + spaces));
+            // ...and its Stream column for a typical summary.
+            else if (pList == m_Dlg.m_ctlBatchList && c == 4)
+                EXPECT_GT(pList->GetColumnWidth(c), metrics.horizontalAdvance("DTS-HD MA 7.1 24-bit 48 kHz lossless, 0:00.000"));
             else
                 EXPECT_EQ(pList->GetColumnWidth(c), metrics.horizontalAdvance(headings[c] + spaces)) << strHeading.toStdString();
         }
@@ -143,26 +146,26 @@ TEST_F(KestruneDlgTest, AddsPickedFilesInOrder)
 
     Add({Q(a)});
     ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 1);
-    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 0), QStringList({Q(a), "queued", "12288 bytes", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 0), QStringList({Q(a), "queued", "12288 bytes", "", ""}));
     // The path takes the room the other columns leave (elided in the middle beyond it).
     const CListView& batch = *m_Dlg.m_ctlBatchList;
     int nOthers = 0;
-    for (int c = 1; c < 4; ++c)
+    for (int c = 1; c < 5; ++c)
         nOthers += batch.GetColumnWidth(c);
     EXPECT_EQ(batch.GetColumnWidth(0),
               std::min(batch.MeasureCellText(Q(a)), std::max(batch.viewport()->width() - nOthers, batch.MeasureCellText("Filename"))));
 
     Add({Q(b), Q(c)});
     ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 3);
-    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 1), QStringList({Q(b), "queued", "7680 bytes", ""}));
-    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 2), QStringList({Q(c), "queued", "2048 bytes", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 1), QStringList({Q(b), "queued", "7680 bytes", "", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 2), QStringList({Q(c), "queued", "2048 bytes", "", ""}));
     EXPECT_TRUE(m_Tools.m_Messages.empty());
 
     const std::string missing = m_Dir.Path("gone.dts");
     Add({Q(a), Q(missing), Q(b)});
     ASSERT_EQ(m_Dlg.m_ctlBatchList->GetItemCount(), 5);
-    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 3), QStringList({Q(a), "queued", "12288 bytes", ""}));
-    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 4), QStringList({Q(missing), "queued", "", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 3), QStringList({Q(a), "queued", "12288 bytes", "", ""}));
+    EXPECT_EQ(Row(*m_Dlg.m_ctlBatchList, 4), QStringList({Q(missing), "queued", "", "", ""}));
     ASSERT_EQ(m_Tools.m_Messages.size(), 1u);
     EXPECT_EQ(m_Tools.m_Messages[0].strCaption, "Kestrune");
     EXPECT_EQ(m_Tools.m_Messages[0].eIcon, EIcon::Stop);
@@ -202,16 +205,21 @@ TEST_F(KestruneDlgTest, RunsABatchOverRealStreams)
     const std::string b = CopySample(m_Dir, "stereo_48k_ratechange.dts", "b.dts");
     Add({Q(a), Q(b)});
     std::vector<int> batchWidths;
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < 5; ++c)
         batchWidths.push_back(m_Dlg.m_ctlBatchList->GetColumnWidth(c));
 
     m_Dlg.m_ctlStartBatch->click();
     // The batch list is sized when files are added, not when the run writes "parsing...".
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < 5; ++c)
         EXPECT_EQ(m_Dlg.m_ctlBatchList->GetColumnWidth(c), batchWidths[c]) << c;
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 1), QStringList({"done", "done"}));
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 2), QStringList({"12288 bytes", "7680 bytes"}));
     EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 3), QStringList({"DTS 16/48", "DTS 16/48"}));
+    // Durations as ffprobe's packets add up (24 and 10 of 0.010667 s); bytes over them: 384 kb/s,
+    // and 576 for the second, half at 384 and half at 768 (ffprobe's own 0.16 s guesses from its
+    // first bit rate).
+    EXPECT_EQ(Column(*m_Dlg.m_ctlBatchList, 4), QStringList({"DTS 2.0 16-bit 48 kHz, 0:00.256, 384 kb/s",
+                                                             "DTS 2.0 16-bit 48 kHz, 0:00.107, 576 kb/s"}));
     EXPECT_FALSE(fs::exists(fs::u8path(a + ".fixed.dts")));
     EXPECT_FALSE(fs::exists(fs::u8path(b + ".fixed.dts")));
     // The frame list holds the last file's rows: its bit rate and frame size change after five frames.

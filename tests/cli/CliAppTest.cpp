@@ -99,7 +99,7 @@ TEST(CliApp, JsonReportStatesAndExitCodes)
     EXPECT_TRUE(f1["skipped"].empty());
     // Keys come in the documented order: the schema, then each file's name first.
     EXPECT_EQ(run.out.find("{\"schema\":2,\"files\":[{\"file\":"), 0u);
-    const std::vector<std::string> fileKeys = {"file", "size", "container", "track", "language", "title", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind"};
+    const std::vector<std::string> fileKeys = {"file", "size", "container", "track", "language", "title", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind", "stream", "cut_short"};
     std::vector<std::string> keys;
     const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
     for (const auto& item : ordered["files"][1].items())
@@ -120,7 +120,9 @@ TEST(CliApp, RebuildWritesBesideTheInputAndOptionsChangeRows)
     CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
     EXPECT_EQ(ReadFileBytes(in + ".fixed.dts"), stream);
-    EXPECT_NE(run.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames, output: " + in + ".fixed.dts"),
+    // 4 frames of 512 samples at 48 kHz (0.043 s) and 1200 bytes: 225 kb/s.
+    EXPECT_NE(run.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames, DTS 5.1 16-bit 48 kHz, 0:00.043, 225 kb/s, output: "
+                           + in + ".fixed.dts"),
               std::string::npos)
         << run.out;
     // The table: headings and cells aligned in columns.
@@ -156,4 +158,32 @@ TEST(CliApp, OutputThatCannotBeCreated)
     const nlohmann::json doc = nlohmann::json::parse(run.out);
     EXPECT_EQ(doc["files"][0]["state"], "error: cannot create output");
     EXPECT_TRUE(doc["files"][0]["output"].is_null());
+}
+
+// A last frame cut short by the end of the input is told on the file line and as "cut_short" in
+// JSON (where it starts, its index, the bytes there are and the bytes its header gives), not as
+// a row; a whole stream has "cut_short": null. Catches a cut frame passed off as a change of size.
+TEST(CliApp, ALastFrameCutShortIsToldNotListed)
+{
+    CTempDir dir;
+    FrameSpec spec;
+    spec.fsize = 100;
+    std::vector<uint8_t> stream = RepeatFrame(spec, 3);
+    std::vector<uint8_t> cut = MakeFrame(spec);
+    cut.resize(40);
+    Append(stream, cut);
+    const std::string in = dir.Write("cut.dts", stream);
+
+    const CliRun text = RunCli({in});
+    EXPECT_EQ(text.nExit, 0) << text.err;
+    EXPECT_NE(text.out.find(in + ": done, Detected Format: DTS 16/48, 4 frames (last frame cut short: 40 of 101 bytes, not written), "),
+              std::string::npos) << text.out;
+
+    const nlohmann::json json = nlohmann::json::parse(RunCli({"--json", in}).out);
+    const nlohmann::json& file = json["files"][0];
+    EXPECT_EQ(file["rows"].size(), 1u);
+    EXPECT_EQ(file["cut_short"], nlohmann::json::parse(R"({"offset":303,"frame":3,"bytes":40,"expected":101})"));
+    stream.resize(303);
+    const nlohmann::json whole = nlohmann::json::parse(RunCli({"--json", dir.Write("whole.dts", stream)}).out);
+    EXPECT_TRUE(whole["files"][0]["cut_short"].is_null());
 }

@@ -67,7 +67,7 @@ TEST(CliNames, ControlCharactersInNamesAreEscapedInTextAndMessages)
     const std::string shown = dir.Path("bad\\nname\\x1b[31m.dts");
     const CliRun run = RunCli({"--rebuild", in});
     EXPECT_EQ(run.nExit, 0) << run.err;
-    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, output: " + shown + ".fixed.dts\n", 0), 0u)
+    EXPECT_EQ(run.out.rfind(shown + ": done, Detected Format: DTS 16/48, 3 frames, DTS 2.0 16-bit 48 kHz, 0:00.032, 75 kb/s, output: " + shown + ".fixed.dts\n", 0), 0u)
         << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(in + ".fixed.dts"));
@@ -105,6 +105,21 @@ TEST(CliNames, NamesThatAreNotUtf8KeepTheirBytesInJson)
     const nlohmann::json other = nlohmann::json::parse(RunCli({"--json", "--rebuild", plain}).out)["files"][0];
     EXPECT_FALSE(other.contains("file_bytes"));
     EXPECT_FALSE(other.contains("output_bytes"));
+
+    // Which names need their bytes: the UTF-8 check agrees with the JSON library's, at the edges
+    // of every sequence length, overlong forms, surrogates and past U+10FFFF.
+    for (const std::string name : {"plain", "\xc2\x80", "\xdf\xbf", "\xe0\xa0\x80", "\xef\xbf\xbf",
+                                   "\xf0\x90\x80\x80", "\xf4\x8f\xbf\xbf", "\xc0\xaf", "\xc1\xbf",
+                                   "\xe0\x9f\xbf", "\xed\xa0\x80", "\xf0\x8f\xbf\xbf", "\xf4\x90\x80\x80",
+                                   "\xf5\x80\x80\x80", "\xe2\x82", "\x80", "\xff", "a\xe9-"}) {
+        bool bJsonTakesIt = true;
+        try {
+            (void)nlohmann::json(name).dump();
+        } catch (const nlohmann::json::type_error&) {
+            bJsonTakesIt = false;
+        }
+        EXPECT_EQ(CTerminalText::IsValidUtf8(name), bJsonTakesIt) << CTerminalText::Escape(name);
+    }
 }
 
 // Names over the file system's limit of 255 bytes: an input whose output name alone is too long,

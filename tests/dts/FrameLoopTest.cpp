@@ -105,7 +105,8 @@ TEST(FrameLoop, HcrcChangeStartsARowWithUnchangedLabels)
 }
 
 // Frame lengths: RATE 29 frames take FSIZE bytes, others FSIZE + 1; a frame cut short by the end
-// of the input is reported with the bytes present but never written.
+// of the input is reported as cut short (the bytes present, the length its header gives), not as
+// a row of its own, and never written.
 TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
 {
     FrameSpec open;
@@ -122,13 +123,16 @@ TEST(FrameLoop, FrameLengthsAndCutShortLastFrame)
 
     const LoopRun run = WalkRebuilding(s);
     EXPECT_EQ(run.nFrames, 4) << "the cut-short frame is counted";
-    ASSERT_EQ(run.host.rows.size(), 3u);
+    ASSERT_EQ(run.host.rows.size(), 2u);
     EXPECT_EQ(run.host.rows[0].nFrameSize, 100);
     EXPECT_EQ(run.host.rows[0].strBitrate, "open");
     EXPECT_EQ(run.host.rows[1].nOffset, 200u);
     EXPECT_EQ(run.host.rows[1].nFrameSize, 101);
-    EXPECT_EQ(run.host.rows[2].nOffset, 301u);
-    EXPECT_EQ(run.host.rows[2].nFrameSize, 40);
+    ASSERT_TRUE(run.cutShort.has_value());
+    EXPECT_EQ(run.cutShort->nOffset, 301);
+    EXPECT_EQ(run.cutShort->nFrame, 3);
+    EXPECT_EQ(run.cutShort->nBytes, 40);
+    EXPECT_EQ(run.cutShort->nExpected, 101);
     // Open-rate frames are written with the FSIZE the standard gives their length (99 here).
     std::vector<uint8_t> expected = whole;
     for (size_t nFrame : {0u, 100u})
@@ -380,7 +384,7 @@ TEST(FileJob, WriteFailureIsReportedAndTheOutputRemoved)
         GTEST_SKIP() << kNoDevFull;
 }
 
-// A stream several input buffers long, with frames of changing sizes (so every frame gives a
+// A stream several input buffers long, with frames of changing sizes (so every whole frame gives a
 // row) and a last frame cut short, walked as a plain, a 14-bit packed and two WAVE inputs. Every
 // packing must give the same rows, with the offsets and lengths of the frames as built, and the
 // same rebuilt output. Catches block reads of bodies that go wrong where a buffer refill falls
@@ -427,11 +431,16 @@ TEST(FrameLoop, LongStreamsGiveTheSameRowsForEveryPacking)
         SCOPED_TRACE(kind.name);
         const LoopRun run = WalkRebuilding(kind.file);
         EXPECT_EQ(run.nFrames, 151);
-        ASSERT_EQ(run.host.rows.size(), offsets.size());
-        for (size_t i = 0; i < offsets.size(); ++i) {
+        // The cut frame is reported as such, not as a row.
+        ASSERT_EQ(run.host.rows.size(), offsets.size() - 1);
+        for (size_t i = 0; i + 1 < offsets.size(); ++i) {
             EXPECT_EQ(run.host.rows[i].nOffset, offsets[i]) << "row " << i;
             EXPECT_EQ(run.host.rows[i].nFrameSize, lengths[i]) << "row " << i;
         }
+        ASSERT_TRUE(run.cutShort.has_value());
+        EXPECT_EQ(run.cutShort->nOffset, static_cast<int64_t>(offsets.back()));
+        EXPECT_EQ(run.cutShort->nBytes, lengths.back());
+        EXPECT_EQ(run.cutShort->nExpected, 1501);
         EXPECT_EQ(run.output, whole) << "the whole frames, in the plain layout";
     }
 }

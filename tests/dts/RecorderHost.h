@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ public:
 struct LoopRun {
     CRecorderHost host;
     int64_t nFrames = 0;
+    std::optional<CutShortFrame> cutShort;  // the loop's report of a last frame cut short
     std::vector<uint8_t> output;
 };
 
@@ -78,6 +80,7 @@ inline void WalkFile(LoopRun& run, const std::string& path)
     }
     CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
     run.nFrames = loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
+    run.cutShort = loop.GetCutShort();
     EXPECT_EQ(outStream.IsOpen(), run.host.bRebuild) << "the loop leaves the output to whoever opened it";
     outStream.Close();
     EXPECT_EQ(run.host.nWaitDepth, 0) << "the cursor is restored";

@@ -52,6 +52,12 @@ private:
     size_t m_nBits = 0;
 };
 
+const std::vector<uint8_t>& PayloadOf(const SubstreamSpec& spec, size_t nAsset)
+{
+    static const std::vector<uint8_t> kNone;
+    return nAsset < spec.payloads.size() ? spec.payloads[nAsset] : kNone;
+}
+
 // nuCodingMode and, for mode 0, the extension mask of an asset.
 struct Coding {
     unsigned nMode = 0;
@@ -83,20 +89,21 @@ int ComponentCount(const Coding& coding)
     return nCount;
 }
 
-void PutXll(BitWriter& w, unsigned nSizeBits)
+// nBytes: the component's size (the asset's payload), or one byte.
+void PutXll(BitWriter& w, unsigned nSizeBits, size_t nBytes)
 {
-    w.Put(nSizeBits, 0);  // nuExSSXLLFsize: one byte
+    w.Put(nSizeBits, static_cast<uint32_t>(std::max<size_t>(nBytes, 1) - 1));  // nuExSSXLLFsize
     w.Put(1, 0);          // no XLL sync word offset
 }
 
-void PutLbr(BitWriter& w)
+void PutLbr(BitWriter& w, size_t nBytes)
 {
-    w.Put(14, 0);         // nuExSSLBRFsize: one byte
+    w.Put(14, static_cast<uint32_t>(std::max<size_t>(nBytes, 1) - 1));  // nuExSSLBRFsize
     w.Put(1, 0);          // no LBR sync distance
 }
 
 // Coding mode 0: the mask, then the size fields of the components it names.
-void PutComponents(BitWriter& w, uint32_t nMask, unsigned nSizeBits)
+void PutComponents(BitWriter& w, uint32_t nMask, unsigned nSizeBits, size_t nBytes)
 {
     w.Put(12, nMask);
     if (nMask & kMaskCore)
@@ -108,24 +115,24 @@ void PutComponents(BitWriter& w, uint32_t nMask, unsigned nSizeBits)
     if (nMask & kMaskX96)
         w.Put(12, 0);
     if (nMask & kMaskLBR)
-        PutLbr(w);
+        PutLbr(w, nBytes);
     if (nMask & kMaskXLL)
-        PutXll(w, nSizeBits);
+        PutXll(w, nSizeBits, nBytes);
     if (nMask & kMaskRsv1)
         w.Put(16, 0x1234);  // reserved components carry 16 bits each
     if (nMask & kMaskRsv2)
         w.Put(16, 0x5678);
 }
 
-void PutCodingMode(BitWriter& w, const Coding& coding, unsigned nSizeBits)
+void PutCodingMode(BitWriter& w, const Coding& coding, unsigned nSizeBits, size_t nBytes)
 {
     w.Put(2, coding.nMode);
     if (coding.nMode == 0)
-        PutComponents(w, coding.nMask, nSizeBits);
+        PutComponents(w, coding.nMask, nSizeBits, nBytes);
     if (coding.nMode == 1)
-        PutXll(w, nSizeBits);
+        PutXll(w, nSizeBits, nBytes);
     if (coding.nMode == 2)
-        PutLbr(w);
+        PutLbr(w, nBytes);
     if (coding.nMode == 3)
         w.Put(14 + 8 + 1, 0);  // aux size, codec id, no sync distance
     if (coding.nMask & kMaskXLL)
@@ -133,7 +140,7 @@ void PutCodingMode(BitWriter& w, const Coding& coding, unsigned nSizeBits)
 }
 
 // The static part of an asset: a language, an optional text, 24-bit stereo mapped one to one.
-void PutAssetStatic(BitWriter& w, bool bInfoText)
+void PutAssetStatic(BitWriter& w, bool bInfoText, const AssetAudio& audio)
 {
     w.Put(1, 0);                                  // no asset type
     w.Put(1, 1);
@@ -145,13 +152,19 @@ void PutAssetStatic(BitWriter& w, bool bInfoText)
         for (char ch : text)
             w.Put(8, static_cast<uint8_t>(ch));
     }
-    w.Put(5, 23);      // 24-bit
-    w.Put(4, 12);      // maximum sample rate code
-    w.Put(8, 1);       // two channels
+    w.Put(5, static_cast<uint32_t>(audio.nBits - 1));
+    w.Put(4, static_cast<uint32_t>(audio.nRateCode));
+    w.Put(8, static_cast<uint32_t>(audio.nChannels - 1));
     w.Put(1, 1);       // mapped one to one to speakers
-    w.Put(1, 1);       // speaker mask present,
-    w.Put(2, 3);       // 16 bits wide:
-    w.Put(16, 0x0002); // front left and right
+    if (audio.nChannels > 2)
+        w.Put(1, 0);   // no embedded stereo downmix
+    if (audio.nChannels > 6)
+        w.Put(1, 0);   // no embedded 5.1 downmix
+    w.Put(1, audio.nSpeakerMask != 0 ? 1 : 0);
+    if (audio.nSpeakerMask != 0) {
+        w.Put(2, 3);   // 16 bits wide
+        w.Put(16, audio.nSpeakerMask);
+    }
     w.Put(3, 0);       // no remapping sets
 }
 
@@ -177,7 +190,7 @@ BitWriter Descriptor(const SubstreamSpec& spec, int nIndex, unsigned nSizeBits, 
     BitWriter w;
     w.Put(9, 0);       // nuAssetDescriptFsize, patched below
     w.Put(3, static_cast<uint32_t>(nIndex));
-    PutAssetStatic(w, spec.bInfoText);
+    PutAssetStatic(w, spec.bInfoText, spec.audio);
     w.Put(1, 1);       // DRC code present:
     w.Put(8, 0x33);
     w.Put(1, asset.dialNorm ? 1 : 0);
@@ -187,7 +200,7 @@ BitWriter Descriptor(const SubstreamSpec& spec, int nIndex, unsigned nSizeBits, 
     }
     if (spec.bMixMetadata)
         PutAssetMixing(w);
-    PutCodingMode(w, CodingOf(asset), nSizeBits);
+    PutCodingMode(w, CodingOf(asset), nSizeBits, PayloadOf(spec, static_cast<size_t>(nIndex)).size());
     w.PadToByte();
     w.Patch(0, 9, static_cast<uint32_t>(w.Bits() / 8 - 1));
     return w;
@@ -196,7 +209,8 @@ BitWriter Descriptor(const SubstreamSpec& spec, int nIndex, unsigned nSizeBits, 
 void PutStreamStatic(BitWriter& w, const SubstreamSpec& spec)
 {
     const auto nAssets = static_cast<uint32_t>(spec.assets.size());
-    w.Put(2 + 3, 3);   // reference clock 0, frame duration code 3
+    w.Put(2, static_cast<uint32_t>(spec.nRefClockCode));
+    w.Put(3, static_cast<uint32_t>(spec.nDurationCode));
     w.Put(1, 0);       // no time code
     w.Put(3, 0);       // one presentation
     w.Put(3, nAssets - 1);
@@ -215,9 +229,10 @@ std::vector<int> AssetSizes(const SubstreamSpec& spec)
 {
     const int nAssets = static_cast<int>(spec.assets.size());
     std::vector<int> sizes;
-    for (int i = 0; i < nAssets; ++i) {
-        int nShare = spec.nPayloadBytes / nAssets + (i < spec.nPayloadBytes % nAssets ? 1 : 0);
-        sizes.push_back(std::max({nShare, ComponentCount(CodingOf(spec.assets[i])), 1}));
+    for (size_t i = 0; i < spec.assets.size(); ++i) {
+        int nShare = spec.nPayloadBytes / nAssets + (static_cast<int>(i) < spec.nPayloadBytes % nAssets ? 1 : 0);
+        const int nPayload = static_cast<int>(PayloadOf(spec, i).size());
+        sizes.push_back(nPayload > 0 ? nPayload : std::max({nShare, ComponentCount(CodingOf(spec.assets[i])), 1}));
     }
     return sizes;
 }
@@ -262,7 +277,13 @@ std::vector<uint8_t> BuildSubstream(const SubstreamSpec& spec, SubstreamLayout* 
     const uint16_t nCrc = SubstreamCrc(bytes.data() + 5, bytes.size() - 5);
     bytes.push_back(static_cast<uint8_t>(nCrc >> 8));
     bytes.push_back(static_cast<uint8_t>(nCrc & 0xFF));
-    bytes.resize(bytes.size() + static_cast<size_t>(nPayload), 0);
+    for (size_t i = 0; i < spec.assets.size(); ++i) {
+        const std::vector<uint8_t>& payload = PayloadOf(spec, i);
+        if (payload.empty())
+            bytes.resize(bytes.size() + static_cast<size_t>(sizes[i]), 0);
+        else
+            bytes.insert(bytes.end(), payload.begin(), payload.end());
+    }
     if (layout != nullptr)
         *layout = SubstreamLayout{nHeader, dialNormBits};
     return bytes;
@@ -319,4 +340,55 @@ std::vector<size_t> SubstreamStarts(const std::vector<uint8_t>& stream)
         nAt = nSub + GetHeaderField(stream, nSizeAt, bWide ? 20 : 16) + 1;
     }
     return starts;
+}
+
+std::vector<uint8_t> BuildLosslessFrame(const LosslessSpec& spec)
+{
+    // Common header: sync, version 1, header size, a 16-bit frame size, one channel set, one
+    // segment of 256 samples, 16-bit segment sizes, no band CRC, no LSB split, 8-bit channel masks.
+    BitWriter w;
+    w.Put(32, 0x41A29547);
+    w.Put(4, 0);
+    w.Put(8, 0);          // header size, patched below
+    w.Put(5, 15);
+    const size_t nFrameSizeAt = w.Bits();
+    w.Put(16, 0);         // frame size, patched below
+    w.Put(4, 0);
+    w.Put(4, 0);
+    w.Put(4, 8);
+    w.Put(5, 15);
+    w.Put(2, 0);
+    w.Put(1, 0);
+    w.Put(5, 7);
+    w.PadToByte();
+    w.Put(16, 0);         // header CRC (not checked by readers of the layout)
+    w.Patch(36, 8, static_cast<uint32_t>(w.Bits() / 8 - 1));
+    // Channel set header: its size, the channels, 24-bit PCM in 24-bit storage, 48 kHz; the
+    // rest of what a decoder needs is left as zeros, with room for it.
+    const size_t nSetAt = w.Bits();
+    w.Put(10, 0);
+    w.Put(4, static_cast<uint32_t>(spec.nChannels - 1));
+    w.Put(static_cast<unsigned>(spec.nChannels), 0);
+    w.Put(5, 23);
+    w.Put(5, 23);
+    w.Put(4, 12);
+    for (int i = 0; i < 8; ++i)
+        w.Put(8, 0);
+    w.PadToByte();
+    w.Put(16, 0);
+    w.Patch(nSetAt, 10, static_cast<uint32_t>((w.Bits() - nSetAt) / 8 - 1));
+    // The table of segment sizes: one band, one segment, one set; then its CRC.
+    w.Put(16, static_cast<uint32_t>(spec.nBandBytes - 1));
+    w.PadToByte();
+    w.Put(16, 0);
+    for (int i = 0; i < spec.nBandBytes; ++i)
+        w.Put(8, 0x5A);
+    while (w.Bits() % 32 != 0)
+        w.Put(8, 0);
+    if (spec.bDtsX)
+        w.Put(32, spec.nMarker);
+    for (int i = 0; i < spec.nTailBytes; ++i)
+        w.Put(8, 0);
+    w.Patch(nFrameSizeAt, 16, static_cast<uint32_t>(w.Bits() / 8 - 1));
+    return w.Bytes();
 }

@@ -19,6 +19,14 @@ struct SubstreamAsset {
     std::optional<int> dialNorm;    // the 5-bit nuDialNormCode, or no code at all
 };
 
+// What every asset's static fields say of its audio.
+struct AssetAudio {
+    int nChannels = 2;
+    uint32_t nSpeakerMask = 0x0002;  // 16-bit nuSpkrActivityMask; 0: no mask
+    int nBits = 24;
+    int nRateCode = 12;              // nuMaxSampleRate: 48 kHz
+};
+
 struct SubstreamSpec {
     bool bWide = false;              // 12/20-bit size fields instead of 8/16
     std::vector<SubstreamAsset> assets = {SubstreamAsset{}};  // 1 to 8
@@ -26,6 +34,12 @@ struct SubstreamSpec {
     bool bMixMetadata = false;       // mixing metadata: one stereo mix-out, coefficients per asset
     bool bInfoText = false;          // an info text in every asset descriptor
     uint8_t nUserBits = 0;           // UserDefinedBits, outside the CRC
+    AssetAudio audio;
+    // By asset: the bytes of its one component (an XLL or LBR asset's frame); missing or empty:
+    // one zero byte per component.
+    std::vector<std::vector<uint8_t>> payloads;
+    int nRefClockCode = 0;           // nuRefClockCode: 32, 44.1 or 48 kHz
+    int nDurationCode = 3;           // nuExSSFrameDurationCode: 512 * (code + 1) samples
 };
 
 // Offsets into a built substream that tests look at.
@@ -38,6 +52,18 @@ struct SubstreamLayout {
 // payload bytes as it declares components (a size field stores size - 1, so none can be empty);
 // the substream may therefore be longer than header + nPayloadBytes.
 std::vector<uint8_t> BuildSubstream(const SubstreamSpec& spec, SubstreamLayout* layout = nullptr);
+
+// A lossless (XLL) frame of one channel set of nChannels at 48 kHz and one segment of band data
+// of nBandBytes (zeros), followed where bDtsX is set by marker at the next 32-bit boundary
+// (and nTailBytes more zeros either way).
+struct LosslessSpec {
+    int nChannels = 8;
+    int nBandBytes = 37;
+    bool bDtsX = false;
+    uint32_t nMarker = 0x02000850;
+    int nTailBytes = 8;
+};
+std::vector<uint8_t> BuildLosslessFrame(const LosslessSpec& spec);
 
 // CRC-16, polynomial 0x1021, initial value 0xFFFF, computed bit by bit.
 uint16_t SubstreamCrc(const uint8_t* p, size_t n);

@@ -1,7 +1,10 @@
 // Sample paths and whole-file reads and writes for tests.
 #include "support/TestFiles.h"
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <stdexcept>
 
@@ -30,4 +33,45 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     out.close();
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+std::string SharedSamplePath(const std::string& name)
+{
+    const std::string path = std::string(KESTRUNE_SHARED_SAMPLES) + "/" + name;
+    return std::filesystem::exists(path) ? path : std::string();
+}
+
+std::string ShellOutput(const std::string& command)
+{
+    std::string out;
+#ifndef _WIN32
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    if (pclose(pipe) != 0)
+        out.clear();
+#endif
+    return out;
+}
+
+std::map<std::string, std::string> ProbeFields(const std::string& path)
+{
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(ShellOutput("ffprobe -v error -count_packets -select_streams a:0 -show_streams -show_format"
+                                         " -of flat=s=_ '" + path + "' 2>/dev/null"));
+    const std::string kStream = "streams_stream_0_";
+    for (std::string line; std::getline(lines, line);) {
+        const size_t nEq = line.find('=');
+        std::string key = line.substr(0, nEq);
+        if (key.rfind(kStream, 0) == 0)
+            key = key.substr(kStream.size());
+        std::string value = line.substr(nEq + 1);
+        if (value.size() >= 2 && value.front() == '"')
+            value = value.substr(1, value.size() - 2);
+        fields[key] = value;
+    }
+    return fields;
 }
