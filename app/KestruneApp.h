@@ -13,7 +13,7 @@ public:
     static constexpr const char* kFileVersion = KestruneVersion::kFileVersion;
     static constexpr const char* kInternalName = "Kestrune";
     static constexpr const char* kOriginalFilename = "Kestrune.EXE";
-    static constexpr const char* kFileDescription = "Application MFC Kestrune";
+    static constexpr const char* kFileDescription = KestruneVersion::kFileDescription;
     static constexpr const char* kProductName = "Application Kestrune";
 
     CKestruneApp(int& argc, char** argv);

@@ -1,7 +1,10 @@
-// The end of an input bit stream: thrown by CBitStream, caught only by the frame loop.
+// The end of an input bit stream: thrown by CBitStream's bit reads; caught by the frame loop,
+// and by CBitStream's own block reads, which report how much they delivered instead.
 #pragma once
 
-class EOFBSException {
+#include <exception>
+
+class EOFBSException : public std::exception {
 public:
-    virtual ~EOFBSException() = default;
+    const char* what() const noexcept override { return "end of the input bit stream"; }
 };
