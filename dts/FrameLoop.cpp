@@ -12,6 +12,7 @@
 #include "dts/FrameHeader.h"
 #include "dts/HeaderLabels.h"
 #include "dts/IFrameLoopHost.h"
+#include "dts/SpeakerMask.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
@@ -127,9 +128,9 @@ FrameRow MakeCorelessRow(const FrameRead& f, int64_t nFrameIndex)
     row.nFrame = nFrameIndex;
     row.strExtension = ExtensionKindLabel(f.eExtension);
     row.strFormat = row.strExtension;
-    row.strChannels = asset.nSpeakerMask != 0 ? CStreamSummary::SpeakerNames(asset.nSpeakerMask)
+    row.strChannels = asset.nSpeakerMask != 0 ? SpeakerMask::SpeakerNames(asset.nSpeakerMask)
                                                : std::to_string(asset.nChannels) + " channels";
-    row.bLFE = CStreamSummary::LfeChannels(asset.nSpeakerMask) > 0;
+    row.bLFE = SpeakerMask::LfeChannels(asset.nSpeakerMask) > 0;
     row.nFrameSize = f.nLength;
     row.nSampleRateHz = asset.nSampleRateHz;
     row.dBitrateKbps = CorelessKbps(f);

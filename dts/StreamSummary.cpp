@@ -2,11 +2,11 @@
 #include "dts/StreamSummary.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdio>
 
 #include "dts/HeaderLabels.h"
+#include "dts/SpeakerMask.h"
 
 namespace {
 
@@ -15,37 +15,10 @@ constexpr uint32_t kExtXCh = 0;
 constexpr uint32_t kExtX96 = 2;
 constexpr uint32_t kExtXXCh = 6;
 
-// Speaker activity mask bits that stand for a pair of speakers, and the two LFE bits.
-constexpr uint32_t kPairBits = 0xAE66;
-constexpr uint32_t kLfeBits = 0x1008;
-// The speakers of each mask bit, in the names the core's channel arrangements use.
-const char* const kSpeakerNames[16] = {"C",  "L+R",   "SL+SR",   "LFE",  "S",       "LH+RH", "LR+RR",   "CH",
-                                       "OV", "CL+CR", "LW+RW",   "LSS+RSS", "LFE2", "LHS+RHS", "CHR", "LHR+RHR"};
-
 // A second span short of one second still counts as one: sums of frame lengths are not exact.
 constexpr double kOneSecond = 1.0 - 1e-9;
 
 } // namespace
-
-std::string CStreamSummary::SpeakerNames(uint32_t nMask)
-{
-    std::string strMain;
-    std::string strLfe;
-    for (int nBit = 0; nBit < 16; ++nBit) {
-        if ((nMask & (1u << nBit)) == 0)
-            continue;
-        std::string& str = ((1u << nBit) & kLfeBits) ? strLfe : strMain;
-        if (!str.empty())
-            str += '+';
-        str += kSpeakerNames[nBit];
-    }
-    return strLfe.empty() ? strMain : strMain + "+" + strLfe;
-}
-
-int CStreamSummary::LfeChannels(uint32_t nMask)
-{
-    return std::popcount(nMask & kLfeBits);
-}
 
 namespace {
 
@@ -153,10 +126,10 @@ CStreamSummary::Values CStreamSummary::GetValues() const
         return v;
     v.strKind = KindText();
     if (m_Asset.nChannels > 0) {
-        const int nLfe = LfeChannels(m_Asset.nSpeakerMask);
+        const int nLfe = SpeakerMask::LfeChannels(m_Asset.nSpeakerMask);
         v.nChannels = m_Asset.nChannels;
         v.strLayout = LayoutName(v.nChannels, nLfe);
-        v.strSpeakers = SpeakerNames(m_Asset.nSpeakerMask);
+        v.strSpeakers = SpeakerMask::SpeakerNames(m_Asset.nSpeakerMask);
         v.bLFE = nLfe > 0;
         v.nBits = m_Asset.nBits;
         v.nSampleRateHz = m_Asset.nSampleRateHz;

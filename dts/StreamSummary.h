@@ -52,11 +52,6 @@ public:
 
     Values GetValues() const;
 
-    // The speakers of a speaker activity mask in the core's names, LFE last ("C+L+R+SL+SR+LFE").
-    static std::string SpeakerNames(uint32_t nMask);
-    // The LFE channels of a speaker activity mask.
-    static int LfeChannels(uint32_t nMask);
-
 private:
     // What a core frame unlike the one before tells.
     void TakeCoreFacts(const FrameHeader& h, EExtensionKind eExtension, const SubstreamInfo* pFirst);

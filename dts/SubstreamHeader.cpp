@@ -1,6 +1,7 @@
 // Reads DTS-HD extension substream headers field by field, never past the header's own length.
 #include "dts/SubstreamHeader.h"
 
+#include "dts/SpeakerMask.h"
 #include "stream/SyncWords.h"
 
 #include <algorithm>
@@ -83,12 +84,6 @@ uint32_t Fact(BitCursor& c, unsigned nWidth, bool bWanted)
     return 0;
 }
 
-// Channels a speaker layout mask stands for: the bits that name a pair of speakers count twice.
-int ChannelsOfMask(uint32_t nMask)
-{
-    return std::popcount(nMask) + std::popcount(nMask & 0xAE66u);
-}
-
 // Sample rates by nuMaxSampleRate (and by a lossless channel set's frequency code).
 constexpr int kSampleRates[16] = {8000,  16000, 32000, 64000,  128000, 22050, 44100, 88200,
                                   176400, 352800, 12000, 24000, 48000, 96000, 192000, 384000};
@@ -161,14 +156,14 @@ void ReadStaticFields(BitCursor& c, unsigned nIndex, StreamFields& s)
     const unsigned nMaskBits = (Take(c, 2) + 1) * 4;
     s.nMixConfigs = static_cast<int>(Take(c, 2)) + 1;
     for (int i = 0; i < s.nMixConfigs; ++i)
-        s.anMixChannels[i] = ChannelsOfMask(Take(c, nMaskBits));
+        s.anMixChannels[i] = SpeakerMask::Channels(Take(c, nMaskBits));
 }
 
 void ReadSpeakerRemaps(BitCursor& c, int nSets, unsigned nMaskBits)
 {
     int anSpeakers[kMaxCount] = {};
     for (int i = 0; i < nSets; ++i)
-        anSpeakers[i] = ChannelsOfMask(Take(c, nMaskBits));
+        anSpeakers[i] = SpeakerMask::Channels(Take(c, nMaskBits));
     for (int i = 0; i < nSets; ++i) {
         const unsigned nDecodedChannels = Take(c, 5) + 1;
         for (int j = 0; j < anSpeakers[i] && !c.bOver; ++j)  // remap codes, 5 bits per channel
