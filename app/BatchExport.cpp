@@ -59,7 +59,7 @@ std::string CBatchExport::JsonText(const std::vector<SBatchItem>& items)
     std::ostringstream out;
     CJsonReport report(out);
     for (const SBatchItem& item : items) {
-        report.BeginFile(item.strPath.toStdString(), item.nSize);
+        report.BeginFile(item.input, item.nSize);
         for (int r = 0; r < item.pFrames->GetCount(); ++r)
             report.AddRow(item.pFrames->Row(r));
         CCliReport::FileSummary summary;

@@ -1,4 +1,4 @@
-// One row of the batch list as the run keeps it: the file (and, later, which of its tracks),
+// One row of the batch list as the run keeps it: the file (or one DTS track of a movie file),
 // its size, and what its last run left: state, Detected Format, outcome and frame list.
 #pragma once
 
@@ -9,9 +9,11 @@
 
 #include "app/FrameStore.h"
 #include "dts/FileJob.h"
+#include "dts/InputItems.h"
 
 struct SBatchItem {
-    QString strPath;
+    QString strPath;               // the file
+    InputItem input;               // what is walked: the file, or one of its tracks
     uint64_t nSize = 0;
     QString strState;              // as the State column shows it
     QString strDetectedFormat;

@@ -24,9 +24,9 @@ CBatchWorker::CBatchWorker(const std::atomic<bool>& stop)
 
 CBatchWorker::~CBatchWorker() = default;
 
-QString CBatchWorker::LogPathFor(const QString& strInputPath)
+QString CBatchWorker::LogPathFor(const QString& strOutputStem)
 {
-    return strInputPath + QStringLiteral(".kestrune.log");
+    return strOutputStem + QStringLiteral(".kestrune.log");
 }
 
 void CBatchWorker::Run(const std::vector<SItem>& items, const SOptions& options)
@@ -49,7 +49,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
     m_LastReport = {};
     m_strDetectedFormat.clear();
     const std::string strInput = item.strPath.toStdString();
-    const std::string strOutput = CFileJob::OutputPathFor(strInput, options.strOutputFolder.toStdString());
+    const std::string strOutput = CFileJob::OutputPathFor(item.input.strOutputStem, options.strOutputFolder.toStdString());
     emit FileStarted(item.nItem, QString::fromStdString(strOutput));
 
     SOutcome outcome;
@@ -60,14 +60,18 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
     if (options.bWriteLog) {
         m_pLogText = std::make_unique<std::ostringstream>();
         m_pLog = std::make_unique<CTextReport>(*m_pLogText);
-        m_pLog->BeginFile(strInput, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
+        m_pLog->BeginFile(item.input, bSized ? std::optional<uint64_t>(nSize) : std::nullopt);
     }
     if (!bSized) {
         outcome.result.eState = CFileJob::EState::CannotOpenInput;
         outcome.result.eFailedPath = CFileJob::EFailedPath::Input;
         outcome.result.strFailedPath = strInput;
+    } else if (!item.input.strProblem.empty()) {
+        // A movie file without a DTS track (or one that cannot be read) says what it holds.
+        outcome.result = CFileJob::Unwalkable(strInput, item.input.strProblem, item.input.bReadFailed);
     } else {
-        outcome.result = CFileJob::Run(*this, m_InStream, m_OutStream, strInput, strOutput, int64_t(nSize), options.job);
+        outcome.result = CFileJob::Run(*this, m_InStream, m_OutStream, strInput, strOutput, int64_t(nSize), options.job,
+                                       &item.input);
     }
     FlushRows();
     if (outcome.result.bOutputWritten)
@@ -87,7 +91,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
         if (outcome.result.bOutputWritten)
             summary.strOutput = strOutput;
         m_pLog->EndFile(summary);
-        const QString strLogPath = LogPathFor(item.strPath);
+        const QString strLogPath = LogPathFor(QString::fromStdString(item.input.strOutputStem));
         if (WriteLog(strLogPath, m_pLogText->str(), outcome.strLogError))
             outcome.strLogPath = strLogPath;
     }

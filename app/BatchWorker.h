@@ -15,6 +15,7 @@
 
 #include "dts/FileJob.h"
 #include "dts/IFrameLoopHost.h"
+#include "dts/InputItems.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 
@@ -26,10 +27,12 @@ using FrameRowBatch = std::shared_ptr<const std::vector<FrameRow>>;
 class CBatchWorker : public QObject, public IFrameLoopHost {
     Q_OBJECT
 public:
-    // One file of the run: the batch row it belongs to and its path.
+    // One file (or track of a movie file) of the run: the batch row it belongs to, the file's
+    // path and what is walked.
     struct SItem {
         int nItem = 0;
         QString strPath;
+        InputItem input;
     };
     // What the run does to every file, taken at Start.
     struct SOptions {
@@ -59,8 +62,9 @@ public:
     void SetProgressPos(int nPos) override;
     void SetCurrentFrame(int64_t nFrame) override { m_nFrame = nFrame; }
 
-    // The log of a file: FILE.kestrune.log.
-    static QString LogPathFor(const QString& strInputPath);
+    // The log of a file, FILE.kestrune.log, from its output's stem (a movie's track:
+    // movie.mkv.track2.kestrune.log).
+    static QString LogPathFor(const QString& strOutputStem);
 
 signals:
     void FileStarted(int nItem, const QString& strOutputPath);

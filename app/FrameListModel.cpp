@@ -29,6 +29,18 @@ void CFrameListModel::Append(CFrameStore& store, const std::vector<FrameRow>& ro
         endInsertRows();
 }
 
+QVariant CFrameListModel::GetItemExtra(int nRow, int nColumn, int role) const
+{
+    if (role != Qt::ToolTipRole || !m_pStore || !IsCell(nRow, nColumn) || m_pStore->TimeOf(nRow) < 0)
+        return QVariant();
+    const qint64 nMs = qint64(m_pStore->TimeOf(nRow) * 1000.0 + 0.5);
+    return QStringLiteral("at %1:%2:%3.%4")
+        .arg(nMs / 3600000)
+        .arg(nMs / 60000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(nMs / 1000 % 60, 2, 10, QLatin1Char('0'))
+        .arg(nMs % 1000, 3, 10, QLatin1Char('0'));
+}
+
 int CFrameListModel::GetItemCount() const
 {
     return m_pStore ? m_pStore->GetCount() : 0;

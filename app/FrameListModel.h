@@ -27,6 +27,8 @@ public:
 
 protected:
     void ClearRows() override;
+    // A row's tool tip tells where its frame lies in the movie ("at 0:01:02.345").
+    QVariant GetItemExtra(int nRow, int nColumn, int role) const override;
 
 private:
     const CFrameStore* m_pStore = nullptr;

@@ -72,6 +72,7 @@ void CFrameStore::Append(const FrameRow& row)
     SRecord record;
     record.nOffset = row.nOffset;
     record.nFrame = row.nFrame;
+    record.dTime = row.dTime;
     if (row.nSkippedBytes > 0) {
         record.nKind = kSkipped;
         record.nSizeOrSkipped = row.nSkippedBytes;
@@ -96,6 +97,7 @@ FrameRow CFrameStore::Row(int nRow) const
     }
     row.nOffset = record.nOffset;
     row.nFrame = record.nFrame;
+    row.dTime = record.dTime;
     return row;
 }
 

@@ -15,12 +15,13 @@
 
 class CFrameStore {
 public:
-    // One row as kept: 32 bytes, whatever its labels say.
+    // One row as kept: 48 bytes, whatever its labels say.
     struct SRecord {
         uint64_t nOffset = 0;
         int64_t nFrame = 0;
         int64_t nSizeOrSkipped = 0; // the frame's size, or for a skipped stretch its length
         uint32_t nKind = 0;         // index into the kinds; kSkipped for a skipped stretch
+        double dTime = -1;          // seconds into the movie (FrameRow::dTime); negative: unknown
         bool bCRC = false;
     };
     static constexpr uint32_t kSkipped = UINT32_MAX;
@@ -29,6 +30,8 @@ public:
     int GetCount() const { return int(m_Records.size()); }
     // The row as it was appended.
     FrameRow Row(int nRow) const;
+    // Where the row's frame lies in the movie, in seconds; negative where that is unknown.
+    double TimeOf(int nRow) const { return m_Records[size_t(nRow)].dTime; }
     // The cell's text, as FrameRow::CellText gives it; labels are made once per kind.
     QString CellText(int nRow, int nColumn) const;
     // The texts of a column in rows nFirst to nLast that can decide its width: a kind's label

@@ -100,10 +100,11 @@ CKestruneDlg::~CKestruneDlg()
 const QStringList& CKestruneDlg::FileFilters()
 {
     static const QStringList filters = {
-        QStringLiteral("All supported files (*.dts *.dtswav *.wav *.cpt)"),
+        QStringLiteral("All supported files (*.dts *.dtswav *.wav *.cpt *.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)"),
         QStringLiteral("DTS Padded audio Files (*.dts)"),
         QStringLiteral("DTS WAV audio Files (*.dtswav, *.wav)"),
         QStringLiteral("DTS Compact audio Files (*.cpt)"),
+        QStringLiteral("Movie files (*.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)"),
         QStringLiteral("All files (*)"),
     };
     return filters;
@@ -534,14 +535,19 @@ void CKestruneDlg::AddPaths(const QStringList& paths)
     QStringList notes;
     const QList<CFileCollector::SFile> files = CFileCollector::Screen(paths, listed, notes);
     for (const CFileCollector::SFile& file : files) {
-        SBatchItem item;
-        item.strPath = file.strPath;
-        item.nSize = file.nSize;
-        item.strState = QString::fromLatin1(kQueuedText);
-        const int nRow = m_ctlBatchList->AppendRow(
-            {file.strPath, item.strState, QString::number(file.nSize) + QStringLiteral(" bytes"), QString()});
-        m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, file.strPath);
-        m_Items.push_back(std::move(item));
+        // A movie file is one row per DTS track ("movie.mkv #2 (eng)"), run as that track.
+        for (InputItem& input : CInputItems::Expand(file.strPath.toStdString(), {})) {
+            SBatchItem item;
+            item.strPath = file.strPath;
+            item.nSize = file.nSize;
+            item.strState = QString::fromLatin1(kQueuedText);
+            const QString strLabel = QString::fromStdString(input.Label());
+            item.input = std::move(input);
+            const int nRow = m_ctlBatchList->AppendRow(
+                {strLabel, item.strState, QString::number(file.nSize) + QStringLiteral(" bytes"), QString()});
+            m_ctlBatchList->GetTextModel()->SetItemToolTip(nRow, kBatchColumnFilename, strLabel);
+            m_Items.push_back(std::move(item));
+        }
     }
     m_ctlBatchList->AutoSizeColumns();
     if (notes.isEmpty())
@@ -692,8 +698,9 @@ void CKestruneDlg::RunBatch()
     // run before any file is read.
     if (options.job.bRebuild) {
         QStringList inputs;
+        // A movie's track is named after its output's stem ("movie.mkv.track2").
         for (const SBatchItem& item : m_Items)
-            inputs.append(item.strPath);
+            inputs.append(QString::fromStdString(item.input.strOutputStem));
         const QString strProblem = COutputFolderChoice::ProblemBeforeRun(options.strOutputFolder, inputs);
         if (!strProblem.isEmpty()) {
             m_Tools.ShowMessage(this, strProblem, Caption(), IPlatformTools::EIcon::Stop);
@@ -703,7 +710,7 @@ void CKestruneDlg::RunBatch()
     ResetRows();
     std::vector<CBatchWorker::SItem> items;
     for (size_t i = 0; i < m_Items.size(); ++i)
-        items.push_back({int(i), m_Items[i].strPath});
+        items.push_back({int(i), m_Items[i].strPath, m_Items[i].input});
     m_nRunFiles = int(items.size());
     m_nRunEnded = 0;
     m_nRunDone = 0;

@@ -41,15 +41,16 @@ std::string CCliArguments::UsageText()
 {
     return "Usage: kestrune-cli [--rebuild [-o DIR|-o -]] [OPTION]... FILE...\n"
            "\n"
-           "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, or a\n"
-           "WAVE file carrying one; - reads standard input) and lists every point where the\n"
-           "stream's format changes. Each report names the stream type it found (Detected Format)\n"
+           "Walks every DTS core frame of each FILE (a 16-bit or 14-bit packed DTS stream, a WAVE\n"
+           "file carrying one, or each DTS track of a Matroska, MP4, MPEG-TS/M2TS or MPEG-PS movie\n"
+           "file; - reads standard input) and lists every point where the stream's format changes. Each report names the stream type it found (Detected Format)\n"
            "and counts the frames; its rows are the first frame and every frame where the bit rate,\n"
            "channel layout, sample rate, frame size, dialog normalisation or header CRC differs from\n"
            "the one before. The input is only read; a clean copy is written only with --rebuild.\n"
            "\n"
            "  --rebuild          write a clean 16-bit big-endian copy of each input, named\n"
-           "                     FILE.fixed.dts, beside it (an existing one is replaced)\n"
+           "                     FILE.fixed.dts, beside it (an existing one is replaced); for a\n"
+           "                     movie file with several DTS tracks, FILE.trackN.fixed.dts\n"
            "  --output-dir DIR, -o DIR\n"
            "                     with --rebuild: write the copies into DIR instead, under the\n"
            "                     same names; -o - writes the stream to standard output, and the\n"
@@ -58,6 +59,10 @@ std::string CCliArguments::UsageText()
            "  --remove-dialnorm  neutralise the dialog normalisation (0 dB)\n"
            "  --core-only        with --rebuild: leave the DTS-HD extension substreams out\n"
            "  --json[=FILE]      print one JSON document instead of tables (into FILE)\n"
+           "  --remux            write a copy of each movie file, FILE.fixed.EXT in the same\n"
+           "                     format, with every DTS track rebuilt and all else copied\n"
+           "  --track N          in movie files, walk only the DTS track with stream index N\n"
+           "                     (may be given more than once; default: every DTS track)\n"
            "  --help             show this help\n"
            "  --version          show the version\n"
            "\n"
@@ -87,8 +92,20 @@ std::string CCliArguments::UsageText()
            "      kestrune-cli --rebuild -o ~/fixed /media/disc/*.dts\n"
            "  Rebuild a stream in a pipe:\n"
            "      ffmpeg -i movie.mkv -map 0:a:0 -c copy -f dts - | kestrune-cli --rebuild -o - - > movie.dts\n"
+           "  Rebuild the DTS track with stream index 2 of a movie into movie.mkv.fixed.dts:\n"
+           "      kestrune-cli --rebuild --track 2 movie.mkv\n"
+           "  Write movie.fixed.mkv, a copy of the movie with neutral dialog normalisation:\n"
+           "      kestrune-cli --remux --remove-dialnorm movie.mkv\n"
            "  One JSON document for every stream in a folder, for a script to read:\n"
            "      kestrune-cli --json *.dts > report.json\n";
+}
+
+bool CCliArguments::ParseTrack(const std::string& arg)
+{
+    if (arg.empty() || arg.size() > 6 || arg.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    tracks.push_back(std::stoi(arg));
+    return true;
 }
 
 int CCliArguments::TakeValueOption(const std::vector<std::string>& args, size_t& i, std::string& strError)
@@ -101,6 +118,14 @@ int CCliArguments::TakeValueOption(const std::vector<std::string>& args, size_t&
             return 1;
         strError = "--json= needs a file name";
         return -1;
+    }
+    if (arg == "--track") {
+        if (i + 1 >= args.size() || !ParseTrack(args[i + 1])) {
+            strError = "--track needs a stream index (0, 1, 2...)";
+            return -1;
+        }
+        ++i;
+        return 1;
     }
     if (arg.rfind("--output-dir=", 0) == 0) {
         strOutputFolder = arg.substr(13);
@@ -120,11 +145,22 @@ int CCliArguments::TakeValueOption(const std::vector<std::string>& args, size_t&
     return 1;
 }
 
+std::string CCliArguments::CheckMovieOptions() const
+{
+    if (bRebuild && bRemux)
+        return "--rebuild and --remux: pick one (--rebuild writes each DTS track alone, --remux a copy of the movie)";
+    if (bCoreOnly && !bRebuild && !bRemux)
+        return "--core-only needs --rebuild or --remux";
+    if (bRemux && std::find(files.begin(), files.end(), "-") != files.end())
+        return "--remux needs a movie file's name, not standard input";
+    return std::string();
+}
+
 std::string CCliArguments::CheckCombinations() const
 {
     const bool bToStandardOutput = strOutputFolder == "-";
-    if (bCoreOnly && !bRebuild)
-        return "--core-only needs --rebuild";
+    if (const std::string strMovie = CheckMovieOptions(); !strMovie.empty())
+        return strMovie;
     if (!strOutputFolder.empty() && !bRebuild)
         return "-o needs --rebuild (only a rebuild writes outputs)";
     if (files.empty())
@@ -142,7 +178,7 @@ bool* CCliArguments::FlagOf(const std::string& arg)
 {
     const std::pair<const char*, bool*> flags[] = {{"--rebuild", &bRebuild}, {"--remove-crc", &bRemoveCRC},
                                                     {"--remove-dialnorm", &bRemoveDialNorm}, {"--json", &bJson},
-                                                    {"--core-only", &bCoreOnly}};
+                                                    {"--core-only", &bCoreOnly}, {"--remux", &bRemux}};
     for (const auto& [pszName, pFlag] : flags) {
         if (arg == pszName)
             return pFlag;

@@ -9,6 +9,7 @@
 
 #include "dts/FrameLoop.h"
 #include "dts/FrameRow.h"
+#include "dts/InputItems.h"
 #include "dts/StreamSummary.h"
 
 class CCliReport {
@@ -29,7 +30,8 @@ public:
     explicit CCliReport(std::ostream& out) : m_Out(out) {}
     virtual ~CCliReport() = default;
 
-    virtual void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) = 0;
+    // item: the file, or one track of a movie file.
+    virtual void BeginFile(const InputItem& item, std::optional<uint64_t> nSize) = 0;
     virtual void AddRow(const FrameRow& row) = 0;
     virtual void EndFile(const FileSummary& summary) = 0;
     // After the last file.

@@ -72,12 +72,16 @@ std::string CJsonReport::Quote(const std::string& str)
     return nlohmann::json(str).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void CJsonReport::BeginFile(const std::string& strPath, std::optional<uint64_t> nSize)
+void CJsonReport::BeginFile(const InputItem& item, std::optional<uint64_t> nSize)
 {
+    const std::string& strPath = item.strPath;
+    auto orNull = [](const std::string& str) { return str.empty() ? std::string("null") : Quote(str); };
     m_Out << (m_bFirstFile ? "" : ",") << "{\"file\":" << Quote(strPath);
     if (!CTerminalText::IsValidUtf8(strPath))
         m_Out << ",\"file_bytes\":\"" << HexBytes(strPath) << '"';
-    m_Out << ",\"size\":" << (nSize ? std::to_string(*nSize) : "null") << ",\"rows\":[";
+    m_Out << ",\"size\":" << (nSize ? std::to_string(*nSize) : "null") << ",\"container\":" << orNull(item.strContainer)
+          << ",\"track\":" << (item.IsTrack() ? std::to_string(item.nTrack) : "null")
+          << ",\"language\":" << orNull(item.strLanguage) << ",\"title\":" << orNull(item.strTitle) << ",\"rows\":[";
     m_bFirstFile = false;
     m_bFirstRow = true;
 }
@@ -85,7 +89,7 @@ void CJsonReport::BeginFile(const std::string& strPath, std::optional<uint64_t> 
 void CJsonReport::AddRow(const FrameRow& row)
 {
     if (row.nSkippedBytes > 0) {
-        m_Skipped.emplace_back(row.nOffset, row.nSkippedBytes);
+        m_Skipped.push_back({row.nOffset, row.nSkippedBytes, row.dTime});
         return;
     }
     m_Out << (m_bFirstRow ? "" : ",") << "{\"offset\":" << row.nOffset << ",\"frame\":" << row.nFrame
@@ -95,7 +99,8 @@ void CJsonReport::AddRow(const FrameRow& row)
           << ",\"channels\":" << Quote(row.strChannels) << ",\"lfe\":" << (row.bLFE ? "true" : "false")
           << ",\"frame_size\":" << row.nFrameSize << ",\"dialnorm\":" << Quote(row.strDialNorm)
           << ",\"dialnorm_db\":" << row.nDialNormDb << ",\"crc\":" << (row.bCRC ? "true" : "false")
-          << ",\"extension\":" << (row.strExtension.empty() ? "null" : Quote(row.strExtension)) << '}';
+          << ",\"extension\":" << (row.strExtension.empty() ? "null" : Quote(row.strExtension))
+          << ",\"time\":" << (row.dTime < 0 ? "null" : Number(row.dTime)) << '}';
     m_bFirstRow = false;
 }
 
@@ -103,7 +108,8 @@ void CJsonReport::EndFile(const FileSummary& summary)
 {
     m_Out << "],\"skipped\":[";
     for (size_t i = 0; i < m_Skipped.size(); ++i)
-        m_Out << (i == 0 ? "" : ",") << "{\"offset\":" << m_Skipped[i].first << ",\"bytes\":" << m_Skipped[i].second << '}';
+        m_Out << (i == 0 ? "" : ",") << "{\"offset\":" << m_Skipped[i].nOffset << ",\"bytes\":" << m_Skipped[i].nBytes
+              << ",\"time\":" << (m_Skipped[i].dTime < 0 ? "null" : Number(m_Skipped[i].dTime)) << '}';
     m_Skipped.clear();
     m_Out << "],\"state\":" << Quote(summary.strState)
           << ",\"error\":" << (summary.strError.empty() ? "null" : Quote(summary.strError))

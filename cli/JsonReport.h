@@ -15,7 +15,7 @@ public:
 
     explicit CJsonReport(std::ostream& out);
 
-    void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) override;
+    void BeginFile(const InputItem& item, std::optional<uint64_t> nSize) override;
     void AddRow(const FrameRow& row) override;
     void EndFile(const FileSummary& summary) override;
     void Finish() override;
@@ -27,5 +27,10 @@ private:
     bool m_bFirstFile = true;
     bool m_bFirstRow = true;
     // The file's skipped stretches, written after its rows: "offset" and "bytes" of each.
-    std::vector<std::pair<uint64_t, int64_t>> m_Skipped;
+    struct Skipped {
+        uint64_t nOffset;
+        int64_t nBytes;
+        double dTime;
+    };
+    std::vector<Skipped> m_Skipped;
 };

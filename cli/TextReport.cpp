@@ -5,9 +5,10 @@
 
 #include "cli/TerminalText.h"
 
-void CTextReport::BeginFile(const std::string& strPath, std::optional<uint64_t>)
+void CTextReport::BeginFile(const InputItem& item, std::optional<uint64_t>)
 {
-    m_strPath = CTerminalText::Escape(strPath);
+    // Each track of a movie file is a block of its own, named by its stream index.
+    m_strPath = CTerminalText::Escape(item.Label());
     m_Held.clear();
     m_bStreaming = false;
 }

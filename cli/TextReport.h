@@ -13,7 +13,7 @@ public:
 
     using CCliReport::CCliReport;
 
-    void BeginFile(const std::string& strPath, std::optional<uint64_t> nSize) override;
+    void BeginFile(const InputItem& item, std::optional<uint64_t> nSize) override;
     void AddRow(const FrameRow& row) override;
     void EndFile(const FileSummary& summary) override;
 

@@ -25,6 +25,9 @@
 
 #include "cli/CliApp.h"
 #include "cli/CliHost.h"
+#ifdef KESTRUNE_HAVE_MEDIA
+#include "media/LazyContainerSupport.h"
+#endif
 
 namespace {
 #ifdef _WIN32
@@ -99,6 +102,10 @@ int main(int argc, char** argv)
     SetConsoleOutputCP(CP_UTF8);
 #else
     std::vector<std::string> args(argv + 1, argv + argc);
+#endif
+#ifdef KESTRUNE_HAVE_MEDIA
+    static CLazyContainerSupport mediaSupport(CLazyContainerSupport::DefaultModuleDirs());
+    IContainerSupport::Installed() = &mediaSupport;
 #endif
     std::FILE* progressOut = KESTRUNE_ISATTY(KESTRUNE_FILENO(stderr)) ? stderr : nullptr;
     return CCliApp::Run(args, std::cout, std::cerr, progressOut);

@@ -7,9 +7,11 @@
 #include <system_error>
 
 #include "dts/FrameLoop.h"
+#include "dts/InputItems.h"
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
+#include "stream/IContainerSupport.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
 
@@ -157,17 +159,34 @@ void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
 }
 
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
-std::string InputKindText(const CBitStream& in)
+std::string InputKindText(const CBitStream& in, const std::string& strContainer)
 {
     const std::string strLayout = in.IsIec61937() ? "IEC 61937" : LayoutOf(in.GetLayout()).pszName;
+    if (!strContainer.empty())
+        return strLayout + " in " + strContainer;
     return in.GetInputKind() == EInputKind::Wave ? strLayout + " in WAVE" : strLayout;
 }
 
+// Opens what options name of strPath: a container's track through the installed support, or
+// the file itself. strProblem: why a track could not be opened.
+bool OpenInput(CBitStream& in, const std::string& strPath, const InputItem* pTrack, std::string& strProblem)
+{
+    if (pTrack == nullptr || !pTrack->IsTrack())
+        return in.Open(strPath);
+    IContainerSupport* pSupport = IContainerSupport::Installed();
+    if (pSupport == nullptr) {
+        strProblem = "this build reads elementary streams and WAVE only";
+        return false;
+    }
+    return in.Open(pSupport->OpenTrack(strPath, pTrack->nTrack, strProblem));
+}
+
 // What the walk found, for every state but those before it.
-void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CBitStream& inStream, int64_t nFrames)
+void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CBitStream& inStream, int64_t nFrames,
+                    const std::string& strContainer)
 {
     // A stream of substreams alone has no word layout of its own to tell.
-    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(inStream);
+    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(inStream, strContainer);
     result.stream = loop.GetSummary().GetValues();
     result.cutShort = loop.GetCutShort();
 }
@@ -207,6 +226,11 @@ std::string CFileJob::OutputPathFor(const std::string& strInputPath, const std::
     return strOutputFolder + (bEndsInSeparator ? "" : "/") + strName + ".fixed.dts";
 }
 
+CFileJob::Result CFileJob::Unwalkable(const std::string& strPath, const std::string& strProblem, bool bReadFailed)
+{
+    return Failure(bReadFailed ? EState::ReadFailed : EState::CannotOpenInput, EFailedPath::Input, strPath, strProblem);
+}
+
 const char* CFileJob::StateText(EState eState)
 {
     return kStateTexts[static_cast<int>(eState)].pszState;
@@ -219,9 +243,9 @@ const char* CFileJob::FailureText(EState eState)
 
 CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const std::string& strInputPath, const std::string& strOutputPath,
-                               int64_t nInputSize, const Options& options)
+                               int64_t nInputSize, const Options& options, const InputItem* pTrack)
 {
-    Result result = RunOnce(host, inStream, outStream, strInputPath, strOutputPath, nInputSize, options);
+    Result result = RunOnce(host, inStream, outStream, strInputPath, strOutputPath, nInputSize, options, pTrack);
     if (options.bRebuild && !IsSameFile(strInputPath, strOutputPath))
         NoteOlderOutput(result, strOutputPath);
     return result;
@@ -229,13 +253,14 @@ CFileJob::Result CFileJob::Run(IFrameLoopHost& host, CBitStream& inStream, COutB
 
 CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                    const std::string& strInputPath, const std::string& strOutputPath,
-                                   int64_t nInputSize, const Options& options)
+                                   int64_t nInputSize, const Options& options, const InputItem* pTrack)
 {
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
     inStream.SetStopProbe([&host] { return host.IsStopSet(); });
-    const bool bOpened = inStream.Open(strInputPath);
+    std::string strTrackProblem;
+    const bool bOpened = OpenInput(inStream, strInputPath, pTrack, strTrackProblem);
     CScopeExit closeInput([&inStream] { inStream.Close(); });
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
@@ -244,7 +269,7 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
         return Failure(EState::ReadFailed, EFailedPath::Input, strInputPath, kReadFailedCause);
     if (!bOpened) {
         // A WAVE file's own structure says best what is wrong with it; the file system the rest.
-        const std::string& strProblem = inStream.GetOpenProblem();
+        const std::string& strProblem = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
         std::string strCause = strProblem;
         if (strCause.empty())
             strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
@@ -269,6 +294,6 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     if (result.eState == EState::Done && bRebuild)
         result = KeepOutput(outStream, inStream, strInputPath, strOutputPath, nFrames);
     result.nPaddingBytes = loop.GetPaddingBytes();
-    DescribeStream(result, loop, inStream, nFrames);
+    DescribeStream(result, loop, inStream, nFrames, pTrack != nullptr ? pTrack->strContainer : std::string());
     return result;
 }

@@ -11,6 +11,7 @@
 class CBitStream;
 class COutBitStream;
 class IFrameLoopHost;
+struct InputItem;
 
 class CFileJob {
 public:
@@ -59,6 +60,10 @@ public:
         bool bRemoveDialNorm = false; // every dialog normalisation is neutralised (likewise)
     };
 
+    // The result of an item that cannot be walked (a container without that DTS track...).
+    // bReadFailed: the problem is a failed read ("error: read failed").
+    static Result Unwalkable(const std::string& strPath, const std::string& strProblem, bool bReadFailed = false);
+
     // Processes one file; whether it is rebuilt is decided here, once. With bRebuild the output
     // is written to a temporary file beside the output path, created before the loop reads
     // anything, and renamed over the output path only when the file was walked to its end
@@ -66,14 +71,16 @@ public:
     // the output path as it was, so nothing short is ever left looking complete. The output
     // takes the input's permission bits. Both streams are closed again before it returns.
     // An input path "-" reads standard input; an output path "-" writes the rebuilt stream to
-    // standard output as it goes, so a failure there leaves what was written.
+    // standard output as it goes, so a failure there leaves what was written. pTrack: the movie
+    // container's DTS track to walk, when the input is one (opened through the installed
+    // container support).
     static Result Run(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                       const std::string& strInputPath, const std::string& strOutputPath,
-                      int64_t nInputSize, const Options& options);
+                      int64_t nInputSize, const Options& options, const InputItem* pTrack = nullptr);
 
 private:
     // Run without the word on an older output a failure leaves in place.
     static Result RunOnce(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                           const std::string& strInputPath, const std::string& strOutputPath, int64_t nInputSize,
-                          const Options& options);
+                          const Options& options, const InputItem* pTrack);
 };

@@ -101,6 +101,13 @@ FrameRow MakeRow(const FrameHeader& h, int64_t nFrameStart, int64_t nFrameIndex,
     return row;
 }
 
+// Seconds of sound in a core frame: NBLKS + 1 blocks of 32 samples.
+double PlayTime(const FrameHeader& h)
+{
+    const int32_t nRate = SampleRateHz(h.SFREQ, 0);
+    return nRate > 0 ? (h.NBLKS + 1) * 32.0 / nRate : 0.0;
+}
+
 // The bit rate of a substream walked as a frame: its bytes over the time it lasts; -1 where its
 // header does not tell the time.
 double CorelessKbps(const FrameRead& f)
@@ -407,6 +414,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     m_Host.SetProgressPos(0);
     m_nFramesWritten = 0;
     m_nWholeFrames = 0;
+    m_dPlayed = 0;
     m_nPaddingBytes = 0;
     m_Summary = CStreamSummary();
     m_CutShort.reset();
@@ -425,10 +433,10 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     // starts with is confirmed as the search confirms any other, and searched past where it fails.
     bool bWalk = true;
     if (m_InStream.GetInputKind() == EInputKind::Wave && !FirstFrameHolds())
-        bWalk = SkipDamage(m_InStream.GetBytePos(), false, false);
+        bWalk = SkipDamage(m_InStream.GetBytePos(), false, false, TimeOf(m_InStream.GetBytePos()));
 
     while (bWalk && KeepsWalking()) {
-        m_Host.SetProgressPos(ProgressPercent(m_InStream.GetBytePos(), nInputSize));
+        m_Host.SetProgressPos(ProgressPercent(m_InStream.GetProgressPos(), nInputSize));
 
         FrameRead f;
         f.look.bLookForDtsX = m_Summary.WantsDtsXLook();
@@ -443,7 +451,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         if (eRead == EFrameRead::Damaged) {
             // A DTS-UHD stream is no damage to search through: the job names it.
             m_bUhd = nFrameIndex == 0 && (f.h.SYNC == DtsSync::kUhd || f.h.SYNC == DtsSync::kUhdNonSync);
-            if (m_bUhd || !SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0))
+            if (m_bUhd || !SkipDamage(f.nStart, bAnyLayout, nFrameIndex > 0, TimeOf(f.nStart)))
                 break;
             // The frame where the stream resumes always starts a row.
             lastReported = WatchedValues{};
@@ -454,6 +462,8 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
         TakeFrame(f, nFrameIndex, lastReported, body, substreams);
         m_Host.SetCurrentFrame(nFrameIndex);
         ++nFrameIndex;
+        if (!f.bCoreless)
+            m_dPlayed += PlayTime(f.h);
         m_nPaddingBytes += StepOverZeros(m_InStream);
     }
     return nFrameIndex;
@@ -480,6 +490,7 @@ void CFrameLoop::TakeFrame(const FrameRead& f, int64_t nFrameIndex, WatchedValue
         if (m_pOutStream != nullptr && !m_pOutStream->HasWriteError() && !(f.bCoreless && m_bCoreOnly)) {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
             ++m_nFramesWritten;
+            m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
         }
         ++m_nWholeFrames;
         AddToSummary(m_Summary, m_InStream, f);
@@ -487,8 +498,9 @@ void CFrameLoop::TakeFrame(const FrameRead& f, int64_t nFrameIndex, WatchedValue
     const WatchedValues current = WatchedOf(f);
     if (current == lastReported)
         return;
-    const FrameRow row = f.bCoreless ? MakeCorelessRow(f, nFrameIndex)
-                                     : MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+    FrameRow row = f.bCoreless ? MakeCorelessRow(f, nFrameIndex)
+                               : MakeRow(f.h, f.nStart, nFrameIndex, f.nLength, f.nCPFRead, f.eExtension);
+    row.dTime = TimeOf(f.nStart);
     // Only the first frame of a file names its stream type; it always starts a row.
     if (nFrameIndex == 0)
         m_Host.SetDetectedFormat(row.strFormat);
@@ -521,7 +533,13 @@ bool CFrameLoop::FirstFrameHolds()
     return m_InStream.Reseat(nStart, eLayout) && bConfirmed;
 }
 
-bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)
+double CFrameLoop::TimeOf(int64_t nOffset) const
+{
+    const double dTime = m_InStream.TimeAt(nOffset);
+    return dTime >= 0 ? dTime : m_dPlayed;
+}
+
+bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime)
 {
     int64_t nFound = -1;
     const bool bFound = CFrameSearch::Find(m_InStream, nFrom, bAnyLayout, ConfirmFrame, nFound);
@@ -531,6 +549,7 @@ bool CFrameLoop::SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames)
         FrameRow row;
         row.nOffset = static_cast<uint64_t>(nFrom);
         row.nSkippedBytes = nFound - nFrom;
+        row.dTime = dTime;
         m_Host.AddFrameRow(row);
     }
     return bFound;

@@ -70,8 +70,10 @@ private:
     // Whether the frame the input is at is a real one (see ConfirmFrame); the input is left at it.
     bool FirstFrameHolds();
     // Searches on from the damaged frame start nFrom for the next real frame, reports the
-    // stretch skipped and leaves the input at that frame; false when none follows.
-    bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames);
+    // stretch skipped (at dTime) and leaves the input at that frame; false when none follows.
+    bool SkipDamage(int64_t nFrom, bool bAnyLayout, bool bAfterFrames, double dTime);
+    // The time of the frame at nOffset: the container's, else the play time of the frames before it.
+    double TimeOf(int64_t nOffset) const;
 
     IFrameLoopHost& m_Host;
     CBitStream& m_InStream;
@@ -80,6 +82,7 @@ private:
     Removals m_Removals;
     int64_t m_nFramesWritten = 0;
     int64_t m_nWholeFrames = 0;
+    double m_dPlayed = 0;           // play time of the frames walked, for inputs without container times
     int64_t m_nPaddingBytes = 0;
     CStreamSummary m_Summary;
     std::optional<CutShortFrame> m_CutShort;

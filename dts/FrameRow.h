@@ -23,6 +23,9 @@ struct FrameRow {
     int32_t nSampleRateHz = 0; // SampleRateHz: 0 for an invalid code
     bool bLFE = false;        // the channel label ends in "+LFE"
     int32_t nDialNormDb = 0;  // DialNormDb: <= 0
+    // Where the frame (or stretch) lies in the movie, in seconds: the container packet's time,
+    // else the samples of the frames before it over their sample rate. Negative: unknown.
+    double dTime = -1;
 
     // The cell texts exactly as the frame list shows them, in column order.
     static constexpr int kColumns = 8;

@@ -29,4 +29,7 @@ public:
     // The index of the frame just handled. Called for every frame, so the host formats it
     // only when it shows it.
     virtual void SetCurrentFrame(int64_t /*nFrame*/) {}
+    // A frame that starts at input offset nInputStart was rebuilt; the output now ends at
+    // nOutputEnd. A copy of a movie uses this to put each frame back into its packet.
+    virtual void OnFrameWritten(int64_t /*nInputStart*/, int64_t /*nOutputEnd*/) {}
 };

@@ -8,7 +8,7 @@ KESTRUNE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   qt6-base-dev libgl-dev fonts-dejavu-core
-  ffmpeg
+  ffmpeg libavformat-dev libavcodec-dev libavutil-dev mkvtoolnix
   strace time
   xvfb xauth
 )

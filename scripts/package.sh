@@ -54,6 +54,11 @@ frames_in="$(/usr/bin/kestrune-cli --json "$scratch/sample.dts" | grep -o '"fram
 frames_out="$(/usr/bin/kestrune-cli --json "$scratch/sample.dts.fixed.dts" | grep -o '"frames":[0-9]*')"
 [ "$frames_in" = "$frames_out" ] || { echo "error: input $frames_in, rebuilt $frames_out" >&2; exit 1; }
 echo "rebuilt copy reads back: $frames_out"
+# A movie file loads the kestrune-media module from where the package put it.
+ffmpeg -v error -y -i "$root/tests/data/stereo_48k.dts" -c copy "$scratch/movie.mkv"
+/usr/bin/kestrune-cli --json "$scratch/movie.mkv" | grep -q '"container":"Matroska"' ||
+  { echo "error: the installed kestrune-cli reads no Matroska track" >&2; exit 1; }
+echo "movie file read through the installed module"
 
 step "the installed manual page and completion"
 man_text="$(MANWIDTH=80 man -P cat kestrune-cli 2>/dev/null | tr -s ' ')"

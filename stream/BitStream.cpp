@@ -150,9 +150,26 @@ void CBitStream::Open(IByteSource& source)
     m_pSource = &source;
 }
 
+bool CBitStream::Open(std::unique_ptr<ITrackSource> pTrack)
+{
+    Close();
+    m_strOpenProblem.clear();
+    m_bOpenReadError = false;
+    if (!pTrack)
+        return false;
+    m_pTrack = std::move(pTrack);
+    m_eKind = EInputKind::Words16BE;
+    m_eLayout = EInputKind::Words16BE;
+    m_pSource = m_pTrack.get();
+    m_nBufferBaseBits = 0;
+    ResetPosition();
+    return true;
+}
+
 void CBitStream::Close()
 {
     m_pSource = nullptr;
+    m_pTrack.reset();
     m_WordSource.Reset(EInputKind::Unknown, nullptr);
     m_FileSource.Attach(nullptr);
     m_WaveSource.Close();
@@ -357,6 +374,8 @@ int CBitStream::BitsToNextWord() const
 
 bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
+    if (m_pTrack)
+        return ReseatTrack(nOffset, eLayout);
     if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
         return false;
     // A search goes back to each candidate it confirms: where the bytes there are still buffered
@@ -382,6 +401,26 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
     m_WordSource.Reset(eLayout, &m_FileSource);
     m_pSource = &m_WordSource;
     m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
+    m_nValidLength = 0;
+    m_nValidBits = 0;
+    m_nBitPos = 0;
+    return true;
+}
+
+bool CBitStream::ReseatTrack(int64_t nOffset, EInputKind eLayout)
+{
+    // A track's bytes are the stream as written: no other layout is looked for in them.
+    if (eLayout != EInputKind::Words16BE || nOffset < 0)
+        return false;
+    // Bytes still buffered are not asked of the track again.
+    const int64_t nBit = 8 * nOffset;
+    if (nBit >= m_nBufferBaseBits && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
+        m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
+        return true;
+    }
+    if (!m_pTrack->SeekTo(nOffset))
+        return false;
+    m_nBufferBaseBits = nBit;
     m_nValidLength = 0;
     m_nValidBits = 0;
     m_nBitPos = 0;

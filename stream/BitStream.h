@@ -16,6 +16,7 @@
 #include "stream/IByteSource.h"
 #include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
+#include "stream/ITrackSource.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
 
@@ -39,6 +40,9 @@ public:
     bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
+    // Reads one track of a movie container, which it owns from now on: the track's bytes are a
+    // stream of 16-bit big-endian words, and offsets count them. False for a null track.
+    bool Open(std::unique_ptr<ITrackSource> pTrack);
     void Close();
 
     // Asked now and then during long steps that read ahead of the frames (walking a WAVE file's
@@ -96,6 +100,12 @@ public:
     // True once Reseat failed because the input is read once, in order (a pipe): the walk then
     // cannot go back to search past damage or junk, and its end is not the stream's end.
     bool WasRepositionRefused() const { return m_bRepositionRefused; }
+    // The time in seconds of the container packet that holds stream offset nOffset; negative
+    // for inputs without times (a plain file, WAVE) and where the container gives none.
+    double TimeAt(int64_t nOffset) const { return m_pTrack ? m_pTrack->TimeAt(nOffset) : -1.0; }
+    // How far into the input file reading has come, for a progress: the bytes handed out, or for
+    // a container's track how far the container has been read.
+    int64_t GetProgressPos() const { return m_pTrack ? m_pTrack->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -142,6 +152,8 @@ private:
     uint32_t TakeBuffered(int n);
     // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
     uint32_t GetBitsAcrossRefills(int count);
+    // Reseat for a container's track.
+    bool ReseatTrack(int64_t nOffset, EInputKind eLayout);
     // GetBit when the buffer is used up: refills (or throws) first.
     int GetBitAfterRefill();
 
@@ -162,6 +174,7 @@ private:
     CWordLayoutSource m_WordSource;          // ...as stream bytes
     CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
     CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
+    std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
     std::function<bool()> m_StopProbe;
     std::string m_strOpenProblem;
     bool m_bSeekable = true;                 // false for a pipe: read once, in order

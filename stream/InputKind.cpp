@@ -50,3 +50,17 @@ const WordLayout& LayoutOf(EInputKind eKind)
     }
     return kWordLayouts[0];
 }
+
+bool LooksLikeContainer(const uint8_t* pBytes, size_t nCount)
+{
+    auto at = [&](size_t n, const char* psz, size_t nLen) {
+        return nCount >= n + nLen && std::memcmp(pBytes + n, psz, nLen) == 0;
+    };
+    // MPEG-TS packets of 188 bytes, or of 192 (M2TS: a 4-byte time code before each).
+    auto tsAt = [&](size_t nFirst, size_t nStride) {
+        return nCount > nFirst + 2 * nStride && pBytes[nFirst] == 0x47 && pBytes[nFirst + nStride] == 0x47
+               && pBytes[nFirst + 2 * nStride] == 0x47;
+    };
+    return at(0, "\x1A\x45\xDF\xA3", 4) || at(4, "ftyp", 4) || at(4, "moov", 4) || at(4, "mdat", 4)
+           || at(0, "\x00\x00\x01\xBA", 4) || tsAt(0, 188) || tsAt(4, 192);
+}

@@ -27,5 +27,9 @@ extern const WordLayout kWordLayouts[4];
 EInputKind DetectInputKind(const uint8_t* pBytes, size_t nCount);
 // Only the word layouts: the one whose frame start pBytes holds, or Unknown.
 EInputKind DetectWordLayout(const uint8_t* pBytes, size_t nCount);
+// True when the bytes start a movie container (Matroska, MP4/MOV, MPEG-TS or M2TS, MPEG-PS):
+// a build without a container reader tells such a file apart from a damaged stream with it.
+// pBytes should hold the file's first 600 bytes (three M2TS packets) where it has them.
+bool LooksLikeContainer(const uint8_t* pBytes, size_t nCount);
 // The table entry of a word layout; Words16BE for any other kind.
 const WordLayout& LayoutOf(EInputKind eKind);

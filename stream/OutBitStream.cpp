@@ -22,6 +22,7 @@ bool COutBitStream::Open(const std::string& fileName)
 {
     Close();
     m_bWriteError = false;
+    m_nBytesWritten = 0;
     m_pFile = CFileShim::OpenForWriting(fileName);
     if (m_pFile == nullptr)
         return false;
@@ -38,6 +39,7 @@ bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& 
     m_bWriteError = false;
     if (!CFileShim::IsReplaceable(strFinalPath, strCause))
         return false;
+    m_nBytesWritten = 0;
     m_pFile = CFileShim::CreateUnnamedBeside(strFinalPath);
     m_bUnnamed = m_pFile != nullptr;
     if (m_pFile == nullptr)
@@ -152,6 +154,7 @@ void COutBitStream::WriteCompleted()
         const size_t nBytes = static_cast<size_t>(m_nByteCount);
         if (std::fwrite(m_pBuffer.get(), 1, nBytes, m_pFile) != nBytes)
             m_bWriteError = true;
+        m_nBytesWritten += m_nByteCount;
     }
     m_nByteCount = 0;
 }

@@ -51,6 +51,8 @@ public:
     void Close();
 
     bool IsOpen() const;
+    // Whole bytes put since Open or OpenReplacing: where the next byte will stand in the file.
+    int64_t GetBytePos() const { return m_nBytesWritten + m_nByteCount; }
     // True once a write, flush or close of the current file has failed; cleared by Open.
     // Bytes are written in blocks, so a failure shows when a block is written, at the latest
     // at Close. A file with a failed write is short and must not be taken as complete.
@@ -76,6 +78,7 @@ private:
     std::FILE* m_pFile = nullptr;
     std::unique_ptr<uint8_t[]> m_pBuffer;   // kCapacity bytes, allocated once
     int m_nByteCount = 0;                   // completed bytes in m_pBuffer
+    int64_t m_nBytesWritten = 0;            // bytes handed to the file since it was opened
     // Bits put but not yet in a completed byte, in the low m_nPendingBits bits (0..7 between calls).
     uint64_t m_nPending = 0;
     int m_nPendingBits = 0;

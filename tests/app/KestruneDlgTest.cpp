@@ -21,6 +21,8 @@
 #include "app/FileException.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
+#include "stream/ScopeExit.h"
+#include "support/FakeContainer.h"
 #include "support/MachineTraits.h"
 #include "support/TestFiles.h"
 
@@ -440,3 +442,36 @@ TEST_F(KestruneDlgTest, RefusesAPipeInsteadOfBlocking)
     EXPECT_TRUE(m_Dlg.GetStatusText().contains(Q(pipe) + ": ")) << m_Dlg.GetStatusText().toStdString();
 }
 #endif
+
+// A movie file is one batch row per DTS track, named by its stream index and language, each run
+// as that track with an output of its own, and a frame row's tool tip tells its time in the
+// movie. Catches a movie added as one file (walked as a damaged stream), tracks run as the whole
+// file, and two tracks' outputs written over each other.
+TEST_F(KestruneDlgTest, AMovieFileIsARowPerDtsTrack)
+{
+    const std::vector<uint8_t> stream = ReadFileBytes(TestDataPath("stereo_48k.dts"));
+    const std::string movie = m_Dir.Write("movie.mkv", {0x1A, 0x45, 0xDF, 0xA3, 0, 0, 0, 0});
+    CFakeSupport support;
+    support.containers[movie] = ContainerInfo{"Matroska", {{0, "video", "H.264", "", "", false},
+                                                          {1, "audio", "DTS", "eng", "", true},
+                                                          {3, "audio", "DTS", "", "", true}}};
+    support.tracks[{movie, 1}] = {{stream, 10.0}};
+    support.tracks[{movie, 3}] = {{stream, 20.0}};
+    IContainerSupport::Installed() = &support;
+    CScopeExit uninstall([] { IContainerSupport::Installed() = nullptr; });
+
+    Add({Q(movie)});
+    const SDlgControls c = C(m_Dlg);
+    EXPECT_EQ(Column(*c.m_ctlBatchList, 0), QStringList({Q(movie + " #1 (eng)"), Q(movie + " #3")}));
+    c.m_ctlRebuildStream->click();
+    RunAndWait(m_Dlg);
+    EXPECT_EQ(Column(*c.m_ctlBatchList, 1), QStringList({"done", "done"}));
+    EXPECT_EQ(ReadFileBytes(movie + ".track1.fixed.dts"), stream);
+    EXPECT_EQ(ReadFileBytes(movie + ".track3.fixed.dts"), stream);
+    // Each track keeps its frames: selecting its row shows them, with their times in the movie.
+    const CReportModel& frames = c.m_ctlFrameList->GetModel();
+    c.m_ctlBatchList->selectRow(0);
+    EXPECT_EQ(frames.data(frames.index(0, 0), Qt::ToolTipRole).toString(), "at 0:00:10.000");
+    c.m_ctlBatchList->selectRow(1);
+    EXPECT_EQ(frames.data(frames.index(0, 0), Qt::ToolTipRole).toString(), "at 0:00:20.000");
+}

@@ -38,7 +38,7 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
               QStringList({"*.dtswav", "*.wav"}));
 
     CTempDir dir;
-    for (const char* name : {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"}) {
+    for (const char* name : {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak", "h.MKV", "i.m2ts"}) {
         QFile f(QString::fromStdString(dir.Path(name)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
@@ -49,12 +49,13 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
 
     auto* pCombo = pDialog->findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(pCombo, nullptr);
-    ASSERT_EQ(pCombo->count(), 5);
-    EXPECT_EQ(pCombo->itemText(0), "All supported files (*.dts *.dtswav *.wav *.cpt)");
+    ASSERT_EQ(pCombo->count(), 6);
+    EXPECT_EQ(pCombo->itemText(0), "All supported files (*.dts *.dtswav *.wav *.cpt *.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)");
     EXPECT_EQ(pCombo->itemText(1), "DTS Padded audio Files (*.dts)");
     EXPECT_EQ(pCombo->itemText(2), "DTS WAV audio Files (*.dtswav, *.wav)");
     EXPECT_EQ(pCombo->itemText(3), "DTS Compact audio Files (*.cpt)");
-    EXPECT_EQ(pCombo->itemText(4), "All files (*)");
+    EXPECT_EQ(pCombo->itemText(4), "Movie files (*.mkv *.mka *.mp4 *.m4a *.mov *.ts *.m2ts *.mts *.vob *.evo)");
+    EXPECT_EQ(pCombo->itemText(5), "All files (*)");
     EXPECT_EQ(pCombo->currentIndex(), 0);
 
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
@@ -67,7 +68,7 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
         names.sort();
         return names;
     };
-    const QStringList supported = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt"};
+    const QStringList supported = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "h.MKV", "i.m2ts"};
     EXPECT_TRUE(WaitFor([&] { return visible() == supported; })) << visible().join(", ").toStdString();
 
     emit pCombo->activated(1);
@@ -93,7 +94,11 @@ TEST(PlatformTools, FileDialogShowsTheFiltersAndMatchesIgnoringCase)
     EXPECT_EQ(CPlatformTools::SelectedFilter(*pFresh, CKestruneDlg::FileFilters()), CKestruneDlg::FileFilters().first());
 
     emit pCombo->activated(4);
-    const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak"};
+    const QStringList movies = {"h.MKV", "i.m2ts"};
+    EXPECT_TRUE(WaitFor([&] { return visible() == movies; })) << visible().join(", ").toStdString();
+
+    emit pCombo->activated(5);
+    const QStringList all = {"a.DTS", "b.dts", "c.dtswav", "d.WAV", "e.Cpt", "f.txt", "g.dts.bak", "h.MKV", "i.m2ts"};
     EXPECT_TRUE(WaitFor([&] { return visible() == all; })) << visible().join(", ").toStdString();
 }
 
@@ -112,13 +117,16 @@ TEST(PlatformTools, TypedMultiPickKeepsEveryNameThatExists)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     const QString strDir = QString::fromStdString(dir.Root().string());
-    // "DTS Padded audio Files" selected, so the list shows only the two .dts files.
     std::unique_ptr<QFileDialog> pDialog =
-        CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters().mid(1), strDir);
+        CPlatformTools::CreateFileDialog(nullptr, CKestruneDlg::FileFilters(), strDir);
     pDialog->show();
     auto* pEdit = pDialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(pEdit, nullptr);
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
+    // The .dts filter lists two of the four names typed below.
+    auto* pCombo = pDialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(pCombo, nullptr);
+    emit pCombo->activated(1);
     ASSERT_TRUE(WaitFor([&] { return pModel->rowCount(pModel->index(strDir)) == 2; }));
     // Typed as a user types them, so the dialog's completion selects what its list shows.
     QTest::keyClicks(pEdit, "\"a.cpt\" \"b.wav\" \"missing.dts\" \"c.dts\"");

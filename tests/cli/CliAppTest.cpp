@@ -85,17 +85,21 @@ TEST(CliApp, JsonReportStatesAndExitCodes)
                                         {"channels", "C+L+R+SL+SR+LFE"}, {"lfe", true},
                                         {"frame_size", 300}, {"dialnorm", "-0 dB"},
                                         {"dialnorm_db", 0},  {"crc", false},
-                                        {"extension", nullptr}};
+                                        {"extension", nullptr}, {"time", 0.0}};
     EXPECT_EQ(f1["rows"][0], expectedRow);
     EXPECT_EQ(f1["rows"][1]["offset"], 0x384);
     EXPECT_EQ(f1["rows"][1]["frame"], 3);
     EXPECT_EQ(f1["rows"][1]["dialnorm"], "-12 dB");
     EXPECT_EQ(f1["rows"][1]["dialnorm_db"], -12);
+    // A plain stream has no container times: a frame's time is the play time of those before it.
+    EXPECT_NEAR(f1["rows"][1]["time"].get<double>(), 3 * 512 / 48000.0, 1e-9);
+    EXPECT_TRUE(f1["container"].is_null());
+    EXPECT_TRUE(f1["track"].is_null());
     EXPECT_EQ(f1["input_kind"], "16-bit BE");
     EXPECT_TRUE(f1["skipped"].empty());
     // Keys come in the documented order: the schema, then each file's name first.
     EXPECT_EQ(run.out.find("{\"schema\":2,\"files\":[{\"file\":"), 0u);
-    const std::vector<std::string> fileKeys = {"file", "size", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind", "stream", "cut_short"};
+    const std::vector<std::string> fileKeys = {"file", "size", "container", "track", "language", "title", "rows", "skipped", "state", "error", "detected_format", "frames", "output", "input_kind", "stream", "cut_short"};
     std::vector<std::string> keys;
     const nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(run.out);
     for (const auto& item : ordered["files"][1].items())

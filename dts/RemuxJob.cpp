@@ -1,0 +1,138 @@
+// A copy of a whole movie file with each of its DTS tracks rebuilt.
+#include "dts/RemuxJob.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "dts/IFrameLoopHost.h"
+#include "stream/FileShim.h"
+#include "stream/IContainerSupport.h"
+#include "stream/ScopeExit.h"
+
+namespace {
+
+CFileJob::Result OutputFailure(CFileJob::EState eState, const std::string& strPath, const std::string& strCause)
+{
+    CFileJob::Result result;
+    result.eState = eState;
+    result.eFailedPath = CFileJob::EFailedPath::Output;
+    result.strFailedPath = strPath;
+    result.strError = strCause;
+    return result;
+}
+
+// A new empty file beside strBeside, closed again; its path, or empty with the cause.
+std::string TemporaryBeside(const std::string& strBeside, std::string& strCause)
+{
+    std::string strPath;
+    std::FILE* pFile = CFileShim::CreateTemporaryBeside(strBeside, strPath, strCause);
+    if (pFile == nullptr)
+        return std::string();
+    std::fclose(pFile);
+    return strPath;
+}
+
+} // namespace
+
+std::string CRemuxJob::OutputPathFor(const std::string& strPath)
+{
+    // The extension is what follows the last dot of the file name (not of a folder's).
+    const size_t nName = strPath.find_last_of("/\\");
+    const size_t nDot = strPath.rfind('.');
+    const bool bExtension = nDot != std::string::npos && (nName == std::string::npos || nDot > nName + 1);
+    if (!bExtension)
+        return strPath + ".fixed";
+    return strPath.substr(0, nDot) + ".fixed" + strPath.substr(nDot);
+}
+
+CRemuxJob::CRemuxJob(const std::string& strPath)
+    : m_strPath(strPath), m_strOutputPath(OutputPathFor(strPath))
+{
+}
+
+CRemuxJob::~CRemuxJob()
+{
+    std::error_code ec;
+    for (const std::string& strTemp : m_Temporaries)
+        std::filesystem::remove(CFileShim::ToPath(strTemp), ec);
+}
+
+CFileJob::Result CRemuxJob::Prepare()
+{
+    IContainerSupport* pSupport = IContainerSupport::Installed();
+    std::string strCause;
+    if (pSupport == nullptr)
+        return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath,
+                             "this build reads elementary streams and WAVE only");
+    if (!pSupport->CanRemux(m_strPath, strCause) || !CFileShim::IsReplaceable(m_strOutputPath, strCause))
+        return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    return CFileJob::Result{};
+}
+
+CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
+                                      const InputItem& track, int64_t nInputSize, const CFileJob::Options& options)
+{
+    std::string strCause;
+    Track walked;
+    walked.nStream = track.nTrack;
+    walked.strRebuiltPath = TemporaryBeside(m_strOutputPath, strCause);
+    if (walked.strRebuiltPath.empty())
+        return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    m_Temporaries.push_back(walked.strRebuiltPath);
+    // The name is reserved; the rebuild puts its stream there only when whole, and an empty file
+    // standing there would read as an older output it left in place.
+    std::error_code ec;
+    std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
+    walked.pMap = std::make_unique<CFrameMapHost>(host);
+    CFileJob::Options rebuild = options;
+    rebuild.bRebuild = true;
+    CFileJob::Result result =
+        CFileJob::Run(*walked.pMap, inStream, outStream, m_strPath, walked.strRebuiltPath, nInputSize, rebuild, &track);
+    // The rebuilt stream is a step towards the copy, not an output of its own.
+    result.bOutputWritten = false;
+    if (result.eState == CFileJob::EState::Done)
+        m_Tracks.push_back(std::move(walked));
+    return result;
+}
+
+CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
+{
+    std::string strCause;
+    std::vector<RemuxTrack> tracks;
+    std::vector<std::FILE*> files;
+    CScopeExit closeFiles([&files] {
+        for (std::FILE* pFile : files)
+            std::fclose(pFile);
+    });
+    for (const Track& track : m_Tracks) {
+        std::FILE* pFile = CFileShim::OpenForReading(track.strRebuiltPath);
+        if (pFile == nullptr)
+            return OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath, "the rebuilt track cannot be read back");
+        files.push_back(pFile);
+        tracks.push_back(RemuxTrack{track.nStream, pFile, &track.pMap->Frames()});
+    }
+    std::string strTempPath;
+    std::FILE* pOut = CFileShim::CreateTemporaryBeside(m_strOutputPath, strTempPath, strCause);
+    if (pOut == nullptr)
+        return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    m_Temporaries.push_back(strTempPath);
+    auto stop = [&host] { return host.IsStopSet(); };
+    const bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
+    // The copy takes the input's permission bits, as every output does.
+    if (std::FILE* pIn = CFileShim::OpenForReading(m_strPath)) {
+        CFileShim::CopyPermissions(pIn, pOut);
+        std::fclose(pIn);
+    }
+    const bool bClosed = std::fclose(pOut) == 0;
+    CFileJob::Result result;
+    if (host.IsStopSet())
+        result.eState = CFileJob::EState::Stopped;
+    else if (!bWritten || !bClosed)
+        result = OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath,
+                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
+    else if (!CFileShim::RenameOver(strTempPath, m_strOutputPath, strCause))
+        result = OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    else
+        result.bOutputWritten = true;
+    return result;
+}
