@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch report, as CSV or as the command line's JSON.
 #include "app/BatchExport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole batch written for other programs: every file's state, Detected Format, Stream and rows,
 // as CSV (one line per row, the file's columns first) or as kestrune-cli's JSON report.
 #pragma once

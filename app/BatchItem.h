@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One row of the batch list as the run keeps it: the file (or one DTS track of a movie file),
 // its size, and what its last run left: state, Detected Format, outcome and frame list.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch's worker thread and its stop flag.
 #include "app/BatchRun.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A batch run beside the window: owns the worker thread and the run's stop flag, starts a run
 // with its options fixed, and passes on what the worker reports, on the window's thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch's walk on the worker thread.
 #include "app/BatchWorker.h"
 

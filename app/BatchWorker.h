@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk of a batch's files on a worker thread: runs each file's job with the run's options,
 // and sends what the walk finds to the window as queued signals, rows in batches.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Places the dialog template's controls in pixels of the dialog's font, for any window size.
 #include "app/DialogLayout.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog template's layout: controls placed by rectangles in dialog units, units sized to
 // the font so every caption fits, and the rule by which the window's size, when it is not the
 // template's, is shared out (the two lists take the height and width; the controls above

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The files a pick or a drop brings to the batch.
 #include "app/FileCollector.h"
 

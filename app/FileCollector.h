@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which files a pick or a drop adds to the batch: folders expanded to the files inside them that
 // the filters name, and each file screened (it must be a regular file that can be measured, and
 // not in the list already), so that one bad file is noted and the rest still come in.

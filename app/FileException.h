@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file that could not be opened to measure it: the path and the cause, in plain English.
 #pragma once
 

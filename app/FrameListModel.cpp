@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame list's rows, read from the store of the file shown.
 #include "app/FrameListModel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame list's rows: the compact store of one file of the batch, shown as cells whose text
 // is made when it is asked for. The store belongs to its batch row; the model only shows it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file's frame list, kept compact.
 #include "app/FrameStore.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame list of one file, kept compact: per row the numbers as numbers and what rows
 // share (labels, typed values) once, as a "kind" the row names by index. Skipped stretches
 // are rows of their own. Every row can be given back whole, for the reports.

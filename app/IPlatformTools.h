@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the dialog needs of the platform beyond its own window: picking files, modal
 // message boxes and the settings kept between runs. The application uses Qt's; tests use
 // fakes that answer at once.

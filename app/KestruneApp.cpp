@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: names and versions the program, and runs its one window.
 #include "app/KestruneApp.h"
 

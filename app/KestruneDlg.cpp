@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: builds the template's controls, edits the batch list and shows the run.
 #include "app/KestruneDlg.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the batch list and its buttons, the options, the frame list of the file
 // selected and the progress of the batch. The walk itself runs beside it, in a CBatchRun.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interned label texts shared by every row of the frame list.
 #include "app/LabelTable.h"
 

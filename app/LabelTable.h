@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interned label texts: each distinct text is kept once and named by a small index, so a
 // million frame-list rows share a handful of labels instead of copying them.
 #pragma once

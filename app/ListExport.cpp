@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tab-separated and CSV renderings of a report list.
 #include "app/ListExport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A report list's rows as text for other programs: tab-separated for the clipboard, CSV for
 // a file; both start with the headings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of a report list of free texts: plain strings under headings, in insertion order.
 #include "app/ListModel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of a report list of free texts (the batch list): plain strings under headings,
 // kept in insertion order, with a tool tip and an icon on the few cells that need one.
 #pragma once

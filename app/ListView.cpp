@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A report list over a CListModel, sized to its widest texts without re-measuring every cell.
 #include "app/ListView.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A report list (the frame list or the batch list): a table over a report model with the
 // list operations the dialog needs, and columns that fit their widest text.
 #pragma once

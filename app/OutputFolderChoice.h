@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's "Output folder" choice: beside each input (the default) or one folder, picked
 // with a folder dialog and remembered between runs.
 #pragma once

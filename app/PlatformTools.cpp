@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform services of the desktop application: Qt's file dialogs, message boxes and settings.
 #include "app/PlatformTools.h"
 

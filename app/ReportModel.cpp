@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Headings, alignment and the item roles shared by the batch list and the frame list.
 #include "app/ReportModel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both report lists share: headings with their alignment, and the roles every cell
 // answers. The rows themselves are kept by the list's own model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the desktop application: one modal window, then the program ends.
 #include "app/KestruneApp.h"
 #ifdef KESTRUNE_HAVE_MEDIA

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scratch input files for the microbenchmarks: random stream bytes as a plain, a 14-bit packed
 // and a WAVE file, made once per process with the test builders and removed at exit.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the big benchmark inputs from the test builders, which share no code with the core.
 #include "BigInput.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One big benchmark input, described as a header, a block repeated many times and a trailer, so that
 // gigabytes can be written while only a few megabytes are held in memory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microbenchmarks of CBitStream: fields of several widths, single bits, byte blocks and a
 // frame-like mix, for each kind of input, against fread of the same file as the baseline.
 #include <benchmark/benchmark.h>

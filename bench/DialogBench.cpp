@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a batch in the real dialog (offscreen) against the command line on the same files, in the
 // same process, and prints the medians and their ratio. The per-frame window work (progress,
 // current frame, event processing) must not dominate the walk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a big benchmark input in one of the layouts and cases run_bench.sh measures, by repeating
 // a small DTS sample, and prints how many core frames it holds.
 #include "BigInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microbenchmarks of COutBitStream: fields of several widths and byte blocks written to the null
 // device, against fwrite of the same bytes in the writer's block size as the baseline.
 #include <benchmark/benchmark.h>

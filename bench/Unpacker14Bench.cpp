@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microbenchmark of CUnpacker14 over words already in memory, for several request sizes, and of
 // each inner loop this processor runs (unpack, word swap) on a buffer in the cache, against
 // memcpy of the same bytes as the baseline.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Offsets beyond 4 GiB: builds a real DTS stream of more than 4.5 GB by repeating an FFmpeg sample,
 # with a different DIALNORM in the last frames, and checks that `kestrune-cli --json` reports the
 # change at its true offset, frame number and size. Run by hand (not in CI); needs ~5 GB of disk.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the inputs of run_bench.sh in bench/work (git-ignored) by repeating a small DTS sample: the
 # same stream in every word layout, DTS-HD, a search through random bytes, a WAVE with many small
 # chunks and a stream with a row in every frame. Each input's core frame count goes to FILE.frames.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures kestrune-cli on a movie file of about 1 GB (a video track and a DTS-HD MA track, the
 # real MA sample from ../shared/samples repeated) against the tools a user would otherwise take:
 # inspecting against `cat FILE >/dev/null`, --rebuild against `mkvextract FILE tracks 1:OUT`,

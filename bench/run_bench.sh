@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures kestrune-cli on every input of make_big_stream.sh against the physical limit of this
 # machine, all in one run: inspecting each input against `cat FILE >/dev/null` of the same file,
 # rebuilding each against `cat FILE >COPY`, its peak memory on every input, and a batch in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli: reads the arguments, walks the files into a text or JSON report, and tells
 // by its exit status how it went.
 #include "cli/CliApp.h"

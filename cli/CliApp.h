@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli: inspects and rebuilds DTS streams from the command line, over the same core
 // as the desktop application.
 #pragma once

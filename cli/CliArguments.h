@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli's command line: the options and files it names, and the help and version texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame loop's host on the command line.
 #include "cli/CliHost.h"
 

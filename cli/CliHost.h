@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame loop's host on the command line: passes rows to the report as they come and draws
 // a progress bar on stderr.
 #pragma once

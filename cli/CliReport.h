@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report kestrune-cli prints: rows are written as the walk finds them, so memory does not
 // grow with their number; what is known only at a file's end follows them.
 #pragma once

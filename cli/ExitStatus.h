@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli's exit statuses, written once for the arguments, the run and its --help.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli's JSON report.
 #include "cli/JsonReport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli's JSON report, one typed document for scripts, written as the walk goes:
 // {"schema":2,"files":[{"file":..,"size":..,"rows":[..],"state":..,"error":..,...}]}. A name that
 // is not valid UTF-8 ("file", "output") is followed by its bytes in hex ("file_bytes",

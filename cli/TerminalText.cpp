@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text for a terminal, with control characters shown escaped.
 #include "cli/TerminalText.h"
 

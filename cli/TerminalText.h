@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text for a terminal: file names and messages with their control characters shown escaped, so
 // a name cannot move the cursor, clear the screen or start a line of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli's text report: a summary line and the frame list as an aligned table per file.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Toolchain for the Windows command line and tests: Debian's MinGW-w64 compilers with the posix
 # thread model (std::thread and std::mutex need it), programs run under wine64.
 set(CMAKE_SYSTEM_NAME Windows)

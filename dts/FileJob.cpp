@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file of a batch, shared by the dialog and the command line.
 #include "dts/FileJob.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One file of a batch: opens the input (and the output when rebuilding), runs the frame
 // loop, closes both, and says how it went. Shared by the dialog's batch and the command line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fields of a DTS core frame header, named and ordered as in ETSI TS 102 114, and the one
 // table of their widths that both the reader and the writer of headers walk.
 #pragma once

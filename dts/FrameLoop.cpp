@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame loop: reads each core frame header, detects format changes, rebuilds frames.
 #include "dts/FrameLoop.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame loop: walks every core frame of one opened input, reports each change of
 // format as a FrameRow, and rebuilds the stream on request.
 #pragma once

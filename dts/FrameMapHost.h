@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A frame-loop host that passes everything on to another host and notes where each rebuilt
 // frame came from, so that a copy of a movie can put the frames back into their packets.
 #pragma once

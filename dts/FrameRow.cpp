@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cell texts of a frame-list row, exactly as the dialog and the command line show them.
 #include "dts/FrameRow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One row of the frame list: a point where the stream's format changes.
 #pragma once
 

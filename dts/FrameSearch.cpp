@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search for the next frame after damage or junk: scans the input for a core sync and
 // lets the caller confirm each candidate.
 #pragma once

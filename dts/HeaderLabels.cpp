@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns coded DTS core header fields into the short texts the lists show.
 #include "dts/HeaderLabels.h"
 

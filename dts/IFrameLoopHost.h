@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the frame loop tells whoever shows its walk: the window, the command line, and tests'
 // recorders. The options of a walk are no part of it: they are fixed before the walk starts.
 #pragma once

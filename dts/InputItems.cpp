@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a path stands for: a plain stream or the DTS tracks of a container.
 #include "dts/InputItems.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a path given to Kestrune stands for: one item for a DTS stream or WAVE file, one for each
 // DTS track of a movie container. Shared by the window's batch and the command line.
 #pragma once

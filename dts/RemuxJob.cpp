@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of a whole movie file with each of its DTS tracks rebuilt.
 #include "dts/RemuxJob.h"
 

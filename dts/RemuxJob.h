@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of a whole movie file with each of its DTS tracks rebuilt: every track is walked and
 // rebuilt into a temporary stream beside the copy, then the installed container support writes
 // the copy to a temporary file that takes the copy's name only when whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker activity mask of DTS-HD asset descriptors.
 #include "dts/SpeakerMask.h"
 

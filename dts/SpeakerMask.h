@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The speaker activity mask of DTS-HD asset descriptors: one bit per speaker or pair of
 // speakers, as ETSI TS 102 114 lays it out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The summary of a stream, gathered during its walk.
 #include "dts/StreamSummary.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a whole stream is, gathered frame by frame as the loop walks it: its kind in full, its
 // channels, resolution, duration and bit rates.
 #pragma once

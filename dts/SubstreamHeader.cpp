@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads DTS-HD extension substream headers field by field, never past the header's own length.
 #include "dts/SubstreamHeader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header of a DTS-HD extension substream (sync 64582025): its sizes, its CRC, the kind of
 // audio its asset descriptors announce, and their dialog normalisation codes. Pure functions over
 // bytes in memory; none reads past the length it is given.

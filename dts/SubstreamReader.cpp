@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extension substreams that follow a core frame.
 #include "dts/SubstreamReader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extension substreams (DTS-HD) that follow a core frame: read after it, and written after
 // its rebuilt copy at the 4-byte boundary decoders expect.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the RIFF chunk reader and the WAVE source on arbitrary bytes. Every read
 // must stay inside its buffer and every walk must end.
 #include <cstddef>

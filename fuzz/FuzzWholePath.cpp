@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the whole path a user's file takes. The input is written to a file, opened
 // (as a 16-bit, 14-bit packed or WAVE input, as its bytes decide), walked by the frame loop with
 // rebuild and both removal options, and closed.

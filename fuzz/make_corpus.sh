@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the small committed seed corpora from the test samples (tests/data) plus a few
 # malformed WAVE headers written byte by byte.
 set -euo pipefail

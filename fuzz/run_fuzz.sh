@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang-14 (libFuzzer, ASan, UBSan) and runs each for a given time.
 # Usage: fuzz/run_fuzz.sh SECONDS [TARGET...]   (targets: FuzzWholePath FuzzRiffReader)
 # New inputs go to fuzz/work/<target>/ (not committed); crashes are written there too.

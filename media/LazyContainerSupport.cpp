@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads the kestrune-media module on first use.
 #include "media/LazyContainerSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The container support the programs install: it loads the kestrune-media module, and with it
 // FFmpeg's libraries, only when a file first needs it, so that a DTS stream or WAVE file starts
 // as fast as in a build without movie files (FFmpeg brings some 130 libraries to load).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Movie containers through FFmpeg's libavformat.
 #include "media/MediaContainerSupport.h"
 

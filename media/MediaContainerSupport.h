@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Movie containers through FFmpeg's libavformat: which files are containers, their DTS tracks,
 // and a byte source over each. The front ends install one at start-up.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry point of the kestrune-media module: the one symbol CLazyContainerSupport looks up.
 #include "media/MediaContainerSupport.h"
 

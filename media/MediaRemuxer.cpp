@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a copy of a movie container with its DTS tracks rebuilt.
 #include "media/MediaRemuxer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a copy of a movie container through libavformat's stream copy, with its DTS tracks
 // replaced by their rebuilt frames.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One DTS track of a movie container read through libavformat.
 #include "media/MediaTrackSource.h"
 

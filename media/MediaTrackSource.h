@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One DTS track of a movie container read through libavformat: the payloads of its packets back
 // to back, with a recent stretch kept so that the search for the next frame can step back.
 #pragma once

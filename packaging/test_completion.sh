@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks kestrune-cli's bash completion: it offers exactly the options --help lists (so a new
 # option cannot be forgotten there), narrows them by prefix, and falls back to file names.
 # Usage: test_completion.sh COMPLETION_SCRIPT KESTRUNE_CLI

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Rebuilds res/kestrune_32.png, kestrune_16.png, kestrune.ico, logo.png and the bigger icons in
 # res/icons/ from artwork/MakeArtwork.cpp.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The one list of system packages Kestrune needs on Debian 12, installed with apt-get
 # when any is missing. Sourced by run.sh and test.sh.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Drives the real desktop application under Xvfb with a window manager, as a user would, by
 # keyboard: adds files through the real file dialog by typing their names under the filter last
 # used (a fifo among them is left out, the rest come in), runs a batch with "Rebuild Stream" and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package, checks it (lintian, desktop-file-validate, appstreamcli), installs it
 # with apt-get, runs the installed programs from /usr/bin (a rebuild, the manual page, the window
 # under Xvfb with a screenshot) and removes it again. Needs root or sudo, as apt-get does.

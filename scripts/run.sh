@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the desktop application and the command line (no tests) out of
 # the source tree, and starts the desktop application with the files and folders it is given.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the core, command-line and their tests with AddressSanitizer (with its leak check) and
 # UndefinedBehaviorSanitizer, and runs them. The desktop application is left out.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the core, kestrune-cli and their tests for 64-bit Windows with MinGW-w64 (posix
 # threads, static runtimes), GoogleTest built from Debian's source for that target, and runs
 # the tests and the command line under wine64 in a throw-away wine prefix. The desktop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input bit stream: recognises a plain 16-bit, a 14-bit packed or a WAVE input by its
 // first eight bytes and hands out the DTS stream it carries, most significant bit first.
 #include "stream/BitStream.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input bit stream: recognises the kind of input by its first bytes and hands out the DTS
 // stream it carries, most significant bit first, from whichever byte source the kind needs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte source over an open standard file.
 #include "stream/FileByteSource.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place that opens, seeks and tells standard files: UTF-8 paths and 64-bit offsets on every platform.
 #pragma once
 

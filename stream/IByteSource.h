@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the bit reader takes its bytes from: a plain file, words in any layout, WAVE data, memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the core needs from a reader of movie containers (Matroska, MP4, MPEG-TS, MPEG-PS). The
 // core stays free of any media library: a front end that has one plugs it in at start-up.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One track of a movie container as a byte source: its packets' payloads back to back, as an
 // extractor would write them, with the time of each packet.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the 14-bit unpacker takes its 16-bit words from: a plain file (big-endian) or a WAVE data chunk (little-endian).
 #pragma once
 

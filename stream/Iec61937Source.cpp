@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IEC 61937 byte source: the DTS payload of S/PDIF data bursts as a plain stream.
 #include "stream/Iec61937Source.h"
 

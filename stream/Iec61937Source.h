@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IEC 61937 byte source: takes the DTS payload out of the data bursts of an S/PDIF framing
 // (preambles F872 4E1F, burst info, length, the frame, zero stuffing) and hands it out as a
 // plain 16-bit big-endian stream.

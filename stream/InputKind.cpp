@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kind of input a file is, told from its first bytes.
 #include "stream/InputKind.h"
 

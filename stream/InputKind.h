@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What kind of input a file is, told from its first bytes: a pure function and the table behind it.
 #pragma once
 

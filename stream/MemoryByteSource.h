@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte source over bytes already in memory: for substream headers, tests and fuzzing.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output bit stream: collects bits most significant first and writes whole bytes to a file.
 #pragma once
 

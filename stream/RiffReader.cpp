@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks the chunks of a RIFF file over a standard file: descend, read, ascend and seek.
 #include "stream/RiffReader.h"
 

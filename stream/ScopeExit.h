@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a function when the scope that holds it is left, exceptions included.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync words of DTS streams and the stored layouts they announce: the one home of these bytes.
 #pragma once
 

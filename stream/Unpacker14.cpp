@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns 16-bit words carrying 14 payload bits each (bits 13..0) into stream bytes, most significant bit first.
 #include "stream/Unpacker14.h"
 

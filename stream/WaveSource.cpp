@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAVE container source: walks a RIFF WAVE file to the DTS sync in its data chunk and
 // hands out the stream as plain bytes, in whichever word layout the data stores it.
 #include "stream/WaveSource.h"

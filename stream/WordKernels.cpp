@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inner loops of the word layouts: a portable form, and vector forms picked at run time.
 #include "stream/WordKernels.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The inner loops of the word layouts (the 14-bit unpack, the little-endian word swap): a portable form, and vector forms picked at run time.
 #pragma once
 

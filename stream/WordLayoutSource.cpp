@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns words stored in any of the four layouts into stream bytes.
 #include "stream/WordLayoutSource.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns words stored in any of the four layouts into stream bytes, most significant bit first:
 // 16-bit big-endian words pass as they are, little-endian ones are swapped, 14-bit words are
 // unpacked.

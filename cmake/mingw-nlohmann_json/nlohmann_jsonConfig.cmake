@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # nlohmann_json for a MinGW cross build. Debian's copy is header-only and fits any target, but
 # its own package file points at /usr/include, where glibc's headers would shadow MinGW's; so
 # the nlohmann folder alone is copied into the build tree and used from there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws Kestrune's own icon and logo, so the committed images can be remade from source.
 #include <QBrush>
 #include <QByteArray>

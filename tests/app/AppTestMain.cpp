@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the desktop application's tests inside a QApplication (offscreen under CTest).
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run leaves in the window: each file's frames, the batch report, the logs and the
 // copied rows, held against what kestrune-cli prints for the same files.
 #include <QAction>

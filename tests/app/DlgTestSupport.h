@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the dialog tests share: a dialog shown offscreen with fake platform tools, a scratch
 // folder, and helpers that read its lists back.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platform services for driving the dialog in tests: pickers with canned answers, a
 // recorder of the message boxes that would have been shown, and settings in a scratch file.
 #pragma once

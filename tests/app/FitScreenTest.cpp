@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a 1024x768 screen at 144 dpi (run twice by CTest: fonts at 144 logical dpi,
 // and Qt scaling everything by 1.5), where the template's size no longer fits.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compact frame store against the rows it was given.
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's newer handling driven offscreen: editing the batch, drops, copying and
 // saving the frame list, settings kept between runs, the window's layout at other sizes, and
 // a frame list of a million rows.

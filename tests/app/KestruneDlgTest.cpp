@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven offscreen: its state at start, the options, adding files, and
 // batches over real streams, with a fake picker and a recorder of message boxes.
 #include <QCheckBox>

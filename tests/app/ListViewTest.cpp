@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report lists: row order, cell alignment, headings, and columns sized to their widest text.
 #include <QFontMetrics>
 #include <QHeaderView>

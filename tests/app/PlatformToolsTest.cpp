@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real open-file dialog, set up but never shown: its filters and what they let through.
 #include <QComboBox>
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a batch over two committed samples in the real window and saves a picture of it
 // (docs/screenshot.png is made this way, under Xvfb).
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmark inputs, made small: each must be walked to its end by the command line, or the
 // benchmark would time a reader that stopped early.
 #include "BigInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli in process: options, the text table, the JSON document, states and exit codes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli in process on files it cannot read or write: the message each gives, the state
 // in the report, the exit status, and inputs left as they were.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli and awkward file names: control characters shown escaped on the terminal, names
 // over the file system's limits, names that are not UTF-8 in JSON, and a progress bar that fits.
 #include <gtest/gtest.h>

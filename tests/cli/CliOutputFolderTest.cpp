@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrune-cli in process with -o: outputs in another folder, and the checks made before a run.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real kestrune-cli process stopped by a signal in the middle of a file, and its report
 // written to a full device: exit statuses, what the report says, what the folder holds after.
 #include <gtest/gtest.h>

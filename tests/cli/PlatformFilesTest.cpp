@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files where Windows and POSIX differ, through the file shim and kestrune-cli in process: names
 // that are not ASCII, files over 4 GiB, and files another handle holds open. Runs on both; the
 // cases that need Windows share modes run only there.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A fifo put in place of the input between the check of what it is and its opening: strace holds
 # the open of the input for half a second while the file is swapped for a fifo with no writer.
 # The open must not block: the file fails with "cannot open input", exit 1, within seconds.

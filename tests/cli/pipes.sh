@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kestrune-cli in pipes, as a shell runs it: "-" read as standard input, "--rebuild -o -" writing
 # the stream to standard output, and a reader that goes away. ffprobe decodes what comes out.
 # Usage: pipes.sh PATH/TO/kestrune-cli SAMPLE.dts SAMPLE_IN_WAVE.wav

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A read error in the middle of the input, injected with strace on the fifth read of the input
 # file: the file must be "error: read failed" with its cause, exit 1, no output kept, an older
 # output left as it was and nothing else left in the folder. Takes about a second.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A stop signal that lands while the rebuilt output takes its final name (the rename held up for
 # a second with strace): the file is "done" with its output kept, so the exit status must be 0 as
 # the report says, not 128 + the signal; nothing temporary may be left. Takes about two seconds.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the strace scripts: their two arguments, a skip (exit 77) where strace cannot trace,
 # and a scratch folder removed on exit, with the input's path in it.
 # Usage in a script: source "$(dirname "$0")/strace_prelude.sh" "$@"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Decodes the core frame headers of 16-bit big-endian DTS streams, written apart from Kestrune's
 own reader so that the README's table is an independent record of what each sample holds."""
 import sys

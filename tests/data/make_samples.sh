@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the committed DTS samples with FFmpeg's DTS encoder, then the packed, WAVE, header-CRC,
 # open-rate and DTS-HD variants with kestrune_make_variants, and prints what each file holds
 # (see README.md).

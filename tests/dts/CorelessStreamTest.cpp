@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streams without a core frame: DTS Express (extension substreams alone) walked and rebuilt, and
 // DTS-UHD named instead of taken for noise.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real FFmpeg streams stored in every word layout, and damaged, led in by zeros or junk, or
 // replaced by audio: the walk must find exactly the frames that are there and rebuild only them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FFmpeg as a second opinion on what Kestrune reads and writes from DTS-HD, open-rate and
 // re-laid-out streams (core filter, packet counts, decoded PCM, substream CRCs, DTS-HD MA profile).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-file job's output is all or nothing: what stands at the output name before a run, and
 // what the folder holds after a stop or a failure, and the states a run ends in.
 #include <gtest/gtest.h>

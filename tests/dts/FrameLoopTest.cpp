@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame loop on hand-built frames: the change test, frame lengths, the ways a file ends,
 // the removal options, stopping, and write failures.
 #include <gtest/gtest.h>

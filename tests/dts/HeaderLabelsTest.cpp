@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Header field labels: values the standard gives, and the codes outside the tables.
 #include "dts/HeaderLabels.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile and failing files through the per-file job: the state and cause each gives the user,
 // that none crashes or hangs, and that the input is never modified.
 #include <gtest/gtest.h>

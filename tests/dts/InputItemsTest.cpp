@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a path stands for, and a container's track walked through the core, with a fake
 // container support standing in for FFmpeg: the core's side of movie files on its own.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame loop on real streams made by FFmpeg's DTS encoder (tests/data/make_samples.sh) and on
 // variants of them: 14-bit packed, WAVE-wrapped, with an inserted header CRC.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A frame-loop host for tests: records what the loop tells the window and answers with set
 // options. bRebuild is the test's own switch: the loop is handed an output stream or none.
 // WalkFile runs the loop over a file with it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CStreamSummary as the frame loop fills it: held against ffprobe on real and encoded streams, and
 // against hand-built DTS-HD streams for what ffprobe cannot tell (DTS:X, the peak bit rate).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Extension substream headers: sizes, CRC, the kind their assets name, dialog normalisation, and
 // cut or damaged headers, against substreams built bit by bit in tests/support.
 #include "dts/SubstreamHeader.h"

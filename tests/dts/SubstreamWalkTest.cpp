@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DTS-HD streams: FFmpeg core frames each followed by an extension substream built in the tests.
 // The walk must step over the substreams, name them, keep them in a rebuild (at the 4-byte
 // boundary), leave them out for Core only, and neutralise their dialog normalisation on request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a walk starts: a WAVE file whose PCM samples spell the sync, and frames after junk of any
 // length in every word layout.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DTS tracks of movie files, end to end through kestrune-cli, against FFmpeg's own tools: the
 // tracks found, their frame counts, the rebuilt streams and the copies of whole movies.
 #include <gtest/gtest.h>

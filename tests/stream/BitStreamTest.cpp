@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CBitStream: the kind of input, bit order, the byte counter, refills and the end of input.
 #include <gtest/gtest.h>
 

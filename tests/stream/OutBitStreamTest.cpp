@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of COutBitStream: the exact bytes written, the last partial byte, reopening, and write errors.
 #include <gtest/gtest.h>
 

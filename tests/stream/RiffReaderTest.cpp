@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CRiffReader: descents, the pad byte, chunk bounds, and positions after each step.
 #include <gtest/gtest.h>
 

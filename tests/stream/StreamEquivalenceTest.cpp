@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wide and block paths of the bit streams against plain bit-at-a-time models: random round
 // trips through the writer and the reader, every refill boundary, and the end of the input.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CUnpacker14's block unpacking against a bit-at-a-time model, over word sources that
 // deliver their words in uneven portions.
 #include <gtest/gtest.h>

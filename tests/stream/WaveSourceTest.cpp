@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CWaveSource: the walk to the data chunk, the sync scan, byte order, and hostile structure.
 #include <gtest/gtest.h>
 

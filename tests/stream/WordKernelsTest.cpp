@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of every inner-loop set this processor runs (the portable one and the vector ones) against
 // the byte-level builders of the test helpers, alone and under CWordLayoutSource.
 #include <gtest/gtest.h>

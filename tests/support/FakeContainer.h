@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for FFmpeg's container support, for tests of the core and the window: containers
 // and their tracks are whatever a test declares.
 #pragma once

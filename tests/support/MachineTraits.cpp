@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What this machine lets a test show.
 #include "support/MachineTraits.h"
 

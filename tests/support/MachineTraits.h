@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What this machine lets a test show: some failures can only be provoked where a device or a
 // permission stops them, and a test that cannot provoke one skips with the reason.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the committed sample variants (14-bit packed, little-endian, WAVE-wrapped, header CRC, open rate,
 // DTS-HD) from a plain 16-bit stream.
 #include "support/StreamVariants.h"

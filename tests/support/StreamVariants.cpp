@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-level builders of DTS stream variants, independent of the core's bit streams.
 #include "support/StreamVariants.h"
 

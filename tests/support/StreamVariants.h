@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-level builders of DTS stream variants (14-bit packing, WAVE wrapping, header CRC, field patches).
 // They are written from the bit layout alone and share no code with the core, so tests can use them
 // as an independent oracle for what the core reads and writes.

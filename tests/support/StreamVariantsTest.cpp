@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks of the stream-variant builders where a fault would silently corrupt the tests that rely on them.
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds DTS-HD extension substreams from the header layout, independently of the core's reader.
 #include "support/SubstreamBuilder.h"
 

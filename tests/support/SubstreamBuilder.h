@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds DTS-HD extension substreams (sync 64582025) bit by bit from the header layout alone, with
 // their own bit writer and CRC, so tests can hold the core's substream reader against them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hand-built DTS core frames for the frame-loop, job and command-line tests, laid out bit by bit
 // with the test support's field writer (independent of the code under test).
 #pragma once

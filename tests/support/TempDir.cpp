@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A unique scratch directory for tests that write files.
 #include "support/TempDir.h"
 

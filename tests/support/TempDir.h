@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A unique scratch directory under the system temp directory, removed with everything in it at
 // destruction, folders a test made read-only included.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample paths and whole-file reads and writes for tests.
 #include "support/TestFiles.h"
 

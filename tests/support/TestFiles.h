@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample paths, whole-file reads and writes, and a self-removing temporary directory for tests.
 #pragma once
 

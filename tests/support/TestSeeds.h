@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seeds of the random tests: a fixed few and a fresh one per run, and the trace that replays one.
 #pragma once
 
