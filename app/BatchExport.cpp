@@ -63,17 +63,9 @@ std::string CBatchExport::JsonText(const std::vector<SBatchItem>& items)
         report.BeginFile(item.input, item.nSize);
         for (int r = 0; r < item.pFrames->GetCount(); ++r)
             report.AddRow(item.pFrames->Row(r));
-        CCliReport::FileSummary summary;
-        // A file the run has not reached yet is reported as the list shows it.
+        CCliReport::FileSummary summary = item.bEnded ? CCliReport::FileSummary::Of(item.result) : CCliReport::FileSummary();
+        // A file the run has not reached yet, or stopped, is reported as the list shows it.
         summary.strState = item.strState.toStdString();
-        if (item.bEnded) {
-            summary.strError = item.result.strError;
-            summary.nFrames = item.result.nFrames;
-            summary.strInputKind = item.result.strInputKind;
-            summary.stream = item.result.stream;
-            summary.cutShort = item.result.cutShort;
-            summary.strCutShort = item.result.CutShortText();
-        }
         if (!item.strDetectedFormat.isEmpty())
             summary.strDetectedFormat = item.strDetectedFormat.toStdString();
         if (!item.strOutputPath.isEmpty())

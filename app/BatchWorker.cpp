@@ -79,14 +79,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
         outcome.strOutputPath = QString::fromStdString(strOutput);
     // A stopped file's report is not whole: no log stands for it.
     if (m_pLog && outcome.result.eState != CFileJob::EState::Stopped) {
-        CCliReport::FileSummary summary;
-        summary.strState = CFileJob::StateText(outcome.result.eState);
-        summary.strError = outcome.result.strError;
-        summary.nFrames = outcome.result.nFrames;
-        summary.strInputKind = outcome.result.strInputKind;
-        summary.stream = outcome.result.stream;
-        summary.cutShort = outcome.result.cutShort;
-        summary.strCutShort = outcome.result.CutShortText();
+        CCliReport::FileSummary summary = CCliReport::FileSummary::Of(outcome.result);
         if (!m_strDetectedFormat.empty())
             summary.strDetectedFormat = m_strDetectedFormat;
         if (outcome.result.bOutputWritten)

@@ -49,14 +49,7 @@ CFileJob::EState RunItem(const InputItem& item, CCliHost& host, CBitStream& inSt
     host.EndFile();
     const std::optional<std::string> strOutput = after(result);
 
-    CCliReport::FileSummary summary;
-    summary.strState = CFileJob::StateText(result.eState);
-    summary.strError = result.strError;
-    summary.nFrames = result.nFrames;
-    summary.strInputKind = result.strInputKind;
-    summary.stream = result.stream;
-    summary.cutShort = result.cutShort;
-    summary.strCutShort = result.CutShortText();
+    CCliReport::FileSummary summary = CCliReport::FileSummary::Of(result);
     if (host.HasDetectedFormat())
         summary.strDetectedFormat = host.DetectedFormat();
     summary.strOutput = strOutput;

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "dts/FileJob.h"
 #include "dts/FrameLoop.h"
 #include "dts/FrameRow.h"
 #include "dts/InputItems.h"
@@ -26,6 +27,20 @@ public:
         CStreamSummary::Values stream;              // empty kind where no frame was walked
         std::optional<CutShortFrame> cutShort;      // the last frame, where the input's end cut it
         std::string strCutShort;                    // the same in words, or empty
+
+        // What the result of a walk says; the detected format and the output are the caller's.
+        static FileSummary Of(const CFileJob::Result& result)
+        {
+            FileSummary summary;
+            summary.strState = CFileJob::StateText(result.eState);
+            summary.strError = result.strError;
+            summary.nFrames = result.nFrames;
+            summary.strInputKind = result.strInputKind;
+            summary.stream = result.stream;
+            summary.cutShort = result.cutShort;
+            summary.strCutShort = result.CutShortText();
+            return summary;
+        }
     };
 
     explicit CCliReport(std::ostream& out) : m_Out(out) {}
