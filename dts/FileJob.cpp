@@ -159,6 +159,20 @@ void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
     result.strError += "; the older output of that name was left as it was";
 }
 
+// Why an input could not be opened: a failed read, the track's or the WAVE file's own structure
+// (which says best what is wrong), or else what the file system says of the path.
+CFileJob::Result OpenFailure(const CBitStream& inStream, const std::string& strInputPath,
+                             const std::string& strTrackProblem)
+{
+    if (inStream.HadOpenReadError())
+        return Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
+    std::string strCause = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
+    if (strCause.empty())
+        strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
+                                                             : CFileShim::DescribeInputProblem(strInputPath);
+    return Failure(CFileJob::EState::CannotOpenInput, CFileJob::EFailedPath::Input, strInputPath, strCause);
+}
+
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
 std::string InputKindText(const CBitStream& in, const std::string& strContainer)
 {
@@ -266,17 +280,8 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
-    if (!bOpened && inStream.HadOpenReadError())
-        return Failure(EState::ReadFailed, EFailedPath::Input, strInputPath, kReadFailedCause);
-    if (!bOpened) {
-        // A WAVE file's own structure says best what is wrong with it; the file system the rest.
-        const std::string& strProblem = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
-        std::string strCause = strProblem;
-        if (strCause.empty())
-            strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
-                                                                 : CFileShim::DescribeInputProblem(strInputPath);
-        return Failure(EState::CannotOpenInput, EFailedPath::Input, strInputPath, strCause);
-    }
+    if (!bOpened)
+        return OpenFailure(inStream, strInputPath, strTrackProblem);
 
     // Closing an output that was not committed removes it, on every way out.
     CScopeExit closeOutput([&outStream] { outStream.Close(); });

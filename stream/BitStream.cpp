@@ -379,15 +379,8 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
         return ReseatTrack(nOffset, eLayout);
     if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
         return false;
-    // A search goes back to each candidate it confirms: where the bytes there are still buffered
-    // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
-    const int64_t nBit = 8 * nOffset;
-    if (eLayout == m_eLayout && (m_pSource == &m_WordSource || m_pSource == &m_IecSource)
-        && !LayoutOf(eLayout).bPacked14 && nBit >= m_nBufferBaseBits
-        && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
-        m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
+    if (ReseatInBuffer(nOffset, eLayout))
         return true;
-    }
     // The payload of bursts has no stored offset to go back to beyond what is buffered.
     if (m_pSource == &m_IecSource)
         return false;
@@ -405,6 +398,19 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
     m_nValidLength = 0;
     m_nValidBits = 0;
     m_nBitPos = 0;
+    return true;
+}
+
+bool CBitStream::ReseatInBuffer(int64_t nOffset, EInputKind eLayout)
+{
+    // A search goes back to each candidate it confirms: where the bytes there are still buffered
+    // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
+    const int64_t nBit = 8 * nOffset;
+    if (eLayout != m_eLayout || (m_pSource != &m_WordSource && m_pSource != &m_IecSource)
+        || LayoutOf(eLayout).bPacked14 || nBit < m_nBufferBaseBits
+        || nBit > m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits))
+        return false;
+    m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
     return true;
 }
 

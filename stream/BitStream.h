@@ -153,6 +153,8 @@ private:
     uint32_t TakeBuffered(int n);
     // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
     uint32_t GetBitsAcrossRefills(int count);
+    // Reseat within the bytes still buffered, where the layout allows: false where it cannot.
+    bool ReseatInBuffer(int64_t nOffset, EInputKind eLayout);
     // Reseat for a container's track.
     bool ReseatTrack(int64_t nOffset, EInputKind eLayout);
     // GetBit when the buffer is used up: refills (or throws) first.
