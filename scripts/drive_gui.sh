@@ -125,13 +125,16 @@ start_display() {
     if until_ok 30 grep -q '[0-9]' "$fd"; then
       export DISPLAY=":$(head -n1 "$fd" | tr -dc 0-9)"
       if until_ok 30 xdpyinfo; then
-        openbox >/dev/null 2>&1 & pids+=($!)
+        openbox --sm-disable >"$work/openbox.log" 2>&1 & pids+=($!)
         # The window manager owns the screen once it has set its check window.
         until_ok 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' && return 0
-        echo "$1: attempt $attempt: the window manager did not start" >&2
+        echo "$1: attempt $attempt: the window manager did not start on $DISPLAY: $(tr '\n' ' ' <"$work/openbox.log")" >&2
+      else
+        echo "$1: attempt $attempt: Xvfb did not answer on $DISPLAY: $(tr '\n' ' ' <"$work/xvfb.log")" >&2
       fi
+    else
+      echo "$1: attempt $attempt: Xvfb did not start: $(tr '\n' ' ' <"$work/xvfb.log")" >&2
     fi
-    echo "$1: attempt $attempt: Xvfb did not start: $(tr '\n' ' ' <"$work/xvfb.log")" >&2
     stop_all
   done
   fail "$1: no display after three attempts"
