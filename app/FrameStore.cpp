@@ -8,7 +8,8 @@ namespace {
 // The columns whose text depends on the row's own numbers rather than its kind.
 bool IsNumberColumn(int nColumn)
 {
-    return nColumn == 0 || nColumn == 1 || nColumn == 5 || nColumn == 7;
+    return nColumn == FrameRow::kColOffset || nColumn == FrameRow::kColFrame || nColumn == FrameRow::kColFrameSize
+           || nColumn == FrameRow::kColCRC;
 }
 
 // Everything but the numbers: rows with equal keys share a kind. Made for every row, so the
@@ -113,15 +114,15 @@ QString CFrameStore::CellText(int nRow, int nColumn) const
     // FrameRow::CellText has them ("%8.8X", "%8.8d", "%d bytes").
     if (record.nKind != kSkipped) {
         switch (nColumn) {
-        case 0:
+        case FrameRow::kColOffset:
             return QString::number(record.nOffset, 16).toUpper().rightJustified(8, QLatin1Char('0'));
-        case 1:
+        case FrameRow::kColFrame:
             if (record.nFrame >= 0)
                 return QString::number(record.nFrame).rightJustified(8, QLatin1Char('0'));
             break;
-        case 5:
+        case FrameRow::kColFrameSize:
             return QString::number(record.nSizeOrSkipped) + QStringLiteral(" bytes");
-        case 7:
+        case FrameRow::kColCRC:
             return record.bCRC ? QStringLiteral("YES") : QStringLiteral("NO");
         default:
             break;
@@ -151,7 +152,7 @@ size_t CFrameStore::GetBytes() const
 
 void CFrameStore::CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringList& texts) const
 {
-    if (IsNumberColumn(nColumn) && nColumn != 7) {
+    if (IsNumberColumn(nColumn) && nColumn != FrameRow::kColCRC) {
         for (int r = nFirst; r <= nLast; ++r)
             texts.append(CellText(r, nColumn));
         return;
@@ -161,10 +162,10 @@ void CFrameStore::CollectWidthTexts(int nColumn, int nFirst, int nLast, QStringL
     for (int r = nFirst; r <= nLast; ++r) {
         const SRecord& record = m_Records[size_t(r)];
         size_t nSlot = record.nKind == kSkipped ? m_Kinds.size() : size_t(record.nKind);
-        if (nColumn == 7)
+        if (nColumn == FrameRow::kColCRC)
             nSlot = record.nKind == kSkipped ? m_Kinds.size() : m_Kinds.size() + 1 + (record.bCRC ? 1 : 0);
         // A skipped stretch's Format cell names its own length: each is measured.
-        if (record.nKind == kSkipped && nColumn == 3) {
+        if (record.nKind == kSkipped && nColumn == FrameRow::kColFormat) {
             texts.append(CellText(r, nColumn));
             continue;
         }

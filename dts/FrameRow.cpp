@@ -11,32 +11,32 @@ const char* const kFrameListHeadings[FrameRow::kColumns] = {
 std::string FrameRow::CellText(int column) const
 {
     char text[64];
-    if (nSkippedBytes > 0 && column != 0) {
-        if (column != 3)
+    if (nSkippedBytes > 0 && column != kColOffset) {
+        if (column != kColFormat)
             return std::string();
         std::snprintf(text, sizeof text, "skipped %" PRId64 " bytes", nSkippedBytes);
         return text;
     }
     switch (column) {
-    case 0:
+    case kColOffset:
         // Eight upper-case hex digits below 4 GiB; larger offsets simply grow more digits.
         std::snprintf(text, sizeof text, "%8.8" PRIX64, nOffset);
         return text;
-    case 1:
+    case kColFrame:
         std::snprintf(text, sizeof text, "%8.8" PRId64, nFrame);
         return text;
-    case 2:
+    case kColBitrate:
         return strBitrate;
-    case 3:
+    case kColFormat:
         return strFormat;
-    case 4:
+    case kColChannels:
         return strChannels;
-    case 5:
+    case kColFrameSize:
         std::snprintf(text, sizeof text, "%d bytes", static_cast<int>(nFrameSize));
         return text;
-    case 6:
+    case kColDialNorm:
         return strDialNorm;
-    case 7:
+    case kColCRC:
         return bCRC ? "YES" : "NO";
     default:
         return std::string();

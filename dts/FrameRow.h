@@ -28,8 +28,11 @@ struct FrameRow {
     // else the samples of the frames before it over their sample rate. Negative: unknown.
     double dTime = -1;
 
+    // The frame list's columns, in order: the window, its exports and the text report address
+    // cells by these.
+    enum EColumn { kColOffset, kColFrame, kColBitrate, kColFormat, kColChannels, kColFrameSize, kColDialNorm, kColCRC };
+    static constexpr int kColumns = kColCRC + 1;
     // The cell texts exactly as the frame list shows them, in column order.
-    static constexpr int kColumns = 8;
     std::string CellText(int column) const;
 };
 
