@@ -143,7 +143,9 @@ WatchedValues WatchedOf(const FrameRead& f)
     if (!f.bCoreless)
         return {f.h.SFREQ, f.h.RATE, f.h.AMODE, f.nLength, f.h.DIALNORM, f.h.HCRC, f.eExtension};
     const AssetFacts& asset = f.look.first.best;
-    return {static_cast<uint32_t>(asset.nSampleRateHz), static_cast<uint32_t>(CorelessKbps(f)),
+    // A rate that cannot be told (-1) is a value of its own, not a wrapped-around number.
+    const double dKbps = CorelessKbps(f);
+    return {static_cast<uint32_t>(asset.nSampleRateHz), dKbps < 0 ? UINT32_MAX : static_cast<uint32_t>(dKbps),
             asset.nSpeakerMask * 256 + static_cast<uint32_t>(asset.nChannels), f.nLength, 0, 0, f.eExtension};
 }
 
