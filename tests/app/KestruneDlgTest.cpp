@@ -511,14 +511,8 @@ TEST_F(KestruneDlgTest, TheCopyOfAMovieTakesAllItsTracks)
     RunAndWait(m_Dlg);
     EXPECT_EQ(Column(*c.m_ctlBatchList, 1), QStringList({"done", "done", "done"}));
     auto packets = [](const std::string& path) {
-        std::string out;
-        std::FILE* pPipe = popen(("ffprobe -v error -count_packets -show_entries stream=index,codec_name,nb_read_packets "
-                                  "-of csv=p=0 '" + path + "'").c_str(), "r");
-        for (int ch = 0; pPipe != nullptr && (ch = std::fgetc(pPipe)) != EOF;)
-            out.push_back(char(ch));
-        if (pPipe != nullptr)
-            pclose(pPipe);
-        return out;
+        return ShellOutput("ffprobe -v error -count_packets -show_entries stream=index,codec_name,nb_read_packets "
+                           "-of csv=p=0 '" + path + "'");
     };
     EXPECT_EQ(packets(m_Dir.Path("movie.fixed.mkv")), packets(movie));
     EXPECT_NE(packets(movie).find("dts"), std::string::npos);
@@ -530,9 +524,7 @@ TEST_F(KestruneDlgTest, TheCopyOfAMovieTakesAllItsTracks)
         if (pAction->text() == QStringLiteral("Save report..."))
             pAction->trigger();
     }
-    const std::vector<uint8_t> report = ReadFileBytes(m_Dir.Path("report.json"));
-    const QStringList reported = QString::fromUtf8(reinterpret_cast<const char*>(report.data()), qsizetype(report.size()))
-                                     .split(QStringLiteral("movie.fixed.mkv"));
-    EXPECT_EQ(reported.size(), 2) << "the copy is named once, not on every track's row";
+    EXPECT_EQ(ShellOutput("grep -o 'movie.fixed.mkv' '" + m_Dir.Path("report.json") + "'"), "movie.fixed.mkv\n")
+        << "the copy is named once, not on every track's row";
 #endif
 }
