@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include "cli/TextReport.h"
+#include "dts/RemuxJob.h"
 #include "stream/FileShim.h"
 
 namespace {
@@ -15,6 +16,12 @@ namespace {
 // frame costs it a dozen, not one per row or per percent.
 constexpr std::chrono::milliseconds kReportInterval(50);
 constexpr size_t kRowsPerBatch = 8192;
+
+// Whether item is a DTS track of a movie that the run rebuilds into a copy of the movie.
+bool IsRemuxed(const CBatchWorker::SItem& item, const CBatchWorker::SOptions& options)
+{
+    return options.bRemux && options.job.bRebuild && item.input.IsTrack() && item.input.strProblem.empty();
+}
 
 } // namespace
 
@@ -32,16 +39,53 @@ QString CBatchWorker::LogPathFor(const QString& strOutputStem)
 
 void CBatchWorker::Run(const std::vector<SItem>& items, const SOptions& options)
 {
-    for (const SItem& item : items) {
-        if (IsStopSet())
-            break;
-        const SOutcome outcome = RunItem(item, options);
-        emit FileEnded(item.nItem, outcome);
+    for (size_t i = 0; i < items.size() && !IsStopSet();) {
+        size_t nEnd = i + 1;
+        if (IsRemuxed(items[i], options)) {
+            // The consecutive tracks of one movie go into one copy.
+            while (nEnd < items.size() && items[nEnd].strPath == items[i].strPath && IsRemuxed(items[nEnd], options))
+                ++nEnd;
+            RunRemux(items, i, nEnd, options);
+        } else {
+            const SItem& item = items[i];
+            const std::string strInput = item.strPath.toStdString();
+            const std::string strOutput =
+                CFileJob::OutputPathFor(item.input.strOutputStem, options.strOutputFolder.toStdString());
+            const Walk walk = [&](int64_t nSize) {
+                return CFileJob::Run(*this, m_InStream, m_OutStream, strInput, strOutput, nSize, options.job, &item.input);
+            };
+            emit FileEnded(item.nItem, RunItem(item, options, strOutput, walk));
+        }
+        i = nEnd;
     }
     emit RunEnded(IsStopSet());
 }
 
-CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& options)
+void CBatchWorker::RunRemux(const std::vector<SItem>& items, size_t nBegin, size_t nEnd, const SOptions& options)
+{
+    CRemuxJob job(items[nBegin].strPath.toStdString());
+    const CFileJob::Result prepared = job.Prepare();
+    size_t nDone = 0;
+    for (size_t i = nBegin; i < nEnd && !IsStopSet(); ++i) {
+        const Walk walk = [&](int64_t nSize) {
+            if (prepared.eState != CFileJob::EState::Done)
+                return prepared;
+            CFileJob::Result result = job.WalkTrack(*this, m_InStream, m_OutStream, items[i].input, nSize, options.job);
+            nDone += result.eState == CFileJob::EState::Done ? 1 : 0;
+            // The copy is written after the last track, when every track was rebuilt.
+            if (i + 1 < nEnd || nDone != nEnd - nBegin)
+                return result;
+            CFileJob::Result finished = job.Finish(*this);
+            finished.nFrames = result.nFrames;
+            finished.strInputKind = result.strInputKind;
+            return finished;
+        };
+        emit FileEnded(items[i].nItem, RunItem(items[i], options, job.GetOutputPath(), walk));
+    }
+}
+
+CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& options, const std::string& strOutput,
+                                             const Walk& walk)
 {
     m_nItem = item.nItem;
     m_Pending.clear();
@@ -50,7 +94,6 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
     m_LastReport = {};
     m_strDetectedFormat.clear();
     const std::string strInput = item.strPath.toStdString();
-    const std::string strOutput = CFileJob::OutputPathFor(item.input.strOutputStem, options.strOutputFolder.toStdString());
     emit FileStarted(item.nItem, QString::fromStdString(strOutput));
 
     SOutcome outcome;
@@ -71,8 +114,7 @@ CBatchWorker::SOutcome CBatchWorker::RunItem(const SItem& item, const SOptions& 
         // A movie file without a DTS track (or one that cannot be read) says what it holds.
         outcome.result = CFileJob::Unwalkable(strInput, item.input.strProblem, item.input.bReadFailed);
     } else {
-        outcome.result = CFileJob::Run(*this, m_InStream, m_OutStream, strInput, strOutput, int64_t(nSize), options.job,
-                                       &item.input);
+        outcome.result = walk(int64_t(nSize));
     }
     FlushRows();
     if (outcome.result.bOutputWritten)

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -40,11 +41,14 @@ public:
         CFileJob::Options job;
         bool bWriteLog = false;   // each file's report beside it, as FILE.kestrune.log
         QString strOutputFolder;  // where outputs go; empty for beside each input
+        // With job.bRebuild: a movie file's DTS tracks are rebuilt into one copy of the movie
+        // beside it (movie.fixed.mkv), not each into a stream of its own.
+        bool bRemux = false;
     };
     // How a file ended.
     struct SOutcome {
         CFileJob::Result result;
-        QString strOutputPath;    // where the rebuilt stream went, when one was kept
+        QString strOutputPath;    // where the rebuilt stream (or the movie's copy) went, when one was kept
         QString strLogPath;       // the log written, when one was
         QString strLogError;      // why the log could not be written
     };
@@ -77,7 +81,13 @@ signals:
     void RunEnded(bool bStopped);
 
 private:
-    SOutcome RunItem(const SItem& item, const SOptions& options);
+    // Walks the file's bytes (nSize of them), once the file is found readable.
+    using Walk = std::function<CFileJob::Result(int64_t nSize)>;
+    // Runs one item: strOutput is the output the walk writes, shown while it runs.
+    SOutcome RunItem(const SItem& item, const SOptions& options, const std::string& strOutput, const Walk& walk);
+    // Items [nBegin, nEnd) are the DTS tracks of one movie file, rebuilt into one copy of it;
+    // the last track's outcome holds the copy.
+    void RunRemux(const std::vector<SItem>& items, size_t nBegin, size_t nEnd, const SOptions& options);
     void FlushRows();
     bool WriteLog(const QString& strPath, const std::string& strText, QString& strCause) const;
 

@@ -153,22 +153,23 @@ void CKestruneDlg::CreateControls()
     m_ctlFrameLabel = place(text(QStringLiteral("Current &Frame:")), "currentFrameLabel", 7, 206, 48, 9, L::kBelowUpper);
     m_ctlCurrentFrame = place(text(QString()), "currentFrame", 60, 206, 48, 9, L::kBelowUpper);
     m_ctlOutputName = place(text(QString()), "outputName", 60, 110, 315, 12, L::kGrowWidth);
-    m_ctlSwapWord = place(box("Swap Word"), "swapWord", 300, 55, 64, 9, L::kFollowRight);
+    m_ctlSwapWord = place(box("Swap Word"), "swapWord", 305, 55, 64, 9, L::kFollowRight);
     m_ctlBatchLabel = place(text(QStringLiteral("&Batch list:")), "batchListLabel", 5, 110, 48, 9);
     m_ctlStartBatch = place(button("&Start Batch"), "startBatch", 220, 80, 55, 14, L::kFollowRight);
     // Stop takes Start's place while a batch runs.
     m_ctlStop = place(button("S&top"), "stop", 220, 80, 55, 14, L::kFollowRight);
-    m_ctlRemoveCRC = place(box("Remove &CRC"), "removeCRC", 165, 30, 64, 9, L::kFollowRight);
-    m_ctlRemoveDialNorm = place(box("Remove &Dialog Normalization"), "removeDialNorm", 165, 43, 110, 9, L::kFollowRight);
-    m_ctlCoreOnly = place(box("C&ore only"), "coreOnly", 165, 56, 64, 9, L::kFollowRight);
-    m_ctlProcessingGroup = place(group("Processing"), "processingGroup", 160, 5, 115, 70, L::kFollowRight);
-    m_ctlRebuildStream = place(box("&Rebuild Stream"), "rebuildStream", 165, 17, 64, 9, L::kFollowRight);
+    m_ctlRemuxCopy = place(box("&Write into a copy of the movie"), "remuxCopy", 165, 27, 125, 9, L::kFollowRight);
+    m_ctlRemoveCRC = place(box("Remove &CRC"), "removeCRC", 165, 38, 64, 9, L::kFollowRight);
+    m_ctlRemoveDialNorm = place(box("Remove &Dialog Normalization"), "removeDialNorm", 165, 49, 125, 9, L::kFollowRight);
+    m_ctlCoreOnly = place(box("C&ore only"), "coreOnly", 165, 60, 64, 9, L::kFollowRight);
+    m_ctlProcessingGroup = place(group("Processing"), "processingGroup", 160, 5, 135, 70, L::kFollowRight);
+    m_ctlRebuildStream = place(box("&Rebuild Stream"), "rebuildStream", 165, 16, 64, 9, L::kFollowRight);
     m_ctlLogo = new QLabel(m_pPage);
     m_ctlLogo->setObjectName(QStringLiteral("logo"));
-    m_ctlEnableLog = place(box("Enable &Log"), "enableLog", 285, 20, 64, 9, L::kFollowRight);
+    m_ctlEnableLog = place(box("Enable &Log"), "enableLog", 305, 20, 64, 9, L::kFollowRight);
     m_ctlQuit = place(button("&Quit"), "quit", 320, 80, 55, 14, L::kFollowRight);
     m_ctlBatchList = place(new CListView(m_pPage), "batchList", 5, 125, 370, 71, L::kGrowWidth | L::kGrowWithUpper);
-    m_ctlDebugGroup = place(group("Debug"), "debugGroup", 280, 5, 95, 70, L::kFollowRight);
+    m_ctlDebugGroup = place(group("Debug"), "debugGroup", 300, 5, 75, 70, L::kFollowRight);
     m_ctlFileCount = place(text(QString()), "fileCount", 115, 206, 60, 9, L::kBelowUpper);
     m_ctlProgress = place(new QProgressBar(m_pPage), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
     m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9,
@@ -240,6 +241,7 @@ void CKestruneDlg::DescribeControls()
     m_ctlStatus->setAccessibleName(QStringLiteral("Status"));
     m_ctlLogo->setAccessibleName(QStringLiteral("Kestrune logo"));
     m_ctlRebuildStream->setToolTip(QStringLiteral("Write a clean 16-bit big-endian copy of each file as FILE.fixed.dts, beside it or in the output folder."));
+    m_ctlRemuxCopy->setToolTip(QStringLiteral("With Rebuild Stream, for movie files only: the DTS tracks are rebuilt into one copy of the whole movie, MOVIE.fixed.EXT beside it. DTS and WAVE files are rebuilt as usual."));
     m_ctlRemoveCRC->setToolTip(QStringLiteral("With Rebuild Stream: the copy's frame headers leave out their CRC."));
     m_ctlRemoveDialNorm->setToolTip(QStringLiteral("With Rebuild Stream: the copy's dialog normalisation is set to 0 dB."));
     m_ctlCoreOnly->setToolTip(QStringLiteral("With Rebuild Stream: the copy keeps the DTS core and leaves the DTS-HD extensions out."));
@@ -247,7 +249,7 @@ void CKestruneDlg::DescribeControls()
     m_ctlOutputFolder->setToolTip(QStringLiteral("Where Rebuild Stream writes FILE.fixed.dts: beside each input, or in one folder."));
     m_ctlStop->setToolTip(QStringLiteral("End the batch after the frame in hand; the list stays."));
     // Top to bottom, left to right: the options, the buttons, then the lists.
-    const QList<QWidget*> order = {m_ctlRebuildStream, m_ctlRemoveCRC, m_ctlRemoveDialNorm, m_ctlCoreOnly, m_ctlEnableLog,
+    const QList<QWidget*> order = {m_ctlRebuildStream, m_ctlRemuxCopy, m_ctlRemoveCRC, m_ctlRemoveDialNorm, m_ctlCoreOnly, m_ctlEnableLog,
                                    m_ctlAddFile, m_ctlStartBatch, m_ctlStop, m_ctlQuit, m_ctlOutputFolder, m_ctlBatchList,
                                    m_ctlFrameList};
     for (int i = 1; i < order.size(); ++i)
@@ -308,6 +310,7 @@ void CKestruneDlg::UpdateRebuildOptions()
     m_ctlRebuildStream->setEnabled(bFree);
     m_ctlEnableLog->setEnabled(bFree);
     m_ctlOutputFolder->setEnabled(bFree);
+    m_ctlRemuxCopy->setEnabled(bFree && bRebuild);
     m_ctlRemoveCRC->setEnabled(bFree && bRebuild);
     m_ctlRemoveDialNorm->setEnabled(bFree && bRebuild);
     m_ctlCoreOnly->setEnabled(bFree && bRebuild);
@@ -364,7 +367,7 @@ void CKestruneDlg::LoadSettings()
     QSettings& settings = m_Tools.Settings();
     const std::pair<const char*, QCheckBox*> options[] = {
         {"rebuildStream", m_ctlRebuildStream}, {"removeCRC", m_ctlRemoveCRC}, {"removeDialNorm", m_ctlRemoveDialNorm},
-        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},
+        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},       {"remuxCopy", m_ctlRemuxCopy},
     };
     for (const auto& [pszKey, pBox] : options)
         pBox->setChecked(settings.value(QLatin1String(pszKey), false).toBool());
@@ -381,7 +384,7 @@ void CKestruneDlg::SaveSettings()
     QSettings& settings = m_Tools.Settings();
     const std::pair<const char*, QCheckBox*> options[] = {
         {"rebuildStream", m_ctlRebuildStream}, {"removeCRC", m_ctlRemoveCRC}, {"removeDialNorm", m_ctlRemoveDialNorm},
-        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},
+        {"coreOnly", m_ctlCoreOnly},           {"enableLog", m_ctlEnableLog},       {"remuxCopy", m_ctlRemuxCopy},
     };
     for (const auto& [pszKey, pBox] : options)
         settings.setValue(QLatin1String(pszKey), pBox->isChecked());
@@ -664,6 +667,7 @@ CBatchWorker::SOptions CKestruneDlg::TakeOptions() const
     options.job.bRemoveDialNorm = bRebuild && m_ctlRemoveDialNorm->isChecked();
     options.bWriteLog = m_ctlEnableLog->isChecked();
     options.strOutputFolder = QDir::toNativeSeparators(m_ctlOutputFolder->Folder());
+    options.bRemux = bRebuild && m_ctlRemuxCopy->isChecked();
     return options;
 }
 

@@ -144,6 +144,7 @@ private:
     // Controls, in template order.
     QProgressBar* m_ctlProgress = nullptr;
     QCheckBox* m_ctlRebuildStream = nullptr;
+    QCheckBox* m_ctlRemuxCopy = nullptr;
     QCheckBox* m_ctlRemoveDialNorm = nullptr;
     QCheckBox* m_ctlRemoveCRC = nullptr;
     QCheckBox* m_ctlEnableLog = nullptr;

@@ -8,7 +8,6 @@
 #include "dts/IFrameLoopHost.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
-#include "stream/ScopeExit.h"
 
 namespace {
 
@@ -33,6 +32,35 @@ std::string TemporaryBeside(const std::string& strBeside, std::string& strCause)
     return strPath;
 }
 
+// The file the copy is written to: one without a name where the system allows, so that not even
+// a killed process leaves a part of a copy (bUnnamed); else a named temporary file (strTempPath).
+std::FILE* CreateCopyFile(const std::string& strOutputPath, bool& bUnnamed, std::string& strTempPath,
+                          std::string& strCause)
+{
+    std::FILE* pOut = CFileShim::CreateUnnamedBeside(strOutputPath);
+    bUnnamed = pOut != nullptr;
+    if (pOut == nullptr)
+        pOut = CFileShim::CreateTemporaryBeside(strOutputPath, strTempPath, strCause);
+    return pOut;
+}
+
+// What became of the copy written to strTempPath: stopped, failed, or renamed to strOutputPath.
+CFileJob::Result CopyOutcome(bool bStopped, bool bWritten, bool bNamed, const std::string& strTempPath,
+                             const std::string& strOutputPath, std::string& strCause)
+{
+    CFileJob::Result result;
+    if (bStopped)
+        result.eState = CFileJob::EState::Stopped;
+    else if (!bWritten)
+        result = OutputFailure(CFileJob::EState::WriteFailed, strOutputPath,
+                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
+    else if (!bNamed || !CFileShim::RenameOver(strTempPath, strOutputPath, strCause))
+        result = OutputFailure(CFileJob::EState::CannotCreateOutput, strOutputPath, strCause);
+    else
+        result.bOutputWritten = true;
+    return result;
+}
+
 } // namespace
 
 std::string CRemuxJob::OutputPathFor(const std::string& strPath)
@@ -53,6 +81,12 @@ CRemuxJob::CRemuxJob(const std::string& strPath)
 
 CRemuxJob::~CRemuxJob()
 {
+    for (const Track& track : m_Tracks) {
+        if (track.pRebuilt != nullptr)
+            std::fclose(track.pRebuilt);
+    }
+    if (m_pInput != nullptr)
+        std::fclose(m_pInput);
     std::error_code ec;
     for (const std::string& strTemp : m_Temporaries)
         std::filesystem::remove(CFileShim::ToPath(strTemp), ec);
@@ -67,6 +101,9 @@ CFileJob::Result CRemuxJob::Prepare()
                              "this build reads elementary streams and WAVE only");
     if (!pSupport->CanRemux(m_strPath, strCause) || !CFileShim::IsReplaceable(m_strOutputPath, strCause))
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    // Taken now, not by its name after the walk: the name may stand for another file by then.
+    if (m_pInput == nullptr)
+        m_pInput = CFileShim::OpenForReading(m_strPath);
     return CFileJob::Result{};
 }
 
@@ -91,8 +128,18 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
         CFileJob::Run(*walked.pMap, inStream, outStream, m_strPath, walked.strRebuiltPath, nInputSize, rebuild, &track);
     // The rebuilt stream is a step towards the copy, not an output of its own.
     result.bOutputWritten = false;
-    if (result.eState == CFileJob::EState::Done)
-        m_Tracks.push_back(std::move(walked));
+    if (result.eState != CFileJob::EState::Done)
+        return result;
+    walked.pRebuilt = CFileShim::OpenForReading(walked.strRebuiltPath);
+    if (walked.pRebuilt == nullptr)
+        return OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath, "the rebuilt track cannot be read back");
+#ifndef _WIN32
+    // Open, it needs no name any more: a killed process then leaves nothing of it behind.
+    // (Windows cannot remove an open file; the destructor does it there.)
+    std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
+    m_Temporaries.pop_back();
+#endif
+    m_Tracks.push_back(std::move(walked));
     return result;
 }
 
@@ -100,40 +147,25 @@ CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
 {
     std::string strCause;
     std::vector<RemuxTrack> tracks;
-    std::vector<std::FILE*> files;
-    CScopeExit closeFiles([&files] {
-        for (std::FILE* pFile : files)
-            std::fclose(pFile);
-    });
-    for (const Track& track : m_Tracks) {
-        std::FILE* pFile = CFileShim::OpenForReading(track.strRebuiltPath);
-        if (pFile == nullptr)
-            return OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath, "the rebuilt track cannot be read back");
-        files.push_back(pFile);
-        tracks.push_back(RemuxTrack{track.nStream, pFile, &track.pMap->Frames()});
-    }
+    for (const Track& track : m_Tracks)
+        tracks.push_back(RemuxTrack{track.nStream, track.pRebuilt, &track.pMap->Frames()});
     std::string strTempPath;
-    std::FILE* pOut = CFileShim::CreateTemporaryBeside(m_strOutputPath, strTempPath, strCause);
+    bool bUnnamed = false;
+    std::FILE* pOut = CreateCopyFile(m_strOutputPath, bUnnamed, strTempPath, strCause);
     if (pOut == nullptr)
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
-    m_Temporaries.push_back(strTempPath);
+    if (!bUnnamed)
+        m_Temporaries.push_back(strTempPath);
     auto stop = [&host] { return host.IsStopSet(); };
-    const bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
+    bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
     // The copy takes the input's permission bits, as every output does.
-    if (std::FILE* pIn = CFileShim::OpenForReading(m_strPath)) {
-        CFileShim::CopyPermissions(pIn, pOut);
-        std::fclose(pIn);
-    }
-    const bool bClosed = std::fclose(pOut) == 0;
-    CFileJob::Result result;
-    if (host.IsStopSet())
-        result.eState = CFileJob::EState::Stopped;
-    else if (!bWritten || !bClosed)
-        result = OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath,
-                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
-    else if (!CFileShim::RenameOver(strTempPath, m_strOutputPath, strCause))
-        result = OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
-    else
-        result.bOutputWritten = true;
-    return result;
+    if (m_pInput != nullptr)
+        CFileShim::CopyPermissions(m_pInput, pOut);
+    // On the disk before it takes its name: a crash then never leaves a short copy named as whole.
+    bWritten = bWritten && !host.IsStopSet() && CFileShim::SyncToDisk(pOut);
+    bool bNamed = bWritten && (!bUnnamed || CFileShim::NameUnnamed(pOut, m_strOutputPath, strTempPath, strCause));
+    if (bNamed && bUnnamed)
+        m_Temporaries.push_back(strTempPath);
+    bWritten = (std::fclose(pOut) == 0) && bWritten;
+    return CopyOutcome(host.IsStopSet(), bWritten, bNamed, strTempPath, m_strOutputPath, strCause);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of a whole movie file with each of its DTS tracks rebuilt: every track is walked and
 // rebuilt into a temporary stream beside the copy, then the installed container support writes
-// the copy to a temporary file that takes the copy's name only when whole.
+// the copy to a file without a name (a named temporary file where the system refuses one) that
+// is put on the disk and takes the copy's name only when whole.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,8 @@ public:
 
     const std::string& GetOutputPath() const { return m_strOutputPath; }
 
-    // Whether a copy can be written (its format, the output's name): Done, or the failure.
+    // Whether a copy can be written (its format, the output's name): Done, or the failure. Opens
+    // the input once, for the permission bits the copy takes.
     CFileJob::Result Prepare();
     // Walks and rebuilds one DTS track of the file, reporting to host as any walk does.
     CFileJob::Result WalkTrack(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
@@ -39,6 +41,7 @@ private:
     struct Track {
         int nStream = 0;
         std::string strRebuiltPath;   // the temporary rebuilt stream
+        std::FILE* pRebuilt = nullptr;   // ...open for reading back, closed by ~CRemuxJob
         std::unique_ptr<CFrameMapHost> pMap;
     };
 
@@ -46,4 +49,5 @@ private:
     std::string m_strOutputPath;
     std::vector<Track> m_Tracks;
     std::vector<std::string> m_Temporaries;   // removed at the end, whatever happened
+    std::FILE* m_pInput = nullptr;            // the input, opened by Prepare for its permission bits
 };

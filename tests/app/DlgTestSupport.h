@@ -85,6 +85,7 @@ struct SDlgControls {
     QCheckBox* const m_ctlRemoveCRC = Find<QCheckBox>("removeCRC");
     QCheckBox* const m_ctlEnableLog = Find<QCheckBox>("enableLog");
     QCheckBox* const m_ctlCoreOnly = Find<QCheckBox>("coreOnly");
+    QCheckBox* const m_ctlRemuxCopy = Find<QCheckBox>("remuxCopy");
     QCheckBox* const m_ctlSwapWord = Find<QCheckBox>("swapWord");
     CListView* const m_ctlBatchList = Find<CListView>("batchList");
     CListView* const m_ctlFrameList = Find<CListView>("frameList");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven offscreen: its state at start, the options, adding files, and
 // batches over real streams, with a fake picker and a recorder of message boxes.
+#include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -26,6 +27,9 @@
 #include "support/FakeContainer.h"
 #include "support/MachineTraits.h"
 #include "support/TestFiles.h"
+#ifdef KESTRUNE_TEST_MEDIA
+#include "media/MediaContainerSupport.h"
+#endif
 
 
 // Catches options that start ticked or enabled, leftover texts, and columns not sized to
@@ -475,4 +479,52 @@ TEST_F(KestruneDlgTest, AMovieFileIsARowPerDtsTrack)
     EXPECT_EQ(frames.data(frames.index(0, 0), Qt::ToolTipRole).toString(), "at 0:00:10.000");
     c.m_ctlBatchList->selectRow(1);
     EXPECT_EQ(frames.data(frames.index(0, 0), Qt::ToolTipRole).toString(), "at 0:00:20.000");
+}
+
+// "Write into a copy of the movie": greyed (and not acting) without Rebuild Stream; with it, the
+// DTS tracks of a Matroska become one copy beside it, reported on the last track's row, while a
+// plain stream in the same batch is rebuilt as ever. Catches a copy per track, the copy written
+// before the last track was walked, a .dts row remuxed, and the box acting while greyed.
+TEST_F(KestruneDlgTest, TheCopyOfAMovieTakesAllItsTracks)
+{
+#ifndef KESTRUNE_TEST_MEDIA
+    GTEST_SKIP() << "built without container support";
+#else
+    if (std::system("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    const std::string movie = m_Dir.Path("movie.mkv");
+    const std::string dts = TestDataPath("stereo_48k.dts");
+    ASSERT_EQ(std::system(("ffmpeg -v error -i " + dts + " -i " + dts + " -map 0 -map 1 -c copy '" + movie + "'").c_str()), 0);
+    const std::string plain = CopySample(m_Dir, "stereo_48k.dts", "plain.dts");
+    static CMediaContainerSupport support;
+    IContainerSupport::Installed() = &support;
+    CScopeExit uninstall([] { IContainerSupport::Installed() = nullptr; });
+    Add({Q(movie), Q(plain)});
+    const SDlgControls c = C(m_Dlg);
+    ASSERT_EQ(c.m_ctlBatchList->GetItemCount(), 3);
+    c.m_ctlRemuxCopy->setChecked(true);
+    EXPECT_FALSE(c.m_ctlRemuxCopy->isEnabled());
+    RunAndWait(m_Dlg);
+    EXPECT_FALSE(std::filesystem::exists(m_Dir.Path("movie.fixed.mkv"))) << "a greyed box never acts";
+    c.m_ctlRebuildStream->click();
+    EXPECT_TRUE(c.m_ctlRemuxCopy->isEnabled());
+    RunAndWait(m_Dlg);
+    EXPECT_EQ(Column(*c.m_ctlBatchList, 1), QStringList({"done", "done", "done"}));
+    auto packets = [](const std::string& path) {
+        return ShellOutput("ffprobe -v error -count_packets -show_entries stream=index,codec_name,nb_read_packets "
+                           "-of csv=p=0 '" + path + "'");
+    };
+    EXPECT_EQ(packets(m_Dir.Path("movie.fixed.mkv")), packets(movie));
+    EXPECT_NE(packets(movie).find("dts"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(movie + ".track0.fixed.dts"));
+    EXPECT_EQ(ReadFileBytes(plain + ".fixed.dts"), ReadFileBytes(plain));
+    // Only the last track's row holds the copy, as the report of the batch says.
+    m_Tools.m_SaveAnswers.push_back(Q(m_Dir.Path("report.json")));
+    for (QAction* pAction : c.m_ctlBatchList->actions()) {
+        if (pAction->text() == QStringLiteral("Save report..."))
+            pAction->trigger();
+    }
+    EXPECT_EQ(ShellOutput("grep -o 'movie.fixed.mkv' '" + m_Dir.Path("report.json") + "'"), "movie.fixed.mkv\n")
+        << "the copy is named once, not on every track's row";
+#endif
 }

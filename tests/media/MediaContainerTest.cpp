@@ -3,6 +3,7 @@
 // tracks found, their frame counts, the rebuilt streams and the copies of whole movies.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "cli/CliRun.h"
 #include "dts/RemuxJob.h"
 #include "media/MediaContainerSupport.h"
+#include "stream/FileShim.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -190,6 +192,44 @@ TEST_F(MediaContainer, RemuxKeepsEverythingElse)
     const CliRun plain = RunCli({"--remux", TestDataPath("stereo_48k.dts")});
     EXPECT_EQ(plain.nExit, 2);
     EXPECT_EQ(RunCli({"--remux", "--rebuild", Path("movie.mkv")}).nExit, 2);
+}
+
+// A private movie gives a private copy, and --remux killed at any moment (as the OOM killer ends
+// a process) leaves beside the movie nothing, or the whole copy once it was done: catches the
+// copy's permission bits taken from nothing, and a temporary copy or rebuilt track left named.
+TEST_F(MediaContainer, RemuxCopyIsPrivateAndNeverLeftHalfWritten)
+{
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    const std::string in = dir.Path("long.mkv");
+    std::system(("ffmpeg -v error -stream_loop 2000 -i " + TestDataPath("stereo_48k.dts") + " -c copy '" + in + "'").c_str());
+    fs::permissions(in, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string copy = CRemuxJob::OutputPathFor(in);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunCli({"--remux", in}).nExit, 0);
+    const double nSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ProbePackets(copy), ProbePackets(in));
+    fs::remove(copy);
+    std::FILE* pProbe = CFileShim::CreateUnnamedBeside(in);
+    if (pProbe == nullptr)
+        GTEST_SKIP() << "no files without a name here";
+    std::fclose(pProbe);
+    for (double nShare : {0.1, 0.3, 0.5, 0.7, 0.9, 1.2}) {
+        const std::string strDelay = std::to_string(0.02 + nShare * nSeconds);
+        std::system(("cd '" + dir.Root().string() + "' && (" KESTRUNE_CLI " --remux long.mkv >/dev/null 2>&1 & sleep " +
+                     strDelay + "; kill -9 $! 2>/dev/null; wait)").c_str());
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.Root()))
+            names.insert(entry.path().filename().string());
+        SCOPED_TRACE(strDelay);
+        if (names.erase("long.fixed.mkv") == 1) {
+            EXPECT_EQ(ProbePackets(copy), ProbePackets(in)) << "a copy that has its name is whole";
+        }
+        EXPECT_EQ(names, std::set<std::string>({"long.mkv"}));
+        for (const std::string& name : names)
+            fs::remove(name == "long.mkv" ? copy : dir.Path(name));
+    }
 }
 
 // A container without a DTS track, or a --track that names none, is an error naming what the
