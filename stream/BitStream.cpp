@@ -41,7 +41,7 @@ bool CBitStream::Open(const std::string& fileName)
     ResetPosition();
     if (!m_Input.Open(fileName, m_StopProbe))
         return false;
-    StartInput();
+    StartInput(m_Input);
     return true;
 }
 
@@ -58,15 +58,17 @@ bool CBitStream::Open(std::unique_ptr<ITrackSource> pTrack)
     Close();
     if (!m_Input.Open(std::move(pTrack)))
         return false;
-    StartInput();
+    StartInput(m_Input);
     return true;
 }
 
-void CBitStream::StartInput()
+void CBitStream::StartInput(IStreamInput& input)
 {
     // A WAVE file's offsets count from its data chunk, and its stream starts at the first sync.
-    m_pSource = m_Input.GetSource();
-    m_nOrigin = m_Input.GetStartOffset();
+    m_pInput = &input;
+    m_pSource = input.GetSource();
+    m_eLayout = input.GetLayout();
+    m_nOrigin = input.GetStartOffset();
     m_nBufferBaseBits = 8 * m_nOrigin;
     ResetPosition();
 }
@@ -74,6 +76,8 @@ void CBitStream::StartInput()
 void CBitStream::Close()
 {
     m_pSource = nullptr;
+    m_pInput = nullptr;
+    m_eLayout = EInputKind::Unknown;
     m_Input.Close();
     m_nOrigin = 0;
     // A read after Close must not hand out what is left of the old file's buffer.
@@ -257,7 +261,7 @@ int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
 
 int CBitStream::BitsToNextWord() const
 {
-    if (!LayoutOf(m_Input.GetLayout()).bPacked14)
+    if (!LayoutOf(m_eLayout).bPacked14)
         return 0;
     const int64_t nBits = m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos) - 8 * m_nOrigin;
     const int nInto = static_cast<int>(((nBits % 14) + 14) % 14);
@@ -266,14 +270,15 @@ int CBitStream::BitsToNextWord() const
 
 bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
-    // Only what was opened by name can be positioned: a byte source given as is cannot.
-    if (m_pSource == nullptr || m_pSource != m_Input.GetSource() || !m_Input.MayReposition(nOffset, eLayout))
+    // A byte source given as is cannot be positioned.
+    if (m_pInput == nullptr || !m_pInput->MayReposition(nOffset, eLayout))
         return false;
     if (ReseatInBuffer(nOffset, eLayout))
         return true;
-    if (!m_Input.Reposition(nOffset, eLayout))
+    if (!m_pInput->Reposition(nOffset, eLayout))
         return false;
-    m_pSource = m_Input.GetSource();
+    m_pSource = m_pInput->GetSource();
+    m_eLayout = m_pInput->GetLayout();
     m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
     m_nValidLength = 0;
     m_nValidBits = 0;
@@ -286,7 +291,7 @@ bool CBitStream::ReseatInBuffer(int64_t nOffset, EInputKind eLayout)
     // A search goes back to each candidate it confirms: where the bytes there are still buffered
     // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
     const int64_t nBit = 8 * nOffset;
-    if (eLayout != m_Input.GetLayout() || !m_Input.KeepsStoredOffsets()
+    if (eLayout != m_eLayout || !m_pInput->KeepsStoredOffsets()
         || LayoutOf(eLayout).bPacked14 || nBit < m_nBufferBaseBits
         || nBit > m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits))
         return false;

@@ -16,6 +16,7 @@
 #include "stream/IByteSource.h"
 #include "stream/InputFile.h"
 #include "stream/InputKind.h"
+#include "stream/IStreamInput.h"
 #include "stream/ITrackSource.h"
 
 class CBitStream {
@@ -105,7 +106,7 @@ public:
     // a container's track how far the container has been read.
     int64_t GetProgressPos() const { return m_Input.GetTrack() ? m_Input.GetTrack()->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
-    EInputKind GetLayout() const { return m_Input.GetLayout(); }
+    EInputKind GetLayout() const { return m_eLayout; }
 
     // Offsets in a 14-bit layout count the stream's bytes, seven for every eight stored, from an
     // origin: the file's start, the first sync of a WAVE file, or where a search for the first
@@ -130,8 +131,8 @@ public:
     std::FILE* GetFile() const { return m_Input.GetFile(); }
 
 private:
-    // Starts reading the source the input file built, at its start offset.
-    void StartInput();
+    // Starts reading the source input built, at its start offset.
+    void StartInput(IStreamInput& input);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -159,6 +160,9 @@ private:
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
     int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
+    // The input's word layout, kept here because every frame asks for it.
+    EInputKind m_eLayout = EInputKind::Unknown;
+    IStreamInput* m_pInput = nullptr;        // what m_pSource is positioned through; null for a bare source
     CInputFile m_Input;                      // the file or track opened by name, and its source
     std::function<bool()> m_StopProbe;
 };

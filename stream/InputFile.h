@@ -13,14 +13,15 @@
 #include "stream/IByteSource.h"
 #include "stream/Iec61937Source.h"
 #include "stream/InputKind.h"
+#include "stream/IStreamInput.h"
 #include "stream/ITrackSource.h"
 #include "stream/WaveSource.h"
 #include "stream/WordLayoutSource.h"
 
-class CInputFile {
+class CInputFile : public IStreamInput {
 public:
     CInputFile() = default;
-    ~CInputFile();
+    ~CInputFile() override;
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;
 
@@ -33,21 +34,21 @@ public:
     void Close();
 
     // Where the stream's bytes come from; null when closed.
-    IByteSource* GetSource() const { return m_pSource; }
+    IByteSource* GetSource() const override { return m_pSource; }
     // The stream offset of the source's first byte: the first sync of a WAVE file, else 0.
-    int64_t GetStartOffset() const { return m_nStartOffset; }
+    int64_t GetStartOffset() const override { return m_nStartOffset; }
     EInputKind GetInputKind() const { return m_eKind; }
     // The word layout the source reads in.
-    EInputKind GetLayout() const { return m_eLayout; }
+    EInputKind GetLayout() const override { return m_eLayout; }
     bool IsIec61937() const { return m_pSource != nullptr && m_pSource == &m_IecSource; }
     // True where the source's bytes sit at their stored offsets in the current layout (plain
     // words, burst payloads, a track), so that a reader may go back within what it buffered.
-    bool KeepsStoredOffsets() const;
+    bool KeepsStoredOffsets() const override;
     // True where nOffset in eLayout is one Reposition could be asked for at all.
-    bool MayReposition(int64_t nOffset, EInputKind eLayout) const;
+    bool MayReposition(int64_t nOffset, EInputKind eLayout) const override;
     // Makes the source hand out the stored words from nOffset on in eLayout (for a WAVE file,
     // from its data chunk's start); false where the input cannot be positioned there.
-    bool Reposition(int64_t nOffset, EInputKind eLayout);
+    bool Reposition(int64_t nOffset, EInputKind eLayout) override;
     // True once Reposition failed because the input is read once, in order (a pipe).
     bool WasRepositionRefused() const { return m_bRepositionRefused; }
 
