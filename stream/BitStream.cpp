@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Input bit stream: recognises a plain 16-bit, a 14-bit packed or a WAVE input by its
-// first eight bytes and hands out the DTS stream it carries, most significant bit first.
+// Input bit stream: hands out the DTS stream of a byte source most significant bit first.
 #include "stream/BitStream.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include "stream/FileShim.h"
 
 namespace {
 
@@ -42,104 +39,9 @@ bool CBitStream::Open(const std::string& fileName)
     Close();
     m_nBufferBaseBits = 0;
     ResetPosition();
-    m_strOpenProblem.clear();
-    m_bOpenReadError = false;
-
-    const bool bStandardInput = CFileShim::IsStandardStream(fileName);
-    m_pFile = bStandardInput ? CFileShim::OpenStandardStream(false) : CFileShim::OpenForReading(fileName);
-    if (m_pFile == nullptr)
+    if (!m_Input.Open(fileName, m_StopProbe))
         return false;
-    m_nOpenSize = CFileShim::SizeOf(m_pFile);
-    if (!OpenKind(bStandardInput)) {
-        // A failed read leaves a WAVE file's structure looking cut short ("no data chunk"): the
-        // error flag of the file tells the truth.
-        m_bOpenReadError = std::ferror(m_pFile) != 0;
-        Close();
-        return false;
-    }
-    // The search for a WAVE file's first sync reads the data too, and ends at a failed read.
-    if (std::ferror(m_pFile) != 0) {
-        m_bOpenReadError = true;
-        Close();
-        return false;
-    }
-    ResetPosition();
-    return true;
-}
-
-bool CBitStream::OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder)
-{
-    if (CFileShim::Seek(m_pFile, nOffset, SEEK_SET) != 0)
-        return false;
-    m_FileSource.Attach(m_pFile, nSize);
-    m_IecSource.Reset(&m_FileSource, eOrder, m_StopProbe);
-    m_pSource = &m_IecSource;
-    m_eLayout = EInputKind::Words16BE;
-    m_nBufferBaseBits = 0;
-    m_nOrigin = 0;
-    m_nDataStart = nOffset;
-    m_nDataSize = nSize;
-    return true;
-}
-
-bool CBitStream::HasShrunk() const
-{
-    if (m_pFile == nullptr || m_nOpenSize < 0)
-        return false;
-    const int64_t nNow = CFileShim::SizeOf(m_pFile);
-    return nNow >= 0 && nNow < m_nOpenSize;
-}
-
-bool CBitStream::OpenKind(bool bStandardInput)
-{
-    uint8_t sniff[8] = {};
-    const size_t nSniffed = std::fread(sniff, 1, sizeof sniff, m_pFile);
-    m_eKind = DetectInputKind(sniff, nSniffed);
-    // The sniffed bytes are stream data too: read again, or handed out first where a pipe
-    // cannot go back.
-    m_bSeekable = CFileShim::Seek(m_pFile, 0, SEEK_SET) == 0;
-    const EIecOrder eIecOrder = CIec61937Source::DetectIec61937(sniff, nSniffed);
-    if (!m_bSeekable && (!bStandardInput || m_eKind == EInputKind::Wave || eIecOrder != EIecOrder::None)) {
-        if (m_eKind == EInputKind::Wave)
-            m_strOpenProblem = "a WAVE file cannot be read from a pipe (its chunks are found by positioning in "
-                               "the file); redirect it from the file (< FILE) or give its name";
-        else if (eIecOrder != EIecOrder::None)
-            m_strOpenProblem = "IEC 61937 bursts cannot be read from a pipe (their payload is found by "
-                               "positioning in the file); redirect it from the file (< FILE) or give its name";
-        return false;
-    }
-    if (eIecOrder != EIecOrder::None) {
-        m_eKind = EInputKind::Words16BE;
-        return OpenIec61937(0, -1, eIecOrder);
-    }
-    if (m_eKind == EInputKind::Wave) {
-        if (!m_WaveSource.Open(m_pFile, m_StopProbe)) {
-            m_strOpenProblem = m_WaveSource.GetProblem();
-            return false;
-        }
-        m_nBufferBaseBits = m_WaveSource.GetSyncOffset() * 8;
-        m_nOrigin = m_WaveSource.GetSyncOffset();
-        m_eLayout = m_WaveSource.GetLayout();
-        m_nDataStart = m_WaveSource.GetDataOffset();
-        m_nDataSize = m_WaveSource.GetDataSize();
-        m_pSource = &m_WaveSource;
-        // S/PDIF captures are kept as WAVE files too: the data then starts with a burst.
-        uint8_t first[4] = {};
-        const bool bRead = CFileShim::Seek(m_pFile, m_nDataStart, SEEK_SET) == 0
-                           && std::fread(first, 1, sizeof first, m_pFile) == sizeof first;
-        if (const EIecOrder eOrder = CIec61937Source::DetectIec61937(first, bRead ? 4 : 0); eOrder != EIecOrder::None)
-            return OpenIec61937(m_nDataStart, m_nDataSize, eOrder);
-        return CFileShim::Seek(m_pFile, m_nDataStart + m_WaveSource.GetSyncOffset(), SEEK_SET) == 0;
-    } else {
-        // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
-        // stored) until the search for a frame tells its layout.
-        m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
-        m_FileSource.Attach(m_pFile);
-        if (!m_bSeekable)
-            m_FileSource.SetPrefix(sniff, static_cast<int>(nSniffed));
-        m_WordSource.Reset(m_eLayout, &m_FileSource);
-        m_pSource = &m_WordSource;
-    }
+    StartInput(m_Input);
     return true;
 }
 
@@ -154,37 +56,30 @@ void CBitStream::Open(IByteSource& source)
 bool CBitStream::Open(std::unique_ptr<ITrackSource> pTrack)
 {
     Close();
-    m_strOpenProblem.clear();
-    m_bOpenReadError = false;
-    if (!pTrack)
+    if (!m_Input.Open(std::move(pTrack)))
         return false;
-    m_pTrack = std::move(pTrack);
-    m_eKind = EInputKind::Words16BE;
-    m_eLayout = EInputKind::Words16BE;
-    m_pSource = m_pTrack.get();
-    m_nBufferBaseBits = 0;
-    ResetPosition();
+    StartInput(m_Input);
     return true;
+}
+
+void CBitStream::StartInput(IStreamInput& input)
+{
+    // A WAVE file's offsets count from its data chunk, and its stream starts at the first sync.
+    m_pInput = &input;
+    m_pSource = input.GetSource();
+    m_eLayout = input.GetLayout();
+    m_nOrigin = input.GetStartOffset();
+    m_nBufferBaseBits = 8 * m_nOrigin;
+    ResetPosition();
 }
 
 void CBitStream::Close()
 {
     m_pSource = nullptr;
-    m_pTrack.reset();
-    m_WordSource.Reset(EInputKind::Unknown, nullptr);
-    m_FileSource.Attach(nullptr);
-    m_WaveSource.Close();
-    if (m_pFile != nullptr) {
-        std::fclose(m_pFile);
-        m_pFile = nullptr;
-    }
-    m_eKind = EInputKind::Unknown;
+    m_pInput = nullptr;
     m_eLayout = EInputKind::Unknown;
-    m_nDataStart = 0;
-    m_nDataSize = -1;
+    m_Input.Close();
     m_nOrigin = 0;
-    m_bSeekable = true;
-    m_bRepositionRefused = false;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
 }
@@ -375,25 +270,15 @@ int CBitStream::BitsToNextWord() const
 
 bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
 {
-    if (m_pTrack)
-        return ReseatTrack(nOffset, eLayout);
-    if (m_pFile == nullptr || nOffset < 0 || (m_nDataSize >= 0 && nOffset > m_nDataSize))
+    // A byte source given as is cannot be positioned.
+    if (m_pInput == nullptr || !m_pInput->MayReposition(nOffset, eLayout))
         return false;
     if (ReseatInBuffer(nOffset, eLayout))
         return true;
-    // The payload of bursts has no stored offset to go back to beyond what is buffered.
-    if (m_pSource == &m_IecSource)
+    if (!m_pInput->Reposition(nOffset, eLayout))
         return false;
-    if (!m_bSeekable) {
-        m_bRepositionRefused = true;
-        return false;
-    }
-    if (CFileShim::Seek(m_pFile, m_nDataStart + nOffset, SEEK_SET) != 0)
-        return false;
-    m_eLayout = eLayout;
-    m_FileSource.Attach(m_pFile, m_nDataSize < 0 ? -1 : m_nDataSize - nOffset);
-    m_WordSource.Reset(eLayout, &m_FileSource);
-    m_pSource = &m_WordSource;
+    m_pSource = m_pInput->GetSource();
+    m_eLayout = m_pInput->GetLayout();
     m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
     m_nValidLength = 0;
     m_nValidBits = 0;
@@ -406,30 +291,10 @@ bool CBitStream::ReseatInBuffer(int64_t nOffset, EInputKind eLayout)
     // A search goes back to each candidate it confirms: where the bytes there are still buffered
     // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
     const int64_t nBit = 8 * nOffset;
-    if (eLayout != m_eLayout || (m_pSource != &m_WordSource && m_pSource != &m_IecSource)
+    if (eLayout != m_eLayout || !m_pInput->KeepsStoredOffsets()
         || LayoutOf(eLayout).bPacked14 || nBit < m_nBufferBaseBits
         || nBit > m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits))
         return false;
     m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
-    return true;
-}
-
-bool CBitStream::ReseatTrack(int64_t nOffset, EInputKind eLayout)
-{
-    // A track's bytes are the stream as written: no other layout is looked for in them.
-    if (eLayout != EInputKind::Words16BE || nOffset < 0)
-        return false;
-    // Bytes still buffered are not asked of the track again.
-    const int64_t nBit = 8 * nOffset;
-    if (nBit >= m_nBufferBaseBits && nBit <= m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits)) {
-        m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);
-        return true;
-    }
-    if (!m_pTrack->SeekTo(nOffset))
-        return false;
-    m_nBufferBaseBits = nBit;
-    m_nValidLength = 0;
-    m_nValidBits = 0;
-    m_nBitPos = 0;
     return true;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Input bit stream: recognises the kind of input by its first bytes and hands out the DTS
-// stream it carries, most significant bit first, from whichever byte source the kind needs.
+// Input bit stream: hands out the DTS stream of a byte source most significant bit first, with
+// the input file (CInputFile) that recognises a file's kind and builds its source.
 #pragma once
 
 #include <algorithm>
@@ -13,13 +13,11 @@
 #include <string>
 
 #include "stream/EOFBSException.h"
-#include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
-#include "stream/Iec61937Source.h"
+#include "stream/InputFile.h"
 #include "stream/InputKind.h"
+#include "stream/IStreamInput.h"
 #include "stream/ITrackSource.h"
-#include "stream/WaveSource.h"
-#include "stream/WordLayoutSource.h"
 
 class CBitStream {
 public:
@@ -52,20 +50,20 @@ public:
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
     // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
-    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    const std::string& GetOpenProblem() const { return m_Input.GetOpenProblem(); }
     // True when the last Open of a file failed because a read failed (an I/O error), wherever it
     // was: the first bytes, a WAVE file's chunks or the search for its first sync.
-    bool HadOpenReadError() const { return m_bOpenReadError; }
+    bool HadOpenReadError() const { return m_Input.HadOpenReadError(); }
     // True when the open file is shorter now than when it was opened (another program cut it):
     // the end the walk met was not the stream's.
-    bool HasShrunk() const;
+    bool HasShrunk() const { return m_Input.HasShrunk(); }
 
     // The kind the open file was recognised as: Wave, the word layout of a plain file that
     // starts with a frame, or Unknown for a plain file that does not.
-    EInputKind GetInputKind() const { return m_eKind; }
+    EInputKind GetInputKind() const { return m_Input.GetInputKind(); }
     // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
     // WAVE file's data): offsets then count the payload's bytes.
-    bool IsIec61937() const { return m_pSource == &m_IecSource; }
+    bool IsIec61937() const { return m_pSource != nullptr && m_pSource == m_Input.GetSource() && m_Input.IsIec61937(); }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -100,13 +98,13 @@ public:
     bool Reseat(int64_t nOffset, EInputKind eLayout);
     // True once Reseat failed because the input is read once, in order (a pipe): the walk then
     // cannot go back to search past damage or junk, and its end is not the stream's end.
-    bool WasRepositionRefused() const { return m_bRepositionRefused; }
+    bool WasRepositionRefused() const { return m_Input.WasRepositionRefused(); }
     // The time in seconds of the container packet that holds stream offset nOffset; negative
     // for inputs without times (a plain file, WAVE) and where the container gives none.
-    double TimeAt(int64_t nOffset) const { return m_pTrack ? m_pTrack->TimeAt(nOffset) : -1.0; }
+    double TimeAt(int64_t nOffset) const { return m_Input.GetTrack() ? m_Input.GetTrack()->TimeAt(nOffset) : -1.0; }
     // How far into the input file reading has come, for a progress: the bytes handed out, or for
     // a container's track how far the container has been read.
-    int64_t GetProgressPos() const { return m_pTrack ? m_pTrack->GetFilePos() : GetBytePos(); }
+    int64_t GetProgressPos() const { return m_Input.GetTrack() ? m_Input.GetTrack()->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -130,15 +128,11 @@ public:
     bool IsOpen() const;
     // The open file (null for a byte source or when closed), for what only the file system tells
     // of it, such as its permissions.
-    std::FILE* GetFile() const { return m_pFile; }
+    std::FILE* GetFile() const { return m_Input.GetFile(); }
 
 private:
-    // Recognises the kind of the open file and readies the source it needs; false where it
-    // cannot be read as that kind.
-    bool OpenKind(bool bStandardInput);
-    // Reads the IEC 61937 bursts stored from nOffset of the file on in eOrder; false where the
-    // file cannot be positioned there.
-    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder);
+    // Starts reading the source input built, at its start offset.
+    void StartInput(IStreamInput& input);
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -155,8 +149,6 @@ private:
     uint32_t GetBitsAcrossRefills(int count);
     // Reseat within the bytes still buffered, where the layout allows: false where it cannot.
     bool ReseatInBuffer(int64_t nOffset, EInputKind eLayout);
-    // Reseat for a container's track.
-    bool ReseatTrack(int64_t nOffset, EInputKind eLayout);
     // GetBit when the buffer is used up: refills (or throws) first.
     int GetBitAfterRefill();
 
@@ -166,24 +158,13 @@ private:
     int m_nValidLength = 0;                  // bytes the last refill delivered
     uint64_t m_nValidBits = 0;               // m_nValidLength * 8
     uint64_t m_nBitPos = 0;                  // bits of the buffer handed out so far
-    std::FILE* m_pFile = nullptr;
-    EInputKind m_eKind = EInputKind::Unknown;
-    EInputKind m_eLayout = EInputKind::Unknown;
-    int64_t m_nDataStart = 0;                // where the stored words start in the file
-    int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
     int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
-    CFileByteSource m_FileSource;            // a plain file's words as stored
-    CWordLayoutSource m_WordSource;          // ...as stream bytes
-    CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
-    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
-    std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
+    // The input's word layout, kept here because every frame asks for it.
+    EInputKind m_eLayout = EInputKind::Unknown;
+    IStreamInput* m_pInput = nullptr;        // what m_pSource is positioned through; null for a bare source
+    CInputFile m_Input;                      // the file or track opened by name, and its source
     std::function<bool()> m_StopProbe;
-    std::string m_strOpenProblem;
-    bool m_bSeekable = true;                 // false for a pipe: read once, in order
-    bool m_bRepositionRefused = false;       // a Reseat failed for that reason
-    bool m_bOpenReadError = false;
-    int64_t m_nOpenSize = -1;                // the file's size when it was opened
 };
 
 // The header fields of every frame are read with these, so their common case is inline.

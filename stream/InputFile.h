@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// An input file: recognises what it holds by its first bytes and builds the byte source that
+// hands out the stream it carries, and positions that source again when a reader goes back.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "stream/FileByteSource.h"
+#include "stream/IByteSource.h"
+#include "stream/Iec61937Source.h"
+#include "stream/InputKind.h"
+#include "stream/IStreamInput.h"
+#include "stream/ITrackSource.h"
+#include "stream/WaveSource.h"
+#include "stream/WordLayoutSource.h"
+
+class CInputFile : public IStreamInput {
+public:
+    CInputFile() = default;
+    ~CInputFile() override;
+    CInputFile(const CInputFile&) = delete;
+    CInputFile& operator=(const CInputFile&) = delete;
+
+    // fileName is UTF-8, or "-" for standard input. True when the file is open and its source
+    // ready. stopProbe is asked during the long steps of opening (a WAVE file's chunks, the
+    // search for its first sync, IEC 61937 bursts).
+    bool Open(const std::string& fileName, const std::function<bool()>& stopProbe);
+    // One track of a movie container, owned from now on; false for a null track.
+    bool Open(std::unique_ptr<ITrackSource> pTrack);
+    void Close();
+
+    // Where the stream's bytes come from; null when closed.
+    IByteSource* GetSource() const override { return m_pSource; }
+    // The stream offset of the source's first byte: the first sync of a WAVE file, else 0.
+    int64_t GetStartOffset() const override { return m_nStartOffset; }
+    EInputKind GetInputKind() const { return m_eKind; }
+    // The word layout the source reads in.
+    EInputKind GetLayout() const override { return m_eLayout; }
+    bool IsIec61937() const { return m_pSource != nullptr && m_pSource == &m_IecSource; }
+    // True where the source's bytes sit at their stored offsets in the current layout (plain
+    // words, burst payloads, a track), so that a reader may go back within what it buffered.
+    bool KeepsStoredOffsets() const override;
+    // True where nOffset in eLayout is one Reposition could be asked for at all.
+    bool MayReposition(int64_t nOffset, EInputKind eLayout) const override;
+    // Makes the source hand out the stored words from nOffset on in eLayout (for a WAVE file,
+    // from its data chunk's start); false where the input cannot be positioned there.
+    bool Reposition(int64_t nOffset, EInputKind eLayout) override;
+    // True once Reposition failed because the input is read once, in order (a pipe).
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
+
+    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened.
+    bool HasShrunk() const;
+    std::FILE* GetFile() const { return m_pFile; }
+    // The container's track, when that is the input; else null.
+    const ITrackSource* GetTrack() const { return m_pTrack.get(); }
+
+private:
+    // Recognises the kind of the open file and readies the source it needs.
+    bool OpenKind(bool bStandardInput, const std::function<bool()>& stopProbe);
+    // A WAVE file's data as stream bytes, or the bursts it carries.
+    bool OpenWave(const std::function<bool()>& stopProbe);
+    // The IEC 61937 bursts stored from nOffset of the file on in eOrder.
+    bool OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder, const std::function<bool()>& stopProbe);
+
+    std::FILE* m_pFile = nullptr;
+    EInputKind m_eKind = EInputKind::Unknown;
+    EInputKind m_eLayout = EInputKind::Unknown;
+    int64_t m_nDataStart = 0;                // where the stored words start in the file
+    int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
+    int64_t m_nStartOffset = 0;              // GetStartOffset
+    IByteSource* m_pSource = nullptr;
+    CFileByteSource m_FileSource;            // a plain file's words as stored
+    CWordLayoutSource m_WordSource;          // ...as stream bytes
+    CWaveSource m_WaveSource;                // a WAVE file's data as stream bytes
+    CIec61937Source m_IecSource;             // the payload of IEC 61937 bursts
+    std::unique_ptr<ITrackSource> m_pTrack;  // a container's track, when that is the input
+    std::string m_strOpenProblem;
+    bool m_bSeekable = true;                 // false for a pipe: read once, in order
+    bool m_bRepositionRefused = false;
+    bool m_bOpenReadError = false;
+    int64_t m_nOpenSize = -1;                // the file's size when it was opened
+};
