@@ -2,6 +2,8 @@
 // The main window: builds the template's controls, edits the batch list and shows the run.
 #include "app/KestruneDlg.h"
 
+#include "KestruneVersion.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -118,7 +120,7 @@ QRect CKestruneDlg::DialogUnitsToPixels(int x, int y, int cx, int cy) const
 
 void CKestruneDlg::CreateControls()
 {
-    setWindowTitle(QStringLiteral("Kestrune V2.0"));
+    setWindowTitle(QString::fromLatin1(KestruneVersion::kTitle));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     // The controls sit on a page that scrolls when the screen is too small for the smallest
@@ -172,8 +174,7 @@ void CKestruneDlg::CreateControls()
     m_ctlDebugGroup = place(group("Debug"), "debugGroup", 300, 5, 75, 70, L::kFollowRight);
     m_ctlFileCount = place(text(QString()), "fileCount", 115, 206, 60, 9, L::kBelowUpper);
     m_ctlProgress = place(new QProgressBar(m_pPage), "progress", 180, 205, 195, 15, L::kGrowWidth | L::kBelowUpper);
-    m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9,
-                        L::kGrowWidth | L::kBelowUpper | L::kBelowLower);
+    m_ctlStatus = place(text(QString()), "status", 7, 287, 368, 9, L::kGrowWidth | L::kBelowUpper | L::kBelowLower);
     m_ctlOutputFolderLabel = place(text(QStringLiteral("O&utput folder:")), "outputFolderLabel", 5, 98, 48, 9);
     m_ctlOutputFolder = place(new COutputFolderChoice(m_Tools.Settings(), m_pPage), "outputFolder", 55, 96, 100, 13);
 }
