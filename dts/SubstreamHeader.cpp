@@ -40,7 +40,8 @@ struct BitCursor {
 
 uint32_t Take(BitCursor& c, unsigned nWidth)
 {
-    if (c.bOver || nWidth > c.nLimit - c.nPos) {
+    // A position set past the limit (a size field read from damaged bytes) is spent too.
+    if (c.bOver || c.nPos > c.nLimit || nWidth > c.nLimit - c.nPos) {
         c.bOver = true;
         return 0;
     }
@@ -64,7 +65,7 @@ uint32_t Take(BitCursor& c, unsigned nWidth)
 
 void Skip(BitCursor& c, size_t nBits)
 {
-    if (c.bOver || nBits > c.nLimit - c.nPos)
+    if (c.bOver || c.nPos > c.nLimit || nBits > c.nLimit - c.nPos)
         c.bOver = true;
     else
         c.nPos += nBits;

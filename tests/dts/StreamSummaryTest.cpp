@@ -93,6 +93,14 @@ TEST(StreamSummary, DtsXMarkerAfterTheLosslessBandData)
             EXPECT_EQ(v.strSpeakers, "C+L+R+SL+SR+LR+RR+LFE");
         }
     }
+    // A lossless header that claims to be longer than its frame: no marker is looked for past the
+    // frame's bytes (the sanitizer build catches a read beyond them).
+    SubstreamSpec damaged;
+    damaged.audio = AssetAudio{8, 0x004F, 24, 12};
+    damaged.payloads = {BuildLosslessFrame(LosslessSpec{})};
+    damaged.payloads[0][4] |= 0x0F;
+    damaged.payloads[0][5] |= 0xF0;
+    EXPECT_EQ(SummariseBytes(AppendSubstreams(core, [&](size_t) { return damaged; })).strKind, "DTS-HD MA");
 }
 
 // The peak is the most bytes in any one second: a stream whose last second carries big
