@@ -8,6 +8,7 @@
 
 #include "bench/BenchFiles.h"
 #include "stream/BitStream.h"
+#include "support/FileBitStream.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ BENCHMARK(BM_Baseline_Fread)->Unit(benchmark::kMillisecond);
 template <typename Read>
 void ReadPlainToEnd(benchmark::State& state, Read read)
 {
-    CBitStream stream;
+    CFileBitStream stream;
     for (auto _ : state) {
         stream.Open(CBenchFiles::Get().strPlain);
         uint32_t nSum = 0;
@@ -67,7 +68,7 @@ void BM_ReadBytes(benchmark::State& state)
 {
     const int nBlock = static_cast<int>(state.range(0));
     std::vector<uint8_t> block(static_cast<size_t>(nBlock));
-    CBitStream stream;
+    CFileBitStream stream;
     for (auto _ : state) {
         stream.Open(CBenchFiles::Get().strPlain);
         while (stream.ReadBytes(block.data(), nBlock) == nBlock) {
@@ -86,7 +87,7 @@ void BM_FrameLike(benchmark::State& state)
     const std::string& path = state.range(0) == 0 ? files.strPlain : state.range(0) == 1 ? files.strPacked : files.strWave16;
     static const int kWidths[] = {32, 1, 5, 1, 7, 14, 6, 4, 5, 1, 1, 1, 1, 1, 3, 1, 1, 2, 1, 1, 4, 2, 3, 1, 1, 4};
     std::vector<uint8_t> body(2035);
-    CBitStream stream;
+    CFileBitStream stream;
     for (auto _ : state) {
         stream.Open(path);
         uint32_t nSum = 0;

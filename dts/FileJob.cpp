@@ -13,6 +13,7 @@
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
+#include "stream/InputFile.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
 
@@ -85,8 +86,8 @@ std::optional<CFileJob::Result> JudgeStream(const CFrameLoop& loop, int64_t nFra
 // How a walk that ran its course went, before any output is kept: a stop, then a failed read or
 // write, then a stream no output can be made of, then a file without a single frame, then one
 // whose frames are all cut short.
-CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const COutBitStream* pOutStream,
-                           const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
+CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStream, const CInputFile& input,
+                           const COutBitStream* pOutStream, const CFrameLoop& loop, int64_t nFrames, bool bCoreOnlyRebuild,
                            const std::string& strInputPath, const std::string& strOutputPath)
 {
     CFileJob::Result result;
@@ -94,10 +95,10 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
         result = Stopped();
     else if (inStream.HasReadError())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
-    else if (inStream.HasShrunk())
+    else if (input.HasShrunk())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
                          "the file grew shorter while it was read (another program cut it); the rest of its stream is gone");
-    else if (inStream.WasRepositionRefused())
+    else if (input.WasRepositionRefused())
         result = Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath,
                          "a pipe is read once, in order, and the stream has junk or damage that needs a "
                          "search back; save it to a file and give its name");
@@ -116,12 +117,12 @@ CFileJob::Result JudgeWalk(const IFrameLoopHost& host, const CBitStream& inStrea
 }
 
 // Puts a fully written output in place; a failure leaves the output path as it was.
-CFileJob::Result KeepOutput(COutBitStream& outStream, const CBitStream& inStream, const std::string& strInputPath,
+CFileJob::Result KeepOutput(COutBitStream& outStream, const CInputFile& input, const std::string& strInputPath,
                             const std::string& strOutputPath, int64_t nFrames)
 {
     // Standard input has no permission bits of a file to pass on.
     if (!CFileShim::IsStandardStream(strInputPath))
-        outStream.TakePermissionsOf(inStream.GetFile());
+        outStream.TakePermissionsOf(input.GetFile());
     std::string strCause;
     CFileJob::Result result;
     if (outStream.Commit(strCause))
@@ -161,12 +162,12 @@ void NoteOlderOutput(CFileJob::Result& result, const std::string& strOutputPath)
 
 // Why an input could not be opened: a failed read, the track's or the WAVE file's own structure
 // (which says best what is wrong), or else what the file system says of the path.
-CFileJob::Result OpenFailure(const CBitStream& inStream, const std::string& strInputPath,
+CFileJob::Result OpenFailure(const CInputFile& input, const std::string& strInputPath,
                              const std::string& strTrackProblem)
 {
-    if (inStream.HadOpenReadError())
+    if (input.HadOpenReadError())
         return Failure(CFileJob::EState::ReadFailed, CFileJob::EFailedPath::Input, strInputPath, kReadFailedCause);
-    std::string strCause = strTrackProblem.empty() ? inStream.GetOpenProblem() : strTrackProblem;
+    std::string strCause = strTrackProblem.empty() ? input.GetOpenProblem() : strTrackProblem;
     if (strCause.empty())
         strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
                                                              : CFileShim::DescribeInputProblem(strInputPath);
@@ -174,7 +175,7 @@ CFileJob::Result OpenFailure(const CBitStream& inStream, const std::string& strI
 }
 
 // How the input stores its stream, in the words of the report: the layout the walk ended in.
-std::string InputKindText(const CBitStream& in, const std::string& strContainer)
+std::string InputKindText(const CInputFile& in, const std::string& strContainer)
 {
     const std::string strLayout = in.IsIec61937() ? "IEC 61937" : LayoutOf(in.GetLayout()).pszName;
     if (!strContainer.empty())
@@ -184,10 +185,11 @@ std::string InputKindText(const CBitStream& in, const std::string& strContainer)
 
 // Opens what options name of strPath: a container's track through the installed support, or
 // the file itself. strProblem: why a track could not be opened.
-bool OpenInput(CBitStream& in, const std::string& strPath, const InputItem* pTrack, std::string& strProblem)
+bool OpenInput(CInputFile& in, const std::string& strPath, const InputItem* pTrack,
+               const std::function<bool()>& stopProbe, std::string& strProblem)
 {
     if (pTrack == nullptr || !pTrack->IsTrack())
-        return in.Open(strPath);
+        return in.Open(strPath, stopProbe);
     IContainerSupport* pSupport = IContainerSupport::Installed();
     if (pSupport == nullptr) {
         strProblem = "this build reads elementary streams and WAVE only";
@@ -197,11 +199,11 @@ bool OpenInput(CBitStream& in, const std::string& strPath, const InputItem* pTra
 }
 
 // What the walk found, for every state but those before it.
-void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CBitStream& inStream, int64_t nFrames,
+void DescribeStream(CFileJob::Result& result, const CFrameLoop& loop, const CInputFile& input, int64_t nFrames,
                     const std::string& strContainer)
 {
     // A stream of substreams alone has no word layout of its own to tell.
-    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(inStream, strContainer);
+    result.strInputKind = nFrames > 0 && !loop.GetSummary().HasCore() ? "substreams only" : InputKindText(input, strContainer);
     result.stream = loop.GetSummary().GetValues();
     result.cutShort = loop.GetCutShort();
 }
@@ -273,15 +275,18 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     const bool bRebuild = options.bRebuild;
     // Long steps before the first frame (a WAVE file's chunks, the search for a frame) listen
     // for a stop as the loop does.
-    inStream.SetStopProbe([&host] { return host.IsStopSet(); });
+    const std::function<bool()> stopProbe = [&host] { return host.IsStopSet(); };
+    inStream.SetStopProbe(stopProbe);
     std::string strTrackProblem;
-    const bool bOpened = OpenInput(inStream, strInputPath, pTrack, strTrackProblem);
+    CInputFile input;
+    const bool bOpened = OpenInput(input, strInputPath, pTrack, stopProbe, strTrackProblem);
     CScopeExit closeInput([&inStream] { inStream.Close(); });
     // A stop heard while the input was opened ends the file before its walk.
     if (host.IsStopSet())
         return Stopped();
     if (!bOpened)
-        return OpenFailure(inStream, strInputPath, strTrackProblem);
+        return OpenFailure(input, strInputPath, strTrackProblem);
+    inStream.Open(input);
 
     // Closing an output that was not committed removes it, on every way out.
     CScopeExit closeOutput([&outStream] { outStream.Close(); });
@@ -294,12 +299,12 @@ CFileJob::Result CFileJob::RunOnce(IFrameLoopHost& host, CBitStream& inStream, C
     CFrameLoop loop(host, inStream, bRebuild ? &outStream : nullptr);
     loop.SetCoreOnly(options.bCoreOnly);
     loop.SetRemovals(CFrameLoop::Removals{options.bRemoveCRC, options.bRemoveDialNorm});
-    const int64_t nFrames = loop.ParseFile(nInputSize);
-    Result result = JudgeWalk(host, inStream, bRebuild ? &outStream : nullptr, loop, nFrames,
+    const int64_t nFrames = loop.ParseFile(nInputSize, input.GetInputKind());
+    Result result = JudgeWalk(host, inStream, input, bRebuild ? &outStream : nullptr, loop, nFrames,
                               bRebuild && options.bCoreOnly, strInputPath, strOutputPath);
     if (result.eState == EState::Done && bRebuild)
-        result = KeepOutput(outStream, inStream, strInputPath, strOutputPath, nFrames);
+        result = KeepOutput(outStream, input, strInputPath, strOutputPath, nFrames);
     result.nPaddingBytes = loop.GetPaddingBytes();
-    DescribeStream(result, loop, inStream, nFrames, pTrack != nullptr ? pTrack->strContainer : std::string());
+    DescribeStream(result, loop, input, nFrames, pTrack != nullptr ? pTrack->strContainer : std::string());
     return result;
 }

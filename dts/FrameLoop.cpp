@@ -412,7 +412,7 @@ CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream
 {
 }
 
-int64_t CFrameLoop::ParseFile(int64_t nInputSize)
+int64_t CFrameLoop::ParseFile(int64_t nInputSize, EInputKind eKind)
 {
     m_Host.SetProgressPos(0);
     m_nFramesWritten = 0;
@@ -426,7 +426,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     WatchedValues lastReported;
     int64_t nFrameIndex = 0;
     // A plain file that does not start with a frame may hold any word layout.
-    bool bAnyLayout = m_InStream.GetInputKind() == EInputKind::Unknown;
+    bool bAnyLayout = eKind == EInputKind::Unknown;
     // One body buffer serves every frame of the file (a body is at most 16384 bytes), and one
     // buffer the substreams after it.
     std::vector<uint8_t> body;
@@ -435,7 +435,7 @@ int64_t CFrameLoop::ParseFile(int64_t nInputSize)
     // PCM samples can spell the sync word (even at every sample), so the frame a WAVE file's data
     // starts with is confirmed as the search confirms any other, and searched past where it fails.
     bool bWalk = true;
-    if (m_InStream.GetInputKind() == EInputKind::Wave && !FirstFrameHolds())
+    if (eKind == EInputKind::Wave && !FirstFrameHolds())
         bWalk = SkipDamage(m_InStream.GetBytePos(), false, false, TimeOf(m_InStream.GetBytePos()));
 
     while (bWalk && KeepsWalking()) {

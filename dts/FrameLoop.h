@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dts/StreamSummary.h"
+#include "stream/InputKind.h"
 
 class CBitStream;
 class COutBitStream;
@@ -30,9 +31,9 @@ public:
     CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream* pOutStream);
 
     // Walks the input, which is open at its start, until its end, a frame start without
-    // the sync, or the host's stop flag. nInputSize is the file's length for the progress.
-    // Returns the number of frames handled.
-    int64_t ParseFile(int64_t nInputSize);
+    // the sync, or the host's stop flag. nInputSize is the file's length for the progress;
+    // eKind what the input file was recognised as. Returns the number of frames handled.
+    int64_t ParseFile(int64_t nInputSize, EInputKind eKind);
 
     // How many frames the last ParseFile wrote to the output stream.
     int64_t GetFramesWritten() const { return m_nFramesWritten; }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Input bit stream: hands out the DTS stream of a byte source most significant bit first.
+// Input bit stream: hands out the stream of a byte source most significant bit first.
 #include "stream/BitStream.h"
 
 #include <algorithm>
@@ -34,17 +34,6 @@ CBitStream::~CBitStream()
     Close();
 }
 
-bool CBitStream::Open(const std::string& fileName)
-{
-    Close();
-    m_nBufferBaseBits = 0;
-    ResetPosition();
-    if (!m_Input.Open(fileName, m_StopProbe))
-        return false;
-    StartInput(m_Input);
-    return true;
-}
-
 void CBitStream::Open(IByteSource& source)
 {
     Close();
@@ -53,17 +42,9 @@ void CBitStream::Open(IByteSource& source)
     m_pSource = &source;
 }
 
-bool CBitStream::Open(std::unique_ptr<ITrackSource> pTrack)
+void CBitStream::Open(IStreamInput& input)
 {
     Close();
-    if (!m_Input.Open(std::move(pTrack)))
-        return false;
-    StartInput(m_Input);
-    return true;
-}
-
-void CBitStream::StartInput(IStreamInput& input)
-{
     // A WAVE file's offsets count from its data chunk, and its stream starts at the first sync.
     m_pInput = &input;
     m_pSource = input.GetSource();
@@ -78,7 +59,6 @@ void CBitStream::Close()
     m_pSource = nullptr;
     m_pInput = nullptr;
     m_eLayout = EInputKind::Unknown;
-    m_Input.Close();
     m_nOrigin = 0;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Input bit stream: hands out the DTS stream of a byte source most significant bit first, with
-// the input file (CInputFile) that recognises a file's kind and builds its source.
+// Input bit stream: hands out the stream of a byte source most significant bit first.
 #pragma once
 
 #include <algorithm>
@@ -10,14 +9,11 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <string>
 
 #include "stream/EOFBSException.h"
 #include "stream/IByteSource.h"
-#include "stream/InputFile.h"
 #include "stream/InputKind.h"
 #include "stream/IStreamInput.h"
-#include "stream/ITrackSource.h"
 
 class CBitStream {
 public:
@@ -33,15 +29,11 @@ public:
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
-    // fileName is UTF-8, or "-" for standard input. True when the file is open and its first
-    // bit is ready. Standard input on a pipe is read once, in order: a WAVE file there is refused
-    // (its chunks are found by positioning), and Reseat then fails (WasRepositionRefused).
-    bool Open(const std::string& fileName);
     // Reads the stream bytes of source as they come (no kind is detected); source is not owned.
     void Open(IByteSource& source);
-    // Reads one track of a movie container, which it owns from now on: the track's bytes are a
-    // stream of 16-bit big-endian words, and offsets count them. False for a null track.
-    bool Open(std::unique_ptr<ITrackSource> pTrack);
+    // Reads the stream of input (opened, not owned) from its start offset, and positions it
+    // again where Reseat asks.
+    void Open(IStreamInput& input);
     void Close();
 
     // Asked now and then during long steps that read ahead of the frames (walking a WAVE file's
@@ -49,21 +41,6 @@ public:
     void SetStopProbe(std::function<bool()> stopProbe) { m_StopProbe = std::move(stopProbe); }
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 
-    // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
-    const std::string& GetOpenProblem() const { return m_Input.GetOpenProblem(); }
-    // True when the last Open of a file failed because a read failed (an I/O error), wherever it
-    // was: the first bytes, a WAVE file's chunks or the search for its first sync.
-    bool HadOpenReadError() const { return m_Input.HadOpenReadError(); }
-    // True when the open file is shorter now than when it was opened (another program cut it):
-    // the end the walk met was not the stream's.
-    bool HasShrunk() const { return m_Input.HasShrunk(); }
-
-    // The kind the open file was recognised as: Wave, the word layout of a plain file that
-    // starts with a frame, or Unknown for a plain file that does not.
-    EInputKind GetInputKind() const { return m_Input.GetInputKind(); }
-    // True when the stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a
-    // WAVE file's data): offsets then count the payload's bytes.
-    bool IsIec61937() const { return m_pSource != nullptr && m_pSource == m_Input.GetSource() && m_Input.IsIec61937(); }
     // True once a read of the input has failed: the end of the stream was not the end of the file.
     bool HasReadError() const { return m_pSource != nullptr && m_pSource->HasReadError(); }
 
@@ -96,15 +73,12 @@ public:
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
     bool Reseat(int64_t nOffset, EInputKind eLayout);
-    // True once Reseat failed because the input is read once, in order (a pipe): the walk then
-    // cannot go back to search past damage or junk, and its end is not the stream's end.
-    bool WasRepositionRefused() const { return m_Input.WasRepositionRefused(); }
     // The time in seconds of the container packet that holds stream offset nOffset; negative
     // for inputs without times (a plain file, WAVE) and where the container gives none.
-    double TimeAt(int64_t nOffset) const { return m_Input.GetTrack() ? m_Input.GetTrack()->TimeAt(nOffset) : -1.0; }
+    double TimeAt(int64_t nOffset) const { return GetTrack() ? GetTrack()->TimeAt(nOffset) : -1.0; }
     // How far into the input file reading has come, for a progress: the bytes handed out, or for
     // a container's track how far the container has been read.
-    int64_t GetProgressPos() const { return m_Input.GetTrack() ? m_Input.GetTrack()->GetFilePos() : GetBytePos(); }
+    int64_t GetProgressPos() const { return GetTrack() ? GetTrack()->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
     EInputKind GetLayout() const { return m_eLayout; }
 
@@ -126,13 +100,9 @@ public:
     int64_t GetBytePos() const;
 
     bool IsOpen() const;
-    // The open file (null for a byte source or when closed), for what only the file system tells
-    // of it, such as its permissions.
-    std::FILE* GetFile() const { return m_Input.GetFile(); }
 
 private:
-    // Starts reading the source input built, at its start offset.
-    void StartInput(IStreamInput& input);
+    const ITrackSource* GetTrack() const { return m_pInput != nullptr ? m_pInput->GetTrack() : nullptr; }
     // Empties the buffer, keeping the counter, so that the next bit read refills.
     void ResetPosition();
     // Fills the buffer from the input; false (the buffer left empty) when nothing more comes.
@@ -163,7 +133,6 @@ private:
     // The input's word layout, kept here because every frame asks for it.
     EInputKind m_eLayout = EInputKind::Unknown;
     IStreamInput* m_pInput = nullptr;        // what m_pSource is positioned through; null for a bare source
-    CInputFile m_Input;                      // the file or track opened by name, and its source
     std::function<bool()> m_StopProbe;
 };
 

@@ -7,6 +7,7 @@
 
 #include "stream/IByteSource.h"
 #include "stream/InputKind.h"
+#include "stream/ITrackSource.h"
 
 class IStreamInput {
 public:
@@ -26,4 +27,7 @@ public:
     // Makes the source hand out the stored words from nOffset on in eLayout; false where the
     // input cannot be positioned there.
     virtual bool Reposition(int64_t nOffset, EInputKind eLayout) = 0;
+    // The container's track the source is, for its times and how far the container was read;
+    // null for every other input.
+    virtual const ITrackSource* GetTrack() const { return nullptr; }
 };

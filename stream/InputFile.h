@@ -58,7 +58,7 @@ public:
     bool HasShrunk() const;
     std::FILE* GetFile() const { return m_pFile; }
     // The container's track, when that is the input; else null.
-    const ITrackSource* GetTrack() const { return m_pTrack.get(); }
+    const ITrackSource* GetTrack() const override { return m_pTrack.get(); }
 
 private:
     // Recognises the kind of the open file and readies the source it needs.

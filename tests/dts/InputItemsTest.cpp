@@ -89,7 +89,7 @@ TEST(InputItems, TrackWalkKeepsOffsetsTimesAndFrameOrigins)
             bytes[0] = 0x00;  // no sync: damage
         pTrack->packets.emplace_back(bytes, 10.0 + i * 0.5);
     }
-    CBitStream inStream;
+    CFileBitStream inStream;
     ASSERT_TRUE(inStream.Open(std::move(pTrack)));
     CTempDir dir;
     COutBitStream outStream;
@@ -97,7 +97,7 @@ TEST(InputItems, TrackWalkKeepsOffsetsTimesAndFrameOrigins)
     CRecorderHost host;
     CFrameMapHost map(host);
     CFrameLoop loop(map, inStream, &outStream);
-    EXPECT_EQ(loop.ParseFile(6 * nLength), 5);
+    EXPECT_EQ(loop.ParseFile(6 * nLength, inStream.GetInputKind()), 5);
     outStream.Close();
 
     ASSERT_EQ(host.rows.size(), 3u);

@@ -17,6 +17,7 @@
 #include "dts/IFrameLoopHost.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
+#include "support/FileBitStream.h"
 #include "support/TestFiles.h"
 
 class CRecorderHost : public IFrameLoopHost {
@@ -63,7 +64,7 @@ inline void WalkFile(LoopRun& run, const std::string& path)
 {
     CTempDir dir;
     const std::string out = dir.Path("out.dts");
-    CBitStream inStream;
+    CFileBitStream inStream;
     COutBitStream outStream;
     ASSERT_TRUE(inStream.Open(path)) << path;
     if (run.host.bRebuild) {
@@ -71,7 +72,7 @@ inline void WalkFile(LoopRun& run, const std::string& path)
     }
     CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
     loop.SetRemovals(CFrameLoop::Removals{run.host.bRemoveCRC, run.host.bRemoveDialNorm});
-    run.nFrames = loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
+    run.nFrames = loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)), inStream.GetInputKind());
     run.cutShort = loop.GetCutShort();
     EXPECT_EQ(outStream.IsOpen(), run.host.bRebuild) << "the loop leaves the output to whoever opened it";
     outStream.Close();

@@ -17,10 +17,10 @@ namespace {
 CStreamSummary::Values Summarise(const std::string& path)
 {
     CRecorderHost host;
-    CBitStream in;
+    CFileBitStream in;
     EXPECT_TRUE(in.Open(path)) << path;
     CFrameLoop loop(host, in, nullptr);
-    loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)));
+    loop.ParseFile(static_cast<int64_t>(std::filesystem::file_size(path)), in.GetInputKind());
     return loop.GetSummary().GetValues();
 }
 

@@ -24,14 +24,14 @@ LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = f
     LoopRun run;
     run.host.bRebuild = true;
     CTempDir outDir;
-    CBitStream in;
+    CFileBitStream in;
     COutBitStream out;
     EXPECT_TRUE(in.Open(path));
     EXPECT_TRUE(out.Open(outDir.Path("out.dts")));
     CFrameLoop loop(run.host, in, &out);
     loop.SetCoreOnly(bCoreOnly);
     loop.SetRemovals(CFrameLoop::Removals{false, bRemoveDialNorm});
-    run.nFrames = loop.ParseFile(static_cast<int64_t>(file.size()));
+    run.nFrames = loop.ParseFile(static_cast<int64_t>(file.size()), in.GetInputKind());
     out.Close();
     run.output = ReadFileBytes(outDir.Path("out.dts"));
     return run;

@@ -10,6 +10,7 @@
 
 #include "stream/BitStream.h"
 #include "stream/MemoryByteSource.h"
+#include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
@@ -108,7 +109,7 @@ TEST(BitStream, EndOfInputThrowsEveryTime)
 TEST(BitStream, UnpacksFourteenBitFilesRecognisedByTheirFirstBytes)
 {
     CTempDir dir;
-    CBitStream stream;
+    CFileBitStream stream;
 
     // Words 1FFF E800 07F0 3FFF: 01 1111 1111 1111 | 10 1000 0000 0000 | 00 0111 1111 0000 | 11 1111 1111 1111
     // Payload bits 0111 1111 1111 1110 1000 0000 0000 0001 1111 1100 0011 1111 1111 1111.
@@ -138,7 +139,7 @@ TEST(BitStream, UnpacksFourteenBitFilesRecognisedByTheirFirstBytes)
     // both padding bits are set in every payload word, and a trailing odd byte carries no whole word.
     const Bytes payload = RandomBytes(7 * 1000, 2);
     const Bytes file = Concat({Pack14(kSyncAndHeader, true), Pack14(payload, true, 3), Bytes{0xAA}});
-    CBitStream small(10);
+    CFileBitStream small(10);
     ASSERT_TRUE(small.Open(dir.Write("long.cpt", file)));
     EXPECT_EQ(ReadBytes(small, 7 + payload.size()), Concat({kSyncAndHeader, payload}));
     EXPECT_THROW(small.GetBit(), EOFBSException);
@@ -150,7 +151,7 @@ TEST(BitStream, UnpacksFourteenBitFilesRecognisedByTheirFirstBytes)
 TEST(BitStream, ReadsOtherContentAsStored)
 {
     CTempDir dir;
-    CBitStream stream;
+    CFileBitStream stream;
     for (const Bytes& bytes : {Bytes{'R', 'I', 'F', 'X', 0x10, 0, 0, 0, 'W', 'A', 'V', 'E'},
                                Bytes{'r', 'i', 'f', 'f', 0x10, 0, 0, 0, 'W', 'A', 'V', 'E'},
                                Bytes{'R', 'I', 'F'}}) {
@@ -170,7 +171,7 @@ TEST(BitStream, ReadsOtherContentAsStored)
 TEST(BitStream, WaveInputStartsCountingAtTheSync)
 {
     CTempDir dir;
-    CBitStream stream;
+    CFileBitStream stream;
 
     // Data: 6 bytes of other words, then the 16-bit sync as little-endian words FE 7F 01 80.
     const Bytes data16 = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFE, 0x7F, 0x01, 0x80, 0x34, 0x12};
@@ -208,7 +209,7 @@ TEST(BitStream, ReopeningStartsAfresh)
     const std::string packed = dir.Write("a.cpt", Pack14(Concat({kSyncAndHeader, RandomBytes(70, 3)}), true));
     const std::string wave = dir.Write("b.wav", WrapWave({0xFE, 0x7F, 0x01, 0x80}));
     const std::string plain = dir.Write("c.dts", {0x7F, 0xFE, 0x80, 0x01, 0x00});
-    CBitStream stream;
+    CFileBitStream stream;
 
     ASSERT_TRUE(stream.Open(packed));
     stream.GetBits(13);
@@ -237,7 +238,7 @@ TEST(BitStream, RefusesWhatIsNotAReadableFile)
 {
     CTempDir dir;
     const std::string good = dir.Write("good.dts", {0x7F, 0xFE, 0x80, 0x01});
-    CBitStream stream;
+    CFileBitStream stream;
 
     EXPECT_FALSE(stream.Open(dir.Path("missing.dts")));
     EXPECT_FALSE(stream.IsOpen());
@@ -288,7 +289,7 @@ TEST(BitStream, VariantsOfRealStreamsGiveTheirSourceBytes)
         SCOPED_TRACE(c.variant);
         const Bytes source = ReadFileBytes(dataDir + "/" + c.source);
         ASSERT_FALSE(source.empty());
-        CBitStream stream;
+        CFileBitStream stream;
         ASSERT_TRUE(stream.Open(dataDir + "/" + c.variant));
         EXPECT_EQ(stream.GetBytePos(), c.nStart);
         EXPECT_EQ(ReadBytes(stream, source.size()), source);

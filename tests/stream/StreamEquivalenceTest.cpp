@@ -11,6 +11,7 @@
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 #include "stream/SyncWords.h"
+#include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
@@ -191,7 +192,7 @@ TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
 
             for (int nBufferSize : {2, 7, 64, 1000, CBitStream::kDefaultBufferSize}) {
                 SCOPED_TRACE("buffer " + std::to_string(nBufferSize));
-                CBitStream stream(nBufferSize);
+                CFileBitStream stream(nBufferSize);
                 ASSERT_TRUE(stream.Open(path));
                 // The file holds the last partial byte too, completed with zeros.
                 ReadBack(stream, ops, CBitModel(written), 0);
@@ -250,7 +251,7 @@ TEST(StreamEquivalence, EveryKindOfInputReadsBackTheSameBits)
                 const std::string path = dir.Write("kind.bin", kind.file);
                 for (int nBufferSize : {2, 14, 4096, CBitStream::kDefaultBufferSize}) {
                     SCOPED_TRACE(std::string(kind.name) + ", buffer " + std::to_string(nBufferSize));
-                    CBitStream bitStream(nBufferSize);
+                    CFileBitStream bitStream(nBufferSize);
                     ASSERT_TRUE(bitStream.Open(path));
                     ReadBack(bitStream, ops, streamModel, kind.nStart, kind.bMayPad);
                 }
@@ -274,7 +275,7 @@ TEST(StreamEquivalence, ReadsAcrossEveryRefillAndAtTheEnd)
         const std::string path = dir.Write("seams.bin", bytes);
         const CBitModel model(bytes);
         const size_t nTotal = model.Size();
-        CBitStream stream(nBufferSize);
+        CFileBitStream stream(nBufferSize);
 
         // Positions within 40 bits either side of each seam and of the end.
         std::vector<size_t> starts;
@@ -325,7 +326,7 @@ TEST(StreamEquivalence, ReadsAcrossEveryRefillAndAtTheEnd)
     }
 
     // An empty file, and blocks of zero or negative length that must read nothing.
-    CBitStream stream;
+    CFileBitStream stream;
     ASSERT_TRUE(stream.Open(dir.Write("empty.bin", {})));
     uint8_t byte = 0xEE;
     EXPECT_EQ(stream.ReadBytes(&byte, 1), 0);
