@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "stream/RiffReader.h"
 #include "stream/WaveSource.h"
+#include "tests/support/FileWaveSource.h"
 
 namespace {
 
@@ -34,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     CRiffReader reader;
-    if (reader.Open(path)) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> pFile(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (pFile != nullptr) {
+        reader.Attach(pFile.get());
         CRiffReader::Chunk riff, fmt, dataChunk;
         if (reader.DescendRiff("WAVE", riff)) {
             if (reader.DescendChunk(riff, "fmt ", fmt)) {
@@ -53,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         reader.Close();
     }
 
-    CWaveSource source;
+    CFileWaveSource source;
     if (source.Open(path)) {
         std::vector<uint8_t> buffer(2048);
         // Each read consumes input, so the walk ends; the bound only guards against a fault.

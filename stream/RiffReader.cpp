@@ -24,23 +24,10 @@ int64_t ChunkEnd(const CRiffReader::Chunk& chunk)
 
 }  // namespace
 
-CRiffReader::~CRiffReader()
-{
-    Close();
-}
-
-bool CRiffReader::Open(const std::string& fileName)
-{
-    Attach(CFileShim::OpenForReading(fileName));
-    m_bOwnsFile = true;
-    return m_pFile != nullptr;
-}
-
 void CRiffReader::Attach(std::FILE* pFile)
 {
     Close();
     m_pFile = pFile;
-    m_bOwnsFile = false;
     m_nPos = -1;
     m_nFileSize = -2;
     m_bStopped = false;
@@ -50,10 +37,7 @@ void CRiffReader::Attach(std::FILE* pFile)
 
 void CRiffReader::Close()
 {
-    if (m_pFile != nullptr && m_bOwnsFile)
-        std::fclose(m_pFile);
     m_pFile = nullptr;
-    m_bOwnsFile = false;
 }
 
 bool CRiffReader::IsOpen() const

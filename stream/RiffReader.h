@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <string>
 
 class CRiffReader {
 public:
@@ -19,13 +18,10 @@ public:
     };
 
     CRiffReader() = default;
-    ~CRiffReader();
     CRiffReader(const CRiffReader&) = delete;
     CRiffReader& operator=(const CRiffReader&) = delete;
 
-    // fileName is UTF-8; regular files only. Closes a file still open first.
-    bool Open(const std::string& fileName);
-    // Walks a file its caller opened and keeps owning; Close then only lets go of it.
+    // Walks a file its caller opened and keeps owning; Close only lets go of it.
     void Attach(std::FILE* pFile);
     void Close();
     bool IsOpen() const;
@@ -82,7 +78,6 @@ private:
     static constexpr int kStepsPerProbe = 4096;
 
     std::FILE* m_pFile = nullptr;
-    bool m_bOwnsFile = false;
     int64_t m_nPos = -1;              // where the file is, as far as this reader moved it; -1: unknown
     mutable int64_t m_nFileSize = -2; // the file's length once measured; -1: cannot be told, -2: not yet
     std::function<bool()> m_StopProbe;

@@ -28,16 +28,6 @@ CWaveSource::~CWaveSource()
     Close();
 }
 
-bool CWaveSource::Open(const std::string& fileName)
-{
-    Close();
-    if (!m_Riff.Open(fileName)) {
-        m_strProblem = "it cannot be opened";
-        return false;
-    }
-    return DescendToData({});
-}
-
 bool CWaveSource::Open(std::FILE* pFile, const std::function<bool()>& stopProbe)
 {
     Close();

@@ -21,10 +21,9 @@ public:
     CWaveSource(const CWaveSource&) = delete;
     CWaveSource& operator=(const CWaveSource&) = delete;
 
-    // fileName is UTF-8. True when the data chunk was reached, sync found or not.
-    bool Open(const std::string& fileName);
-    // The same over a file the caller opened and keeps owning, read from its start. stopProbe,
-    // when given, is asked now and then during the walk and the sync search; true ends them.
+    // Walks a file the caller opened and keeps owning, from its start; true when the data chunk
+    // was reached, sync found or not. stopProbe, when given, is asked now and then during the
+    // walk and the sync search; true ends them.
     bool Open(std::FILE* pFile, const std::function<bool()>& stopProbe = {});
     void Close();
     // Why the last Open failed, in plain English ("there is no \"data\" chunk after \"fmt \"").

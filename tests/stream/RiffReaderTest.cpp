@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "stream/RiffReader.h"
 #include "support/StreamVariants.h"
@@ -19,7 +20,9 @@ TEST(RiffReader, DescendsAscendsAndStaysInsideTheParent)
     // The RIFF's declared size stops before "tail", which lies outside it.
     const Bytes file = Concat({RawChunk("RIFF", 4 + 22, Concat({Bytes{'W', 'A', 'V', 'E'}})), chunks});
     CRiffReader reader;
-    ASSERT_TRUE(reader.Open(dir.Write("a.wav", file)));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> pFile(std::fopen(dir.Write("a.wav", file).c_str(), "rb"), std::fclose);
+    ASSERT_NE(pFile, nullptr);
+    reader.Attach(pFile.get());
 
     CRiffReader::Chunk riff;
     ASSERT_TRUE(reader.DescendRiff("WAVE", riff));

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "stream/WaveSource.h"
+#include "support/FileWaveSource.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
 
@@ -34,7 +35,7 @@ const Bytes kSync = {0x7F, 0xFE, 0x80, 0x01};
 TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
 
     // FE 7F 01 80 | 34 12 | AB: 16-bit words, and a final odd byte (the file ends without the
     // pad byte) handed out as it is.
@@ -60,7 +61,7 @@ TEST(WaveSource, FindsTheSyncAndHandsOutBigEndianBytes)
 TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
 
     // 00 | FE 7F 01 80 | 00: the sync starts at offset 1 and is not found.
     ASSERT_TRUE(source.Open(dir.Write("odd.wav", WrapWave({0x00, 0xFE, 0x7F, 0x01, 0x80, 0x00}))));
@@ -96,7 +97,7 @@ TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
 TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
     // 5 words = 70 payload bits: 8 whole bytes, 6 bits never handed out; then an odd byte.
     const Bytes stream = Concat({kSyncAndHeader, Bytes{0x5A}});
     Bytes data = Pack14(Concat({stream, Bytes{0xFC}}), false, 2);
@@ -128,7 +129,7 @@ TEST(WaveSource, FourteenBitDataEndsOnWholeBytes)
 TEST(WaveSource, TheDataChunkEndsTheStream)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
     const Bytes file = Riff("WAVE", Concat({Chunk("fmt ", PcmFormat()), Chunk("data", kSync16Le),
                                             Chunk("LIST", {0x01, 0x02})}));
     ASSERT_TRUE(source.Open(dir.Write("after.wav", file)));
@@ -147,7 +148,7 @@ TEST(WaveSource, TheDataChunkEndsTheStream)
 TEST(WaveSource, WalksTheChunksToTheData)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
 
     // A 40-byte extensible format record, then an odd-sized chunk with its pad byte.
     const Bytes extensible = Riff("WAVE", Concat({Chunk("fmt ", Concat({PcmFormat(), Bytes(24, 0xEE)})),
@@ -193,7 +194,7 @@ TEST(WaveSource, WalksTheChunksToTheData)
 TEST(WaveSource, SurvivesHostileStructure)
 {
     CTempDir dir;
-    CWaveSource source;
+    CFileWaveSource source;
     const Bytes fmt = Chunk("fmt ", PcmFormat());
     const Bytes wave = {'W', 'A', 'V', 'E'};
     struct Case {
@@ -248,7 +249,7 @@ TEST(WaveSource, FindsDataBeyondTwoGiB)
         const Bytes data = Chunk("data", Concat({Bytes{1, 2, 3, 4, 5, 6}, kSync16Le}));
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
-    CWaveSource source;
+    CFileWaveSource source;
     ASSERT_TRUE(source.Open(path));
     EXPECT_EQ(source.GetSyncOffset(), 6);
     EXPECT_EQ(ReadAll(source), kSync);
