@@ -21,7 +21,7 @@
 #include "dts/RemuxJob.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
-#include "stream/InputKind.h"
+#include "dts/input/InputKind.h"
 #include "stream/OutBitStream.h"
 
 namespace {

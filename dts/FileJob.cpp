@@ -13,7 +13,7 @@
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
-#include "stream/InputFile.h"
+#include "dts/input/InputFile.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
 

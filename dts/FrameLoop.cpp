@@ -16,7 +16,7 @@
 #include "dts/SpeakerMask.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 // The six values whose change starts a new row, in the order they are compared (a frame of a
 // stream without a core puts its asset's rate, bit rate and channels in the first three).
@@ -529,7 +529,7 @@ void CFrameLoop::NoteCutShort(const FrameRead& f, int64_t nFrameIndex)
 bool CFrameLoop::FirstFrameHolds()
 {
     const int64_t nStart = m_InStream.GetBytePos();
-    const EInputKind eLayout = m_InStream.GetLayout();
+    const EWordLayout eLayout = m_InStream.GetLayout();
     // A first frame cut short by the end of the input is walked, and told, as one.
     const bool bConfirmed = IsRealFrame(m_InStream, true);
     // The walk offset of a file's first frame is its stored offset in every layout.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dts/StreamSummary.h"
-#include "stream/InputKind.h"
+#include "dts/input/InputKind.h"
 
 class CBitStream;
 class COutBitStream;

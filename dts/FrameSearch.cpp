@@ -2,8 +2,9 @@
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 
+#include "dts/SyncWords.h"
+#include "dts/input/InputKind.h"
 #include "stream/BitStream.h"
-#include "stream/SyncWords.h"
 
 namespace {
 
@@ -51,64 +52,64 @@ ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
 }
 } // namespace
 
-CFrameSearch::Scan CFrameSearch::MakeScan(EInputKind eLayout, bool bAnyLayout, int64_t nOrigin)
+CFrameSearch::Scan CFrameSearch::MakeScan(EWordLayout eLayout, bool bAnyLayout, int64_t nOrigin)
 {
     if (bAnyLayout)
-        return {EInputKind::Words16BE, EInputKind::Unknown, true, nOrigin, true};
-    if (LayoutOf(eLayout).bPacked14)
-        return {EInputKind::Words16BE, eLayout, true, nOrigin, false};
+        return {EWordLayout::Words16BE, EWordLayout::Unknown, true, nOrigin, true};
+    if (IsPacked14(eLayout))
+        return {EWordLayout::Words16BE, eLayout, true, nOrigin, false};
     // 16-bit words are read as stream bytes, whatever their order.
     return {eLayout, eLayout, false, nOrigin, false};
 }
 
-EInputKind CFrameSearch::CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset)
+EWordLayout CFrameSearch::CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset)
 {
     // Words start at an even distance from the origin; only plain 16-bit big-endian bytes may
     // start a frame anywhere, and any layout may before the first frame.
     const bool bWordBoundary = scan.bAnyOffset || ((nOffset - scan.nOrigin) & 1) == 0;
     if (!scan.bStored) {
-        if (scan.eRead != EInputKind::Words16BE && !bWordBoundary)
-            return EInputKind::Unknown;
-        return nCount >= 4 && DtsSync::IsCoreAt(pBytes) ? scan.eWanted : EInputKind::Unknown;
+        if (scan.eRead != EWordLayout::Words16BE && !bWordBoundary)
+            return EWordLayout::Unknown;
+        return nCount >= 4 && DtsSync::IsCoreAt(pBytes) ? scan.eWanted : EWordLayout::Unknown;
     }
-    const EInputKind eKind = DetectWordLayout(pBytes, static_cast<size_t>(nCount));
-    if (eKind == EInputKind::Unknown || (eKind != EInputKind::Words16BE && !bWordBoundary))
-        return EInputKind::Unknown;
-    return scan.eWanted == EInputKind::Unknown || eKind == scan.eWanted ? eKind : EInputKind::Unknown;
+    const EWordLayout eLayout = DetectWordLayout(pBytes, static_cast<size_t>(nCount));
+    if (eLayout == EWordLayout::Unknown || (eLayout != EWordLayout::Words16BE && !bWordBoundary))
+        return EWordLayout::Unknown;
+    return scan.eWanted == EWordLayout::Unknown || eLayout == scan.eWanted ? eLayout : EWordLayout::Unknown;
 }
 
 int CFrameSearch::FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,
-                                 EInputKind& eKind)
+                                 EWordLayout& eLayout)
 {
     for (int i = 0; i < nLast; ++i) {
         i += DtsSync::FindLeadPair(pWindow + i, nLast - i);
         if (i >= nLast)
             break;
-        eKind = CandidateAt(scan, pWindow + i, nValid - i, nPos + i);
-        if (eKind != EInputKind::Unknown)
+        eLayout = CandidateAt(scan, pWindow + i, nValid - i, nPos + i);
+        if (eLayout != EWordLayout::Unknown)
             return i;
     }
     return -1;
 }
 
-bool CFrameSearch::IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eKind, bool bAnyLayout,
+bool CFrameSearch::IsConfirmed(CBitStream& in, int64_t nCandidate, EWordLayout eLayout, bool bAnyLayout,
                                const Confirm& confirm)
 {
     // The first frame of a file of 14-bit words is where its offsets start counting.
     if (bAnyLayout)
         in.SetOrigin(nCandidate);
-    if (!in.Reseat(nCandidate, eKind))
+    if (!in.Reseat(nCandidate, eLayout))
         return false;
     // A frame and what follows it are read from the buffer, so that going back to the candidate,
     // or on to the next, reads nothing twice: input dense with syncs is searched in linear time.
     in.Prefetch(kConfirmAhead);
-    return confirm(in) && in.Reseat(nCandidate, eKind);
+    return confirm(in) && in.Reseat(nCandidate, eLayout);
 }
 
 bool CFrameSearch::Find(CBitStream& in, int64_t nFrom, bool bAnyLayout, const Confirm& confirm, int64_t& nFound)
 {
     nFound = -1;
-    const EInputKind eLayout = bAnyLayout ? EInputKind::Words16BE : in.GetLayout();
+    const EWordLayout eLayout = bAnyLayout ? EWordLayout::Words16BE : in.GetLayout();
     const Scan scan = MakeScan(eLayout, bAnyLayout, in.GetOrigin());
     int64_t nPos = bAnyLayout ? nFrom + 1 : in.NextWordAfter(nFrom, eLayout);
     if (!in.Reseat(nPos, scan.eRead))
@@ -143,19 +144,19 @@ CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan,
                                                int& nAdvance)
 {
     // Only 16-bit big-endian words may start a frame at an odd distance from the origin.
-    const bool bOddStarts = (bAnyLayout ? EInputKind::Words16BE : in.GetLayout()) == EInputKind::Words16BE;
+    const bool bOddStarts = (bAnyLayout ? EWordLayout::Words16BE : in.GetLayout()) == EWordLayout::Words16BE;
     int nTried = 0;
     nAdvance = nLast;
     // Each candidate that is no frame is passed within the window copied once: the bytes are not
     // copied again for the next.
     for (int i = 0; i < nLast && nValid - i >= 4;) {
-        EInputKind eKind = EInputKind::Unknown;
-        const int nAt = FirstCandidate(scan, pWindow + i, nValid - i, nLast - i, nPos + i, eKind);
+        EWordLayout eLayout = EWordLayout::Unknown;
+        const int nAt = FirstCandidate(scan, pWindow + i, nValid - i, nLast - i, nPos + i, eLayout);
         if (nAt < 0)
             break;
         const int64_t nCandidate = nPos + i + nAt;
         // The window's bytes are the stream's where the candidate is in 16-bit words as read.
-        const bool bStreamBytes = !LayoutOf(eKind).bPacked14 && (!scan.bStored || eKind == EInputKind::Words16BE);
+        const bool bStreamBytes = !IsPacked14(eLayout) && (!scan.bStored || eLayout == EWordLayout::Words16BE);
         const ECandidate eJudged = Judge(bStreamBytes, pWindow + i + nAt, nValid - i - nAt);
         // A candidate the window cuts short starts the next window, unless it starts this one.
         if (eJudged == ECandidate::Undecided && i + nAt > 0 && nValid == kWindow) {
@@ -164,7 +165,7 @@ CFrameSearch::EWindow CFrameSearch::ScanWindow(CBitStream& in, const Scan& scan,
         }
         if (eJudged != ECandidate::RuledOut) {
             bTried = true;
-            if (IsConfirmed(in, nCandidate, eKind, bAnyLayout, confirm))
+            if (IsConfirmed(in, nCandidate, eLayout, bAnyLayout, confirm))
                 return EWindow::Found;
         }
         // Input made of syncs has a candidate every few bytes: a stop is still heard at once.

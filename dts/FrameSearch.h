@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "stream/InputKind.h"
+#include "stream/WordLayout.h"
 
 class CBitStream;
 
@@ -30,19 +30,19 @@ private:
     // What is scanned for: the layout the input is read in while scanning (Words16BE is the
     // bytes as stored), and which layouts a candidate may be in.
     struct Scan {
-        EInputKind eRead;       // the layout the window is read in
-        EInputKind eWanted;     // a known layout, or Unknown for any
+        EWordLayout eRead;       // the layout the window is read in
+        EWordLayout eWanted;     // a known layout, or Unknown for any
         bool bStored;           // candidates are stored sync patterns (not stream bytes)
         // Where words start: at an even distance from nOrigin, or anywhere while the layout is not
         // known (junk of any length may come before a file's first frame).
         int64_t nOrigin;
         bool bAnyOffset;
     };
-    static Scan MakeScan(EInputKind eLayout, bool bAnyLayout, int64_t nOrigin);
+    static Scan MakeScan(EWordLayout eLayout, bool bAnyLayout, int64_t nOrigin);
     // The first candidate among the window's first nLast offsets (nValid bytes in all, the
-    // first at offset nPos): its index, with its layout in eKind, or -1.
+    // first at offset nPos): its index, with its layout in eLayout, or -1.
     static int FirstCandidate(const Scan& scan, const uint8_t* pWindow, int nValid, int nLast, int64_t nPos,
-                              EInputKind& eKind);
+                              EWordLayout& eLayout);
     // Confirms the candidates among the first nLast of the nValid bytes of pWindow, copied from
     // stored offset nPos, in order. Found leaves the input at the frame; bTried tells whether any
     // candidate was read (the input is then anywhere); nAdvance how far the next window starts
@@ -50,9 +50,9 @@ private:
     static EWindow ScanWindow(CBitStream& in, const Scan& scan, bool bAnyLayout, const Confirm& confirm,
                               const uint8_t* pWindow, int nValid, int nLast, int64_t nPos, bool& bTried,
                               int& nAdvance);
-    // Whether the candidate at stored offset nCandidate in layout eKind is a frame; if so the
+    // Whether the candidate at stored offset nCandidate in layout eLayout is a frame; if so the
     // input is left at it.
-    static bool IsConfirmed(CBitStream& in, int64_t nCandidate, EInputKind eKind, bool bAnyLayout, const Confirm& confirm);
+    static bool IsConfirmed(CBitStream& in, int64_t nCandidate, EWordLayout eLayout, bool bAnyLayout, const Confirm& confirm);
     // The layout whose frame starts at pBytes (nCount of them, at offset nOffset), or Unknown.
-    static EInputKind CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset);
+    static EWordLayout CandidateAt(const Scan& scan, const uint8_t* pBytes, int nCount, int64_t nOffset);
 };

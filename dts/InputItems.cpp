@@ -8,7 +8,7 @@
 #include "dts/FileJob.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
-#include "stream/InputKind.h"
+#include "dts/input/InputKind.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "dts/SubstreamHeader.h"
 
 #include "dts/SpeakerMask.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 #include <algorithm>
 #include <array>

@@ -7,7 +7,7 @@
 
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 namespace {
 

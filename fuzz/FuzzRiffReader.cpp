@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "stream/RiffReader.h"
-#include "stream/WaveSource.h"
+#include "dts/input/WaveSource.h"
 #include "tests/support/FileWaveSource.h"
 
 namespace {

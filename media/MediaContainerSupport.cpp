@@ -8,7 +8,7 @@
 
 #include "media/MediaRemuxer.h"
 #include "media/MediaTrackSource.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

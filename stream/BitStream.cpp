@@ -58,7 +58,7 @@ void CBitStream::Close()
 {
     m_pSource = nullptr;
     m_pInput = nullptr;
-    m_eLayout = EInputKind::Unknown;
+    m_eLayout = EWordLayout::Unknown;
     m_nOrigin = 0;
     // A read after Close must not hand out what is left of the old file's buffer.
     ResetPosition();
@@ -218,21 +218,21 @@ bool CBitStream::SkipBytes(int64_t nCount)
     return true;
 }
 
-int64_t CBitStream::WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const
+int64_t CBitStream::WalkOffsetOf(int64_t nOffset, EWordLayout eLayout) const
 {
-    if (!LayoutOf(eLayout).bPacked14)
+    if (!IsPacked14(eLayout))
         return nOffset;
     // Seven stream bytes for every eight stored after the origin.
     return (8 * m_nOrigin + 7 * (nOffset - m_nOrigin)) >> 3;
 }
 
-int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
+int64_t CBitStream::NextWordAfter(int64_t nWalk, EWordLayout eLayout) const
 {
-    if (eLayout == EInputKind::Words16BE)
+    if (eLayout == EWordLayout::Words16BE)
         return nWalk + 1;
     // Words start at an even distance from the origin (a search may find a file's first frame at
     // an odd offset).
-    if (!LayoutOf(eLayout).bPacked14)
+    if (!IsPacked14(eLayout))
         return nWalk + 2 - ((nWalk - m_nOrigin) & 1);
     const int64_t nBits = 8 * (nWalk - m_nOrigin);
     const int64_t nWord = nBits >= 0 ? nBits / 14 : -1;
@@ -241,14 +241,14 @@ int64_t CBitStream::NextWordAfter(int64_t nWalk, EInputKind eLayout) const
 
 int CBitStream::BitsToNextWord() const
 {
-    if (!LayoutOf(m_eLayout).bPacked14)
+    if (!IsPacked14(m_eLayout))
         return 0;
     const int64_t nBits = m_nBufferBaseBits + static_cast<int64_t>(m_nBitPos) - 8 * m_nOrigin;
     const int nInto = static_cast<int>(((nBits % 14) + 14) % 14);
     return nInto == 0 ? 0 : 14 - nInto;
 }
 
-bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
+bool CBitStream::Reseat(int64_t nOffset, EWordLayout eLayout)
 {
     // A byte source given as is cannot be positioned.
     if (m_pInput == nullptr || !m_pInput->MayReposition(nOffset, eLayout))
@@ -259,20 +259,20 @@ bool CBitStream::Reseat(int64_t nOffset, EInputKind eLayout)
         return false;
     m_pSource = m_pInput->GetSource();
     m_eLayout = m_pInput->GetLayout();
-    m_nBufferBaseBits = LayoutOf(eLayout).bPacked14 ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
+    m_nBufferBaseBits = IsPacked14(eLayout) ? 8 * m_nOrigin + 7 * (nOffset - m_nOrigin) : 8 * nOffset;
     m_nValidLength = 0;
     m_nValidBits = 0;
     m_nBitPos = 0;
     return true;
 }
 
-bool CBitStream::ReseatInBuffer(int64_t nOffset, EInputKind eLayout)
+bool CBitStream::ReseatInBuffer(int64_t nOffset, EWordLayout eLayout)
 {
     // A search goes back to each candidate it confirms: where the bytes there are still buffered
     // in the same 16-bit layout (stored offsets are stream offsets), they are not read again.
     const int64_t nBit = 8 * nOffset;
     if (eLayout != m_eLayout || !m_pInput->KeepsStoredOffsets()
-        || LayoutOf(eLayout).bPacked14 || nBit < m_nBufferBaseBits
+        || IsPacked14(eLayout) || nBit < m_nBufferBaseBits
         || nBit > m_nBufferBaseBits + static_cast<int64_t>(m_nValidBits))
         return false;
     m_nBitPos = static_cast<uint64_t>(nBit - m_nBufferBaseBits);

@@ -12,7 +12,7 @@
 
 #include "stream/EOFBSException.h"
 #include "stream/IByteSource.h"
-#include "stream/InputKind.h"
+#include "stream/WordLayout.h"
 #include "stream/IStreamInput.h"
 
 class CBitStream {
@@ -72,7 +72,7 @@ public:
     // eLayout; the counter becomes the walk offset of nOffset (WalkOffsetOf). For the 16-bit
     // layouts the two are the same, so a walk can go back to any frame start it has seen. False
     // where the input cannot be positioned there.
-    bool Reseat(int64_t nOffset, EInputKind eLayout);
+    bool Reseat(int64_t nOffset, EWordLayout eLayout);
     // The time in seconds of the container packet that holds stream offset nOffset; negative
     // for inputs without times (a plain file, WAVE) and where the container gives none.
     double TimeAt(int64_t nOffset) const { return GetTrack() ? GetTrack()->TimeAt(nOffset) : -1.0; }
@@ -80,7 +80,7 @@ public:
     // a container's track how far the container has been read.
     int64_t GetProgressPos() const { return GetTrack() ? GetTrack()->GetFilePos() : GetBytePos(); }
     // The word layout bytes are being read in.
-    EInputKind GetLayout() const { return m_eLayout; }
+    EWordLayout GetLayout() const { return m_eLayout; }
 
     // Offsets in a 14-bit layout count the stream's bytes, seven for every eight stored, from an
     // origin: the file's start, the first sync of a WAVE file, or where a search for the first
@@ -88,9 +88,9 @@ public:
     void SetOrigin(int64_t nOffset) { m_nOrigin = nOffset; }
     int64_t GetOrigin() const { return m_nOrigin; }
     // The walk offset of stored offset nOffset in layout eLayout (rounded down to a whole byte).
-    int64_t WalkOffsetOf(int64_t nOffset, EInputKind eLayout) const;
+    int64_t WalkOffsetOf(int64_t nOffset, EWordLayout eLayout) const;
     // The stored offset of the first word that starts after walk offset nWalk in layout eLayout.
-    int64_t NextWordAfter(int64_t nWalk, EInputKind eLayout) const;
+    int64_t NextWordAfter(int64_t nWalk, EWordLayout eLayout) const;
     // Bits from the current position to the start of the next stored word in a 14-bit layout
     // (0 at a word start, and always 0 in a 16-bit layout).
     int BitsToNextWord() const;
@@ -118,7 +118,7 @@ private:
     // GetBits for reads that cross the end of the buffer or are wider than 32 bits.
     uint32_t GetBitsAcrossRefills(int count);
     // Reseat within the bytes still buffered, where the layout allows: false where it cannot.
-    bool ReseatInBuffer(int64_t nOffset, EInputKind eLayout);
+    bool ReseatInBuffer(int64_t nOffset, EWordLayout eLayout);
     // GetBit when the buffer is used up: refills (or throws) first.
     int GetBitAfterRefill();
 
@@ -131,7 +131,7 @@ private:
     int64_t m_nOrigin = 0;                   // where 14-bit offsets start counting (SetOrigin)
     IByteSource* m_pSource = nullptr;        // where refills come from; null when closed
     // The input's word layout, kept here because every frame asks for it.
-    EInputKind m_eLayout = EInputKind::Unknown;
+    EWordLayout m_eLayout = EWordLayout::Unknown;
     IStreamInput* m_pInput = nullptr;        // what m_pSource is positioned through; null for a bare source
     std::function<bool()> m_StopProbe;
 };

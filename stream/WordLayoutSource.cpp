@@ -2,10 +2,10 @@
 // Turns words stored in any of the four layouts into stream bytes.
 #include "stream/WordLayoutSource.h"
 
-void CWordLayoutSource::Reset(EInputKind eKind, IByteSource* pRaw)
+void CWordLayoutSource::Reset(EWordLayout eLayout, IByteSource* pRaw)
 {
     m_pRaw = pRaw;
-    m_pLayout = &LayoutOf(eKind);
+    m_eLayout = eLayout;
     m_Unpacker.Reset();
 }
 
@@ -28,11 +28,11 @@ int CWordLayoutSource::Read(uint8_t* pBytes, int nCount)
 {
     if (m_pRaw == nullptr || nCount <= 0)
         return m_pRaw == nullptr ? -1 : 0;
-    if (m_pLayout->bPacked14)
+    if (IsPacked14(m_eLayout))
         return m_Unpacker.Unpack(pBytes, nCount, *this);
     const int nRead = m_pRaw->Read(pBytes, nCount);
     // Each little-endian word is handed out high byte first; a final odd byte stays as it is.
-    if (!m_pLayout->bBigEndian && nRead > 1)
+    if (!::IsBigEndian(m_eLayout) && nRead > 1)
         m_pKernels->SwapWords(pBytes, static_cast<size_t>(nRead / 2));
     return nRead;
 }

@@ -8,7 +8,7 @@
 
 #include "stream/IByteSource.h"
 #include "stream/IWordSource.h"
-#include "stream/InputKind.h"
+#include "stream/WordLayout.h"
 #include "stream/Unpacker14.h"
 #include "stream/WordKernels.h"
 
@@ -16,7 +16,7 @@ class CWordLayoutSource : public IByteSource, private IWordSource {
 public:
     // Starts over on pRaw (the words as stored; not owned; null detaches) in layout eKind,
     // forgetting every partly used word.
-    void Reset(EInputKind eKind, IByteSource* pRaw);
+    void Reset(EWordLayout eLayout, IByteSource* pRaw);
     // The inner loops to swap and unpack with: CWordKernels::Best() unless a test picks others.
     void SetKernels(const CWordKernels& kernels);
 
@@ -26,10 +26,10 @@ public:
 private:
     // IWordSource, for the unpacker.
     int ReadWords(uint8_t* pBytes, int nMaxWords) override;
-    bool IsBigEndian() const override { return m_pLayout->bBigEndian; }
+    bool IsBigEndian() const override { return ::IsBigEndian(m_eLayout); }
 
     IByteSource* m_pRaw = nullptr;
-    const WordLayout* m_pLayout = &kWordLayouts[0];
+    EWordLayout m_eLayout = EWordLayout::Words16BE;
     const CWordKernels* m_pKernels = &CWordKernels::Best();
     CUnpacker14 m_Unpacker;
 };

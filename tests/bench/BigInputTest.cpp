@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CliApp.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
 

@@ -10,7 +10,7 @@
 
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 #include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"

@@ -39,14 +39,13 @@ Bytes Guarded(const Bytes& in, size_t nInOffset, size_t nOutBytes, size_t nOutOf
     return output;
 }
 
-// Bytes as stored in CWordLayoutSource's layout eKind for the stream bytes stream16.
-Bytes Store(const Bytes& stream16, EInputKind eKind, std::mt19937& random)
+// Bytes as stored in CWordLayoutSource's layout eLayout for the stream bytes stream16.
+Bytes Store(const Bytes& stream16, EWordLayout eLayout, std::mt19937& random)
 {
-    const WordLayout& layout = LayoutOf(eKind);
-    if (!layout.bPacked14)
-        return layout.bBigEndian ? stream16 : SwapWords(stream16);
-    Bytes stored = Pack14(stream16, layout.bBigEndian);
-    ScramblePadding(stored, layout.bBigEndian, random);
+    if (!IsPacked14(eLayout))
+        return IsBigEndian(eLayout) ? stream16 : SwapWords(stream16);
+    Bytes stored = Pack14(stream16, IsBigEndian(eLayout));
+    ScramblePadding(stored, IsBigEndian(eLayout), random);
     return stored;
 }
 
@@ -143,16 +142,17 @@ TEST(WordKernels, EveryLayoutReadsBackItsStreamWithEverySetAcrossRefills)
         const size_t nLength = 2 * 2 * CUnpacker14::kWordCapacity + random() % 4000;
         const Bytes stream = RandomBytes(nLength, static_cast<uint32_t>(random()));
         for (const CWordKernels* pKernels : CWordKernels::Available()) {
-            for (const WordLayout& layout : kWordLayouts) {
-                SCOPED_TRACE(std::string(pKernels->GetName()) + ", " + layout.pszName);
-                const Bytes stored = Store(stream, layout.eKind, random);
+            for (const auto& [eLayout, pszName] : {std::pair{EWordLayout::Words16BE, "16-bit BE"}, {EWordLayout::Words16LE, "16-bit LE"},
+                                                   {EWordLayout::Words14BE, "14-bit BE"}, {EWordLayout::Words14LE, "14-bit LE"}}) {
+                SCOPED_TRACE(std::string(pKernels->GetName()) + ", " + pszName);
+                const Bytes stored = Store(stream, eLayout, random);
                 // A 14-bit packing pads its last word with zero bits: a whole byte of them may come back.
                 Bytes expected = stream;
-                expected.resize(layout.bPacked14 ? stored.size() / 2 * 14 / 8 : stream.size(), 0);
+                expected.resize(IsPacked14(eLayout) ? stored.size() / 2 * 14 / 8 : stream.size(), 0);
                 CPortionByteSource raw(stored, random);
                 CWordLayoutSource source;
                 source.SetKernels(*pKernels);
-                source.Reset(layout.eKind, &raw);
+                source.Reset(eLayout, &raw);
                 Bytes got;
                 Bytes buffer(300000);
                 for (int n = 1; n > 0;) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "stream/BitStream.h"
-#include "stream/InputFile.h"
+#include "dts/input/InputFile.h"
 
 class CFileBitStream : public CBitStream {
 public:

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "stream/FileShim.h"
-#include "stream/WaveSource.h"
+#include "dts/input/WaveSource.h"
 
 class CFileWaveSource : public CWaveSource {
 public:

@@ -2,7 +2,7 @@
 // Builds DTS-HD extension substreams from the header layout, independently of the core's reader.
 #include "support/SubstreamBuilder.h"
 
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 #include "support/StreamVariants.h"
 
 #include <algorithm>

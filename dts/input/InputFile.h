@@ -11,11 +11,11 @@
 
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
-#include "stream/Iec61937Source.h"
-#include "stream/InputKind.h"
+#include "dts/input/Iec61937Source.h"
+#include "dts/input/InputKind.h"
 #include "stream/IStreamInput.h"
 #include "stream/ITrackSource.h"
-#include "stream/WaveSource.h"
+#include "dts/input/WaveSource.h"
 #include "stream/WordLayoutSource.h"
 
 class CInputFile : public IStreamInput {
@@ -39,16 +39,16 @@ public:
     int64_t GetStartOffset() const override { return m_nStartOffset; }
     EInputKind GetInputKind() const { return m_eKind; }
     // The word layout the source reads in.
-    EInputKind GetLayout() const override { return m_eLayout; }
+    EWordLayout GetLayout() const override { return m_eLayout; }
     bool IsIec61937() const { return m_pSource != nullptr && m_pSource == &m_IecSource; }
     // True where the source's bytes sit at their stored offsets in the current layout (plain
     // words, burst payloads, a track), so that a reader may go back within what it buffered.
     bool KeepsStoredOffsets() const override;
     // True where nOffset in eLayout is one Reposition could be asked for at all.
-    bool MayReposition(int64_t nOffset, EInputKind eLayout) const override;
+    bool MayReposition(int64_t nOffset, EWordLayout eLayout) const override;
     // Makes the source hand out the stored words from nOffset on in eLayout (for a WAVE file,
     // from its data chunk's start); false where the input cannot be positioned there.
-    bool Reposition(int64_t nOffset, EInputKind eLayout) override;
+    bool Reposition(int64_t nOffset, EWordLayout eLayout) override;
     // True once Reposition failed because the input is read once, in order (a pipe).
     bool WasRepositionRefused() const { return m_bRepositionRefused; }
 
@@ -70,7 +70,7 @@ private:
 
     std::FILE* m_pFile = nullptr;
     EInputKind m_eKind = EInputKind::Unknown;
-    EInputKind m_eLayout = EInputKind::Unknown;
+    EWordLayout m_eLayout = EWordLayout::Unknown;
     int64_t m_nDataStart = 0;                // where the stored words start in the file
     int64_t m_nDataSize = -1;                // how many there are; -1: to the end of the file
     int64_t m_nStartOffset = 0;              // GetStartOffset

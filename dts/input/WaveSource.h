@@ -10,7 +10,7 @@
 
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
-#include "stream/InputKind.h"
+#include "dts/input/InputKind.h"
 #include "stream/RiffReader.h"
 #include "stream/WordLayoutSource.h"
 
@@ -40,7 +40,7 @@ public:
     int64_t GetDataOffset() const { return m_nDataOffset; }
     int64_t GetDataSize() const { return m_nDataSize; }
     // The word layout the data chunk stores the stream in (Unknown before a sync is found).
-    EInputKind GetLayout() const { return m_eLayout; }
+    EWordLayout GetLayout() const { return m_eLayout; }
 
 private:
     // Walks the open file to the contents of the data chunk.
@@ -64,6 +64,6 @@ private:
     int64_t m_nSyncOffset = 0;
     int64_t m_nDataOffset = 0;
     int64_t m_nDataSize = -1;
-    EInputKind m_eLayout = EInputKind::Unknown;
+    EWordLayout m_eLayout = EWordLayout::Unknown;
     std::string m_strProblem;
 };

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a sync may start: the loop a search for a frame spends its time in.
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 #include <bit>
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What kind of input a file is, told from its first bytes.
-#include "stream/InputKind.h"
+#include "dts/input/InputKind.h"
 
 #include <cstring>
 
 const WordLayout kWordLayouts[4] = {
-    {EInputKind::Words16BE, &DtsSync::k16BitBE, true, false, "16-bit BE"},
-    {EInputKind::Words16LE, &DtsSync::k16BitLE, false, false, "16-bit LE"},
-    {EInputKind::Words14BE, &DtsSync::k14BitBE, true, true, "14-bit BE"},
-    {EInputKind::Words14LE, &DtsSync::k14BitLE, false, true, "14-bit LE"},
+    {EWordLayout::Words16BE, EInputKind::Words16BE, &DtsSync::k16BitBE, "16-bit BE"},
+    {EWordLayout::Words16LE, EInputKind::Words16LE, &DtsSync::k16BitLE, "16-bit LE"},
+    {EWordLayout::Words14BE, EInputKind::Words14BE, &DtsSync::k14BitBE, "14-bit BE"},
+    {EWordLayout::Words14LE, EInputKind::Words14LE, &DtsSync::k14BitLE, "14-bit LE"},
 };
 
 namespace {
@@ -27,26 +27,27 @@ bool Matches(const DtsSync::StoredSync& sync, const uint8_t* pBytes, size_t nCou
 
 } // namespace
 
-EInputKind DetectWordLayout(const uint8_t* pBytes, size_t nCount)
+EWordLayout DetectWordLayout(const uint8_t* pBytes, size_t nCount)
 {
     for (const WordLayout& layout : kWordLayouts) {
         if (Matches(*layout.pSync, pBytes, nCount))
-            return layout.eKind;
+            return layout.eLayout;
     }
-    return EInputKind::Unknown;
+    return EWordLayout::Unknown;
 }
 
 EInputKind DetectInputKind(const uint8_t* pBytes, size_t nCount)
 {
     if (nCount >= 4 && std::memcmp(pBytes, DtsSync::kRiffTag, 4) == 0)
         return EInputKind::Wave;
-    return DetectWordLayout(pBytes, nCount);
+    const EWordLayout eLayout = DetectWordLayout(pBytes, nCount);
+    return eLayout == EWordLayout::Unknown ? EInputKind::Unknown : LayoutOf(eLayout).eKind;
 }
 
-const WordLayout& LayoutOf(EInputKind eKind)
+const WordLayout& LayoutOf(EWordLayout eLayout)
 {
     for (const WordLayout& layout : kWordLayouts) {
-        if (layout.eKind == eKind)
+        if (layout.eLayout == eLayout)
             return layout;
     }
     return kWordLayouts[0];

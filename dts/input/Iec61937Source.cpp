@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // IEC 61937 byte source: the DTS payload of S/PDIF data bursts as a plain stream.
-#include "stream/Iec61937Source.h"
+#include "dts/input/Iec61937Source.h"
 
 #include <algorithm>
 #include <cstring>

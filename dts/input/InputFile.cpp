@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // An input file: recognises a plain 16-bit, a 14-bit packed, a WAVE or an IEC 61937 input by
 // its first bytes and builds the byte source that hands out the stream it carries.
-#include "stream/InputFile.h"
+#include "dts/input/InputFile.h"
 
 #include "stream/FileShim.h"
 
@@ -46,7 +46,7 @@ bool CInputFile::Open(std::unique_ptr<ITrackSource> pTrack)
         return false;
     m_pTrack = std::move(pTrack);
     m_eKind = EInputKind::Words16BE;
-    m_eLayout = EInputKind::Words16BE;
+    m_eLayout = EWordLayout::Words16BE;
     m_pSource = m_pTrack.get();
     return true;
 }
@@ -55,7 +55,7 @@ void CInputFile::Close()
 {
     m_pSource = nullptr;
     m_pTrack.reset();
-    m_WordSource.Reset(EInputKind::Unknown, nullptr);
+    m_WordSource.Reset(EWordLayout::Unknown, nullptr);
     m_FileSource.Attach(nullptr);
     m_WaveSource.Close();
     if (m_pFile != nullptr) {
@@ -63,7 +63,7 @@ void CInputFile::Close()
         m_pFile = nullptr;
     }
     m_eKind = EInputKind::Unknown;
-    m_eLayout = EInputKind::Unknown;
+    m_eLayout = EWordLayout::Unknown;
     m_nDataStart = 0;
     m_nDataSize = -1;
     m_nStartOffset = 0;
@@ -86,7 +86,7 @@ bool CInputFile::OpenIec61937(int64_t nOffset, int64_t nSize, EIecOrder eOrder, 
     m_FileSource.Attach(m_pFile, nSize);
     m_IecSource.Reset(&m_FileSource, eOrder, stopProbe);
     m_pSource = &m_IecSource;
-    m_eLayout = EInputKind::Words16BE;
+    m_eLayout = EWordLayout::Words16BE;
     m_nStartOffset = 0;
     m_nDataStart = nOffset;
     m_nDataSize = nSize;
@@ -119,7 +119,7 @@ bool CInputFile::OpenKind(bool bStandardInput, const std::function<bool()>& stop
         return OpenWave(stopProbe);
     // A file that starts with no frame is looked at as 16-bit big-endian words (its bytes as
     // stored) until the search for a frame tells its layout.
-    m_eLayout = m_eKind == EInputKind::Unknown ? EInputKind::Words16BE : m_eKind;
+    m_eLayout = m_eKind == EInputKind::Unknown ? EWordLayout::Words16BE : DetectWordLayout(sniff, nSniffed);
     m_FileSource.Attach(m_pFile);
     if (!m_bSeekable)
         m_FileSource.SetPrefix(sniff, static_cast<int>(nSniffed));
@@ -154,15 +154,15 @@ bool CInputFile::KeepsStoredOffsets() const
            && (m_pSource == &m_WordSource || m_pSource == &m_IecSource || m_pSource == m_pTrack.get());
 }
 
-bool CInputFile::MayReposition(int64_t nOffset, EInputKind eLayout) const
+bool CInputFile::MayReposition(int64_t nOffset, EWordLayout eLayout) const
 {
     // A track's bytes are the stream as written: no other layout is looked for in them.
     if (m_pTrack)
-        return eLayout == EInputKind::Words16BE && nOffset >= 0;
+        return eLayout == EWordLayout::Words16BE && nOffset >= 0;
     return m_pFile != nullptr && nOffset >= 0 && (m_nDataSize < 0 || nOffset <= m_nDataSize);
 }
 
-bool CInputFile::Reposition(int64_t nOffset, EInputKind eLayout)
+bool CInputFile::Reposition(int64_t nOffset, EWordLayout eLayout)
 {
     if (m_pTrack)
         return m_pTrack->SeekTo(nOffset);

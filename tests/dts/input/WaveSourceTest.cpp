@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "stream/WaveSource.h"
+#include "dts/input/WaveSource.h"
 #include "support/FileWaveSource.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
@@ -88,7 +88,7 @@ TEST(WaveSource, ScansOnlyWholeWordsForBothSyncs)
     // Big-endian words in a WAVE file are found as well.
     ASSERT_TRUE(source.Open(dir.Write("be.wav", WrapWave(Concat({Bytes{0, 0}, kSync})))));
     EXPECT_EQ(source.GetSyncOffset(), 2);
-    EXPECT_EQ(source.GetLayout(), EInputKind::Words16BE);
+    EXPECT_EQ(source.GetLayout(), EWordLayout::Words16BE);
     EXPECT_EQ(ReadAll(source), kSync);
 }
 

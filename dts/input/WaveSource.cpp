@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // WAVE container source: walks a RIFF WAVE file to the DTS sync in its data chunk and
 // hands out the stream as plain bytes, in whichever word layout the data stores it.
-#include "stream/WaveSource.h"
+#include "dts/input/WaveSource.h"
 
-#include "stream/SyncWords.h"
+#include "dts/SyncWords.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,7 +71,7 @@ std::string CWaveSource::ExplainMissing(const char* pszProblem) const
 bool CWaveSource::DescendToData(const std::function<bool()>& stopProbe)
 {
     m_nSyncOffset = 0;
-    m_eLayout = EInputKind::Unknown;
+    m_eLayout = EWordLayout::Unknown;
     m_strProblem.clear();
     m_RiffChunk = CRiffReader::Chunk();
     m_SubChunk = CRiffReader::Chunk();
@@ -86,7 +86,7 @@ bool CWaveSource::DescendToData(const std::function<bool()>& stopProbe)
     // Without a sync the file is left at its end: the first read then delivers nothing.
     FindSync(stopProbe);
     const int64_t nLeft = m_nDataSize < 0 ? -1 : std::max<int64_t>(0, m_nDataSize - m_nSyncOffset);
-    m_Data.Attach(m_Riff.GetFile(), m_eLayout == EInputKind::Unknown ? 0 : nLeft);
+    m_Data.Attach(m_Riff.GetFile(), m_eLayout == EWordLayout::Unknown ? 0 : nLeft);
     m_Words.Reset(m_eLayout, &m_Data);
     return true;
 }
@@ -108,7 +108,7 @@ int64_t CWaveSource::UsableDataSize() const
 void CWaveSource::Close()
 {
     m_Data.Attach(nullptr);
-    m_Words.Reset(EInputKind::Unknown, nullptr);
+    m_Words.Reset(EWordLayout::Unknown, nullptr);
     m_Riff.Close();
 }
 
@@ -133,10 +133,10 @@ bool CWaveSource::FindSync(const std::function<bool()>& stopProbe)
         // layout looked for.
         for (int i = DtsSync::FindLeadPair(block, nLast + 1); i <= nLast;
              i += 1 + DtsSync::FindLeadPair(block + i + 1, nLast - i)) {
-            const EInputKind eKind =
-                (i & 1) != 0 ? EInputKind::Unknown : DetectWordLayout(block + i, static_cast<size_t>(nValid - i));
-            if (eKind != EInputKind::Unknown) {
-                m_eLayout = eKind;
+            const EWordLayout eLayout =
+                (i & 1) != 0 ? EWordLayout::Unknown : DetectWordLayout(block + i, static_cast<size_t>(nValid - i));
+            if (eLayout != EWordLayout::Unknown) {
+                m_eLayout = eLayout;
                 m_nSyncOffset = nBlockStart + i;
                 return m_Riff.Seek(nStart + m_nSyncOffset, SEEK_SET) >= 0;
             }
