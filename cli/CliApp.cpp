@@ -19,9 +19,9 @@
 #include "dts/FileJob.h"
 #include "dts/InputItems.h"
 #include "dts/RemuxJob.h"
+#include "dts/input/InputKind.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
-#include "dts/input/InputKind.h"
 #include "stream/OutBitStream.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include "dts/FrameLoop.h"
 #include "dts/InputItems.h"
 #include "dts/IFrameLoopHost.h"
+#include "dts/input/IContainerSupport.h"
+#include "dts/input/InputFile.h"
 #include "stream/BitStream.h"
 #include "stream/FileShim.h"
-#include "stream/IContainerSupport.h"
-#include "dts/input/InputFile.h"
 #include "stream/OutBitStream.h"
 #include "stream/ScopeExit.h"
 

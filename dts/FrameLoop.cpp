@@ -14,9 +14,9 @@
 #include "dts/HeaderLabels.h"
 #include "dts/IFrameLoopHost.h"
 #include "dts/SpeakerMask.h"
+#include "dts/SyncWords.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "dts/SyncWords.h"
 
 // The six values whose change starts a new row, in the order they are compared (a frame of a
 // stream without a core puts its asset's rate, bit rate and channels in the first three).

@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "dts/FileJob.h"
-#include "stream/FileShim.h"
-#include "stream/IContainerSupport.h"
+#include "dts/input/IContainerSupport.h"
 #include "dts/input/InputKind.h"
+#include "stream/FileShim.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "dts/IFrameLoopHost.h"
+#include "dts/input/IContainerSupport.h"
 #include "stream/FileShim.h"
-#include "stream/IContainerSupport.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dts/SyncWords.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "dts/SyncWords.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "stream/RiffReader.h"
 #include "dts/input/WaveSource.h"
+#include "stream/RiffReader.h"
 #include "tests/support/FileWaveSource.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "stream/IContainerSupport.h"
+#include "dts/input/IContainerSupport.h"
 
 class CLazyContainerSupport : public IContainerSupport {
 public:

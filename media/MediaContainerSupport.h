@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "stream/IContainerSupport.h"
+#include "dts/input/IContainerSupport.h"
 
 class CMediaContainerSupport : public IContainerSupport {
 public:

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "stream/IContainerSupport.h"
+#include "dts/input/IContainerSupport.h"
 
 struct AVFormatContext;
 struct AVIOContext;

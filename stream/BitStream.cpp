@@ -29,11 +29,6 @@ CBitStream::CBitStream(int nBufferSize)
 {
 }
 
-CBitStream::~CBitStream()
-{
-    Close();
-}
-
 void CBitStream::Open(IByteSource& source)
 {
     Close();

@@ -5,15 +5,14 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 
 #include "stream/EOFBSException.h"
 #include "stream/IByteSource.h"
-#include "stream/WordLayout.h"
 #include "stream/IStreamInput.h"
+#include "stream/WordLayout.h"
 
 class CBitStream {
 public:
@@ -25,7 +24,7 @@ public:
     // that WAVE words are never split between two refills. Tests use small sizes to cross many
     // refills with few bytes.
     explicit CBitStream(int nBufferSize);
-    virtual ~CBitStream();
+    virtual ~CBitStream() = default;
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 

@@ -17,10 +17,6 @@ public:
         int64_t nDataOffset = 0;  // first byte of the contents (for RIFF: the form type)
     };
 
-    CRiffReader() = default;
-    CRiffReader(const CRiffReader&) = delete;
-    CRiffReader& operator=(const CRiffReader&) = delete;
-
     // Walks a file its caller opened and keeps owning; Close only lets go of it.
     void Attach(std::FILE* pFile);
     void Close();

@@ -9,13 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "stream/FileByteSource.h"
-#include "stream/IByteSource.h"
 #include "dts/input/Iec61937Source.h"
 #include "dts/input/InputKind.h"
+#include "dts/input/WaveSource.h"
+#include "stream/FileByteSource.h"
+#include "stream/IByteSource.h"
 #include "stream/IStreamInput.h"
 #include "stream/ITrackSource.h"
-#include "dts/input/WaveSource.h"
 #include "stream/WordLayoutSource.h"
 
 class CInputFile : public IStreamInput {

@@ -23,11 +23,6 @@ constexpr int64_t kRiffHeaderBytes = 12;
 
 } // namespace
 
-CWaveSource::~CWaveSource()
-{
-    Close();
-}
-
 bool CWaveSource::Open(std::FILE* pFile, const std::function<bool()>& stopProbe)
 {
     Close();

@@ -8,19 +8,14 @@
 #include <functional>
 #include <string>
 
+#include "dts/input/InputKind.h"
 #include "stream/FileByteSource.h"
 #include "stream/IByteSource.h"
-#include "dts/input/InputKind.h"
 #include "stream/RiffReader.h"
 #include "stream/WordLayoutSource.h"
 
 class CWaveSource : public IByteSource {
 public:
-    CWaveSource() = default;
-    ~CWaveSource() override;
-    CWaveSource(const CWaveSource&) = delete;
-    CWaveSource& operator=(const CWaveSource&) = delete;
-
     // Walks a file the caller opened and keeps owning, from its start; true when the data chunk
     // was reached, sync found or not. stopProbe, when given, is asked now and then during the
     // walk and the sync search; true ends them.

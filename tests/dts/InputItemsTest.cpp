@@ -9,7 +9,7 @@
 #include "dts/InputItems.h"
 #include "dts/RecorderHost.h"
 #include "dts/RemuxJob.h"
-#include "stream/IContainerSupport.h"
+#include "dts/input/IContainerSupport.h"
 #include "support/FakeContainer.h"
 #include "support/SyntheticFrames.h"
 #include "support/TestFiles.h"

@@ -9,7 +9,7 @@
 #endif
 
 #include "stream/BitStream.h"
-#include "stream/MemoryByteSource.h"
+#include "support/MemoryByteSource.h"
 #include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"

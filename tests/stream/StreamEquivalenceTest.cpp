@@ -8,9 +8,9 @@
 #include <random>
 #include <string>
 
+#include "dts/SyncWords.h"
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
-#include "dts/SyncWords.h"
 #include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
 #include "support/StreamVariants.h"

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "dts/input/IContainerSupport.h"
 #include "stream/BitStream.h"
-#include "stream/IContainerSupport.h"
 
 // A track of whole packets with their times; like the real one, it keeps only a stretch behind
 // what it handed out for going back: the bit reader's read-ahead and a little more.

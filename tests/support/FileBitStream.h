@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "stream/BitStream.h"
 #include "dts/input/InputFile.h"
+#include "stream/BitStream.h"
 
 class CFileBitStream : public CBitStream {
 public:

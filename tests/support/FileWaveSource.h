@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "stream/FileShim.h"
 #include "dts/input/WaveSource.h"
+#include "stream/FileShim.h"
 
 class CFileWaveSource : public CWaveSource {
 public:
