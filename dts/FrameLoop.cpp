@@ -415,7 +415,6 @@ CFrameLoop::CFrameLoop(IFrameLoopHost& host, CBitStream& inStream, COutBitStream
 int64_t CFrameLoop::ParseFile(int64_t nInputSize, EInputKind eKind)
 {
     m_Host.SetProgressPos(0);
-    m_nFramesWritten = 0;
     m_nWholeFrames = 0;
     m_dPlayed = 0;
     m_nPaddingBytes = 0;
@@ -492,7 +491,6 @@ void CFrameLoop::TakeFrame(const FrameRead& f, int64_t nFrameIndex, WatchedValue
         // Once a write has failed the output is already short: stop writing to it.
         if (m_pOutStream != nullptr && !m_pOutStream->HasWriteError() && !(f.bCoreless && m_bCoreOnly)) {
             WriteFrame(*m_pOutStream, f, body, m_bCoreOnly ? nullptr : &substreams);
-            ++m_nFramesWritten;
             m_Host.OnFrameWritten(f.nStart, m_pOutStream->GetBytePos());
         }
         ++m_nWholeFrames;

@@ -35,8 +35,6 @@ public:
     // eKind what the input file was recognised as. Returns the number of frames handled.
     int64_t ParseFile(int64_t nInputSize, EInputKind eKind);
 
-    // How many frames the last ParseFile wrote to the output stream.
-    int64_t GetFramesWritten() const { return m_nFramesWritten; }
     // How many frames the last ParseFile found whole (not cut short by the end of the input),
     // written or not.
     int64_t GetWholeFrames() const { return m_nWholeFrames; }
@@ -82,7 +80,6 @@ private:
     COutBitStream* m_pOutStream;
     bool m_bCoreOnly = false;
     Removals m_Removals;
-    int64_t m_nFramesWritten = 0;
     int64_t m_nWholeFrames = 0;
     double m_dPlayed = 0;           // play time of the frames walked, for inputs without container times
     int64_t m_nPaddingBytes = 0;

@@ -27,7 +27,6 @@ constexpr uint32_t WordAt(const uint8_t* p)
 // Whether the four stream bytes at p are a core frame's sync, or a substream's.
 constexpr bool IsCoreAt(const uint8_t* p) { return WordAt(p) == kCore; }
 constexpr bool IsSubstreamAt(const uint8_t* p) { return WordAt(p) == kSubstream; }
-constexpr bool IsUhdAt(const uint8_t* p) { return WordAt(p) == kUhd || WordAt(p) == kUhdNonSync; }
 
 // Every sync pattern, in every layout, starts with two of the bytes 7F, FE, 1F and FF. The first
 // offset below nCount where two such bytes follow each other (or one is the last byte), or

@@ -6,12 +6,6 @@
 enum class EWordLayout { Unknown, Words16BE, Words16LE, Words14BE, Words14LE };
 
 // The first byte of each word is its high byte.
-constexpr bool IsBigEndian(EWordLayout eLayout)
-{
-    return eLayout != EWordLayout::Words16LE && eLayout != EWordLayout::Words14LE;
-}
+constexpr bool IsBigEndian(EWordLayout e) { return e != EWordLayout::Words16LE && e != EWordLayout::Words14LE; }
 // Each word carries 14 payload bits (bits 13..0).
-constexpr bool IsPacked14(EWordLayout eLayout)
-{
-    return eLayout == EWordLayout::Words14BE || eLayout == EWordLayout::Words14LE;
-}
+constexpr bool IsPacked14(EWordLayout e) { return e == EWordLayout::Words14BE || e == EWordLayout::Words14LE; }

@@ -33,32 +33,34 @@ public:
     bool Open(std::unique_ptr<ITrackSource> pTrack);
     void Close();
 
-    // Where the stream's bytes come from; null when closed.
+    // IStreamInput. Stored offsets of a WAVE file count from its data chunk's start; plain words,
+    // burst payloads and a track keep their stored offsets.
     IByteSource* GetSource() const override { return m_pSource; }
-    // The stream offset of the source's first byte: the first sync of a WAVE file, else 0.
     int64_t GetStartOffset() const override { return m_nStartOffset; }
-    EInputKind GetInputKind() const { return m_eKind; }
-    // The word layout the source reads in.
     EWordLayout GetLayout() const override { return m_eLayout; }
-    bool IsIec61937() const { return m_pSource != nullptr && m_pSource == &m_IecSource; }
-    // True where the source's bytes sit at their stored offsets in the current layout (plain
-    // words, burst payloads, a track), so that a reader may go back within what it buffered.
     bool KeepsStoredOffsets() const override;
-    // True where nOffset in eLayout is one Reposition could be asked for at all.
     bool MayReposition(int64_t nOffset, EWordLayout eLayout) const override;
-    // Makes the source hand out the stored words from nOffset on in eLayout (for a WAVE file,
-    // from its data chunk's start); false where the input cannot be positioned there.
     bool Reposition(int64_t nOffset, EWordLayout eLayout) override;
-    // True once Reposition failed because the input is read once, in order (a pipe).
-    bool WasRepositionRefused() const { return m_bRepositionRefused; }
-
-    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
-    bool HadOpenReadError() const { return m_bOpenReadError; }
-    // True when the open file is shorter now than when it was opened.
-    bool HasShrunk() const;
-    std::FILE* GetFile() const { return m_pFile; }
-    // The container's track, when that is the input; else null.
     const ITrackSource* GetTrack() const override { return m_pTrack.get(); }
+
+    EInputKind GetInputKind() const { return m_eKind; }
+    // The stream is the payload of IEC 61937 bursts (a raw S/PDIF capture, or one in a WAVE
+    // file's data): offsets then count the payload's bytes.
+    bool IsIec61937() const { return m_pSource != nullptr && m_pSource == &m_IecSource; }
+    // True once Reposition failed because the input is read once, in order (a pipe): the walk
+    // then cannot go back to search past damage or junk, and its end is not the stream's end.
+    bool WasRepositionRefused() const { return m_bRepositionRefused; }
+    // Why the last Open of a file that could be read failed (a WAVE file's structure), or empty.
+    const std::string& GetOpenProblem() const { return m_strOpenProblem; }
+    // True when the last Open failed because a read failed (an I/O error), wherever it was: the
+    // first bytes, a WAVE file's chunks or the search for its first sync.
+    bool HadOpenReadError() const { return m_bOpenReadError; }
+    // True when the open file is shorter now than when it was opened (another program cut it):
+    // the end the walk met was not the stream's.
+    bool HasShrunk() const;
+    // The open file (null for a track or when closed), for what only the file system tells of
+    // it, such as its permissions.
+    std::FILE* GetFile() const { return m_pFile; }
 
 private:
     // Recognises the kind of the open file and readies the source it needs.

@@ -23,7 +23,6 @@ public:
         m_Input.Close();
     }
 
-    const CInputFile& GetInput() const { return m_Input; }
     EInputKind GetInputKind() const { return m_Input.GetInputKind(); }
 
 private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "dts/input/WaveSource.h"
@@ -10,23 +11,19 @@
 
 class CFileWaveSource : public CWaveSource {
 public:
-    ~CFileWaveSource() override { Close(); }
-
     // fileName is UTF-8. True when the data chunk was reached, sync found or not.
     bool Open(const std::string& fileName)
     {
         Close();
-        m_pFile = CFileShim::OpenForReading(fileName);
-        return m_pFile != nullptr && CWaveSource::Open(m_pFile);
+        m_pFile.reset(CFileShim::OpenForReading(fileName));
+        return m_pFile != nullptr && CWaveSource::Open(m_pFile.get());
     }
     void Close()
     {
         CWaveSource::Close();
-        if (m_pFile != nullptr)
-            std::fclose(m_pFile);
-        m_pFile = nullptr;
+        m_pFile.reset();
     }
 
 private:
-    std::FILE* m_pFile = nullptr;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_pFile{nullptr, std::fclose};
 };
