@@ -162,15 +162,6 @@ bool IsRenameAllowedOver(const std::string& fileName)
 #endif
 }
 
-std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), bWrite ? L"wb" : L"rb");
-#else
-    return std::fopen(path.c_str(), bWrite ? "wb" : "rb");
-#endif
-}
-
 }  // namespace
 
 // Windows takes the path as UTF-16; POSIX takes the bytes as they are, since a file name there
@@ -203,15 +194,6 @@ std::FILE* CFileShim::OpenForReading(const std::string& fileName)
         return pFile;
     } catch (const std::exception&) {
         // A name that cannot be converted to a path names no file we could open.
-        return nullptr;
-    }
-}
-
-std::FILE* CFileShim::OpenForWriting(const std::string& fileName)
-{
-    try {
-        return OpenPath(ToPath(fileName), true);
-    } catch (const std::exception&) {
         return nullptr;
     }
 }

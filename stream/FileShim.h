@@ -18,8 +18,6 @@ public:
     // swapped in after a check) never blocks, and a directory, a fifo or a device give null like
     // a missing or unreadable file.
     static std::FILE* OpenForReading(const std::string& fileName);
-    // fileName is UTF-8. Creates or truncates (mode "wb"); null on failure.
-    static std::FILE* OpenForWriting(const std::string& fileName);
     // Creates a new file of a unique name in the folder of strBesidePath for writing (mode "wb"),
     // readable and writable by its owner only. It never opens a name that exists, so it never
     // follows a link or opens a fifo or a device. strTempPath receives the name; null on failure,
