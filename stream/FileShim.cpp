@@ -162,6 +162,33 @@ bool IsRenameAllowedOver(const std::string& fileName)
 #endif
 }
 
+// Tries fresh temporary names beside strBesidePath until takeName(path) takes one, which goes to
+// strTempPath; a failure for any other cause than a name in use (errno EEXIST) ends the search.
+template <typename TakeName>
+bool TakeTemporaryName(const std::string& strBesidePath, std::string& strTempPath, std::string& strCause,
+                       TakeName takeName)
+{
+    try {
+        const std::filesystem::path beside = CFileShim::ToPath(strBesidePath);
+        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
+            const std::filesystem::path temp = beside.parent_path() / TemporaryName(beside.filename().native().size());
+            errno = 0;
+            if (takeName(temp)) {
+                strTempPath = FromPath(temp);
+                return true;
+            }
+            if (errno != EEXIST) {
+                strCause = CFileShim::DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
+                return false;
+            }
+        }
+        strCause = "no unused name for a temporary file was found in its folder";
+    } catch (const std::exception&) {
+        strCause = "the name cannot be used on this system";
+    }
+    return false;
+}
+
 }  // namespace
 
 // Windows takes the path as UTF-16; POSIX takes the bytes as they are, since a file name there
@@ -201,26 +228,12 @@ std::FILE* CFileShim::OpenForReading(const std::string& fileName)
 std::FILE* CFileShim::CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
                                             std::string& strCause)
 {
-    try {
-        const std::filesystem::path beside = ToPath(strBesidePath);
-        const std::filesystem::path folder = beside.parent_path();
-        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
-            const std::filesystem::path temp = folder / TemporaryName(beside.filename().native().size());
-            errno = 0;
-            if (std::FILE* pFile = CreateExclusive(temp)) {
-                strTempPath = FromPath(temp);
-                return pFile;
-            }
-            if (errno != EEXIST) {
-                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
-                return nullptr;
-            }
-        }
-        strCause = "no unused name for a temporary file was found in its folder";
-    } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
-    }
-    return nullptr;
+    std::FILE* pFile = nullptr;
+    const bool bTaken = TakeTemporaryName(strBesidePath, strTempPath, strCause, [&pFile](const std::filesystem::path& temp) {
+        pFile = CreateExclusive(temp);
+        return pFile != nullptr;
+    });
+    return bTaken ? pFile : nullptr;
 }
 
 bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause)
@@ -309,26 +322,11 @@ bool CFileShim::NameUnnamed(std::FILE* pFile, const std::string& strBesidePath, 
                             std::string& strCause)
 {
 #if defined(__linux__) && defined(O_TMPFILE)
-    try {
-        const std::filesystem::path beside = ToPath(strBesidePath);
-        // Linking an open file by its descriptor needs no privilege through /proc.
-        const std::string strSelf = "/proc/self/fd/" + std::to_string(::fileno(pFile));
-        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
-            const std::filesystem::path temp = beside.parent_path() / TemporaryName(beside.filename().native().size());
-            if (::linkat(AT_FDCWD, strSelf.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                strTempPath = FromPath(temp);
-                return true;
-            }
-            if (errno != EEXIST) {
-                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
-                return false;
-            }
-        }
-        strCause = "no unused name for a temporary file was found in its folder";
-    } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
-    }
-    return false;
+    // Linking an open file by its descriptor needs no privilege through /proc.
+    const std::string strSelf = "/proc/self/fd/" + std::to_string(::fileno(pFile));
+    return TakeTemporaryName(strBesidePath, strTempPath, strCause, [&strSelf](const std::filesystem::path& temp) {
+        return ::linkat(AT_FDCWD, strSelf.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
 #else
     (void)pFile;
     (void)strBesidePath;
