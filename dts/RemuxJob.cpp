@@ -8,6 +8,7 @@
 #include "dts/IFrameLoopHost.h"
 #include "stream/FileShim.h"
 #include "stream/IContainerSupport.h"
+#include "stream/OutBitStream.h"
 
 namespace {
 
@@ -30,35 +31,6 @@ std::string TemporaryBeside(const std::string& strBeside, std::string& strCause)
         return std::string();
     std::fclose(pFile);
     return strPath;
-}
-
-// The file the copy is written to: one without a name where the system allows, so that not even
-// a killed process leaves a part of a copy (bUnnamed); else a named temporary file (strTempPath).
-std::FILE* CreateCopyFile(const std::string& strOutputPath, bool& bUnnamed, std::string& strTempPath,
-                          std::string& strCause)
-{
-    std::FILE* pOut = CFileShim::CreateUnnamedBeside(strOutputPath);
-    bUnnamed = pOut != nullptr;
-    if (pOut == nullptr)
-        pOut = CFileShim::CreateTemporaryBeside(strOutputPath, strTempPath, strCause);
-    return pOut;
-}
-
-// What became of the copy written to strTempPath: stopped, failed, or renamed to strOutputPath.
-CFileJob::Result CopyOutcome(bool bStopped, bool bWritten, bool bNamed, const std::string& strTempPath,
-                             const std::string& strOutputPath, std::string& strCause)
-{
-    CFileJob::Result result;
-    if (bStopped)
-        result.eState = CFileJob::EState::Stopped;
-    else if (!bWritten)
-        result = OutputFailure(CFileJob::EState::WriteFailed, strOutputPath,
-                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
-    else if (!bNamed || !CFileShim::RenameOver(strTempPath, strOutputPath, strCause))
-        result = OutputFailure(CFileJob::EState::CannotCreateOutput, strOutputPath, strCause);
-    else
-        result.bOutputWritten = true;
-    return result;
 }
 
 } // namespace
@@ -149,23 +121,22 @@ CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
     std::vector<RemuxTrack> tracks;
     for (const Track& track : m_Tracks)
         tracks.push_back(RemuxTrack{track.nStream, track.pRebuilt, &track.pMap->Frames()});
-    std::string strTempPath;
-    bool bUnnamed = false;
-    std::FILE* pOut = CreateCopyFile(m_strOutputPath, bUnnamed, strTempPath, strCause);
-    if (pOut == nullptr)
+    // Written as every output is: to a file that takes its name only when whole and on the disk.
+    COutBitStream copy;
+    if (!copy.OpenReplacing(m_strOutputPath, strCause))
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
-    if (!bUnnamed)
-        m_Temporaries.push_back(strTempPath);
     auto stop = [&host] { return host.IsStopSet(); };
-    bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
-    // The copy takes the input's permission bits, as every output does.
-    if (m_pInput != nullptr)
-        CFileShim::CopyPermissions(m_pInput, pOut);
-    // On the disk before it takes its name: a crash then never leaves a short copy named as whole.
-    bWritten = bWritten && !host.IsStopSet() && CFileShim::SyncToDisk(pOut);
-    bool bNamed = bWritten && (!bUnnamed || CFileShim::NameUnnamed(pOut, m_strOutputPath, strTempPath, strCause));
-    if (bNamed && bUnnamed)
-        m_Temporaries.push_back(strTempPath);
-    bWritten = (std::fclose(pOut) == 0) && bWritten;
-    return CopyOutcome(host.IsStopSet(), bWritten, bNamed, strTempPath, m_strOutputPath, strCause);
+    const bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, copy.GetFile(), tracks, stop, strCause);
+    copy.TakePermissionsOf(m_pInput);
+    CFileJob::Result result;
+    if (host.IsStopSet())
+        result.eState = CFileJob::EState::Stopped;
+    else if (bWritten && copy.Commit(strCause))
+        result.bOutputWritten = true;
+    else if (!bWritten || copy.HasWriteError())
+        result = OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath,
+                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
+    else
+        result = OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    return result;
 }

@@ -50,6 +50,9 @@ public:
     void Close();
 
     bool IsOpen() const;
+    // The open file, for a writer of its own that puts no bits (a movie copy written by the
+    // container library); null when closed.
+    std::FILE* GetFile() const { return m_pFile; }
     // Whole bytes put since the last open: where the next byte will stand in the file.
     int64_t GetBytePos() const { return m_nBytesWritten + m_nByteCount; }
     // True once a write, flush or close of the current file has failed; cleared by the next open.
