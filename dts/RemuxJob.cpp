@@ -22,17 +22,6 @@ CFileJob::Result OutputFailure(CFileJob::EState eState, const std::string& strPa
     return result;
 }
 
-// A new empty file beside strBeside, closed again; its path, or empty with the cause.
-std::string TemporaryBeside(const std::string& strBeside, std::string& strCause)
-{
-    std::string strPath;
-    std::FILE* pFile = CFileShim::CreateTemporaryBeside(strBeside, strPath, strCause);
-    if (pFile == nullptr)
-        return std::string();
-    std::fclose(pFile);
-    return strPath;
-}
-
 } // namespace
 
 std::string CRemuxJob::OutputPathFor(const std::string& strPath)
@@ -85,14 +74,12 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
     std::string strCause;
     Track walked;
     walked.nStream = track.nTrack;
-    walked.strRebuiltPath = TemporaryBeside(m_strOutputPath, strCause);
+    // No file stands there: the rebuild puts its stream there only when whole, and an empty file
+    // would read as an older output it left in place.
+    walked.strRebuiltPath = CFileShim::UnusedNameBeside(m_strOutputPath, strCause);
     if (walked.strRebuiltPath.empty())
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
     m_Temporaries.push_back(walked.strRebuiltPath);
-    // The name is reserved; the rebuild puts its stream there only when whole, and an empty file
-    // standing there would read as an older output it left in place.
-    std::error_code ec;
-    std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
     walked.pMap = std::make_unique<CFrameMapHost>(host);
     CFileJob::Options rebuild = options;
     rebuild.bRebuild = true;
@@ -108,6 +95,7 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
 #ifndef _WIN32
     // Open, it needs no name any more: a killed process then leaves nothing of it behind.
     // (Windows cannot remove an open file; the destructor does it there.)
+    std::error_code ec;
     std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
     m_Temporaries.pop_back();
 #endif

@@ -236,6 +236,18 @@ std::FILE* CFileShim::CreateTemporaryBeside(const std::string& strBesidePath, st
     return bTaken ? pFile : nullptr;
 }
 
+std::string CFileShim::UnusedNameBeside(const std::string& strBesidePath, std::string& strCause)
+{
+    std::string strTempPath;
+    std::FILE* pFile = CreateTemporaryBeside(strBesidePath, strTempPath, strCause);
+    if (pFile == nullptr)
+        return std::string();
+    std::fclose(pFile);
+    std::error_code ec;
+    std::filesystem::remove(ToPath(strTempPath), ec);
+    return strTempPath;
+}
+
 bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause)
 {
     try {
@@ -404,15 +416,11 @@ bool CFileShim::CanCreateIn(const std::string& strFolder, std::string& strCause)
         strCause = ec ? ec.message() : "it is not a folder";
         return false;
     }
-    // The name only gives the folder: CreateTemporaryBeside takes the folder of a path.
-    std::string strTempPath;
-    std::FILE* pProbe = CreateTemporaryBeside(strFolder + "/probe", strTempPath, strCause);
-    if (pProbe == nullptr) {
+    // The name only gives the folder: UnusedNameBeside takes the folder of a path.
+    if (UnusedNameBeside(strFolder + "/probe", strCause).empty()) {
         strCause = "no file can be created in it (read-only folder or no permission?)";
         return false;
     }
-    std::fclose(pProbe);
-    std::filesystem::remove(ToPath(strTempPath), ec);
     return true;
 }
 

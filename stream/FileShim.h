@@ -25,6 +25,9 @@ public:
     // The name is never longer than the name of strBesidePath, so it fits wherever that fits.
     static std::FILE* CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
                                             std::string& strCause);
+    // A name beside strBesidePath (as CreateTemporaryBeside gives them) that no file has now: a
+    // file was created under it and removed again. Empty, with the cause, where none can be made.
+    static std::string UnusedNameBeside(const std::string& strBesidePath, std::string& strCause);
     // Creates a file without a name in the folder of strBesidePath for writing (Linux's
     // O_TMPFILE), readable and writable by its owner only: however the process ends, nothing is
     // left until NameUnnamed gives it a name. Null where the system or file system refuses one.
