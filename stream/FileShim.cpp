@@ -36,6 +36,7 @@
 namespace {
 
 const char* const kNameTooLong = "the name is too long";
+const char* const kUnusableName = "the name cannot be used on this system";
 // Names tried before giving up; a clash with another program's file of the same random name is
 // already unlikely once.
 constexpr int kTemporaryNameTries = 100;
@@ -184,7 +185,7 @@ bool TakeTemporaryName(const std::string& strBesidePath, std::string& strTempPat
         }
         strCause = "no unused name for a temporary file was found in its folder";
     } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
+        strCause = kUnusableName;
     }
     return false;
 }
@@ -277,7 +278,7 @@ bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause
             break;
         }
     } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
+        strCause = kUnusableName;
     }
     return false;
 }
@@ -405,7 +406,7 @@ bool CFileShim::CanCreateIn(const std::string& strFolder, std::string& strCause)
     try {
         status = std::filesystem::status(ToPath(strFolder), ec);
     } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
+        strCause = kUnusableName;
         return false;
     }
     if (status.type() == std::filesystem::file_type::not_found) {
@@ -475,7 +476,7 @@ std::string CFileShim::DescribeInputProblem(const std::string& fileName)
     try {
         status = std::filesystem::status(ToPath(fileName), ec);
     } catch (const std::exception&) {
-        return "the name cannot be used on this system";
+        return kUnusableName;
     }
     if (status.type() == std::filesystem::file_type::not_found)
         return "the file does not exist";
@@ -503,7 +504,7 @@ std::string CFileShim::DescribeOutputProblem(const std::string& fileName, std::e
     try {
         path = ToPath(fileName);
     } catch (const std::exception&) {
-        return "the name cannot be used on this system";
+        return kUnusableName;
     }
     (void)std::filesystem::symlink_status(path, ec);
     if (ec == std::errc::filename_too_long)

@@ -73,8 +73,7 @@ bool COutBitStream::Commit(std::string& strCause)
         strCause = "no output is open";
         return false;
     }
-    if (m_nByteCount > 0 || m_nPendingBits > 0)
-        Flush();
+    Flush();
     // On the disk before it takes the final name: a crash then leaves the older output or the
     // whole new one, never a name over missing data.
     if (!m_bWriteError && !CFileShim::SyncToDisk(m_pFile))
@@ -185,8 +184,7 @@ void COutBitStream::Close()
 
 void COutBitStream::CloseFile()
 {
-    if (m_nByteCount > 0 || m_nPendingBits > 0)
-        Flush();
+    Flush();
     if (m_pFile != nullptr) {
         if (std::ferror(m_pFile) != 0)
             m_bWriteError = true;
