@@ -194,13 +194,3 @@ void COutBitStream::CloseFile()
     }
     m_bGivenFile = false;
 }
-
-bool COutBitStream::IsOpen() const
-{
-    return m_pFile != nullptr;
-}
-
-bool COutBitStream::HasWriteError() const
-{
-    return m_bWriteError;
-}

@@ -49,7 +49,7 @@ public:
     // temporary file not committed is removed. Harmless when closed.
     void Close();
 
-    bool IsOpen() const;
+    bool IsOpen() const { return m_pFile != nullptr; }
     // The open file, for a writer of its own that puts no bits (a movie copy written by the
     // container library); null when closed.
     std::FILE* GetFile() const { return m_pFile; }
@@ -58,7 +58,7 @@ public:
     // True once a write, flush or close of the current file has failed; cleared by the next open.
     // Bytes are written in blocks, so a failure shows when a block is written, at the latest
     // at Close. A file with a failed write is short and must not be taken as complete.
-    bool HasWriteError() const;
+    bool HasWriteError() const { return m_bWriteError; }
 
     // Writes the collected bytes and a partial last byte, if any, then empties the buffer:
     // the bits that follow start a new byte. Without a file the bits are discarded.
