@@ -87,6 +87,9 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
         CFileJob::Run(*walked.pMap, inStream, outStream, m_strPath, walked.strRebuiltPath, nInputSize, rebuild, &track);
     // The rebuilt stream is a step towards the copy, not an output of its own.
     result.bOutputWritten = false;
+    // Its name is hidden and gone with the run: a failure to write it names the copy it was for.
+    if (result.eFailedPath == CFileJob::EFailedPath::Output)
+        result.strFailedPath = m_strOutputPath;
     if (result.eState != CFileJob::EState::Done)
         return result;
     walked.pRebuilt = CFileShim::OpenForReading(walked.strRebuiltPath);
