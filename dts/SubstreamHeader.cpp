@@ -88,15 +88,11 @@ struct AssetFields {
     uint32_t nMask = 0;          // components, nuCoreExtensionMask bits
     bool bDialNorm = false;
     size_t nDialNormPos = 0;     // bit offset of nuDialNormCode from the sync
-    int nChannels = 0;
     bool bStereo = false;        // bEmbeddedStereoFlag
     bool bSixChannels = false;   // bEmbeddedSixChFlag
-    bool bStatic = false;        // the static fields were there
-    int nBits = 0;
-    int nSampleRateHz = 0;
-    uint32_t nSpeakerMask = 0;
-    size_t nXllOffset = 0;       // bytes from the asset's data to its lossless frame
-    size_t nXllSize = 0;
+    // nXllOffset counts from the asset's data until ReadHeaderFields adds where that starts;
+    // bLossless and bLowBitRate are BestAsset's to set.
+    AssetFacts facts;
 };
 
 struct HeaderFields {
@@ -119,7 +115,7 @@ void ReadStaticFields(CBitReader& c, unsigned nIndex, StreamFields& s)
 {
     s.nRefClockHz = kRefClocks[Fact(c, 2, s.bFacts)];
     s.nFrameSamples = kDurationBlock * (static_cast<int>(Fact(c, 3, s.bFacts)) + 1);
-    if (c.Flag())     // bTimeStampFlag
+    if (c.Flag())    // bTimeStampFlag
         c.Skip(36);
     const int nPresentations = static_cast<int>(c.Take(3)) + 1;
     s.nAssets = static_cast<int>(c.Take(3)) + 1;
@@ -158,22 +154,21 @@ bool ReadAssetStaticFields(CBitReader& c, const StreamFields& s, AssetFields& a)
         c.Skip(24);
     if (c.Flag())  // bInfoTextPresent: nuInfoTextByteSize, then the text
         c.Skip(8 * (static_cast<size_t>(c.Take(10)) + 1));
-    a.bStatic = true;
-    a.nBits = static_cast<int>(Fact(c, 5, s.bFacts)) + 1;
-    a.nSampleRateHz = kSampleRates[Fact(c, 4, s.bFacts)];
-    a.nChannels = static_cast<int>(c.Take(8)) + 1;
+    a.facts.nBits = static_cast<int>(Fact(c, 5, s.bFacts)) + 1;
+    a.facts.nSampleRateHz = kSampleRates[Fact(c, 4, s.bFacts)];
+    a.facts.nChannels = static_cast<int>(c.Take(8)) + 1;
     if (!c.Flag()) {  // bOne2OneMapChannels2Speakers
         c.Skip(3);  // nuRepresentationType
         return true;
     }
-    if (a.nChannels > 2)
+    if (a.facts.nChannels > 2)
         a.bStereo = c.Flag();
-    if (a.nChannels > 6)
+    if (a.facts.nChannels > 6)
         a.bSixChannels = c.Flag();
     unsigned nMaskBits = 0;
     if (c.Flag()) {  // bSpkrMaskEnabled
         nMaskBits = (c.Take(2) + 1) * 4;
-        a.nSpeakerMask = Fact(c, nMaskBits, s.bFacts);
+        a.facts.nSpeakerMask = Fact(c, nMaskBits, s.bFacts);
     }
     const int nSets = static_cast<int>(c.Take(3));
     if (nSets > 0 && nMaskBits == 0)
@@ -184,15 +179,15 @@ bool ReadAssetStaticFields(CBitReader& c, const StreamFields& s, AssetFields& a)
 
 bool ReadMixingFields(CBitReader& c, const StreamFields& s, const AssetFields& a)
 {
-    c.Skip(1 + 6);                       // bExternalMixFlag, nuPostMixGainAdjCode
-    c.Skip(c.Take(2) == 3 ? 8u : 3u);   // nuControlMixerDRC: a custom code or a limit
-    if (c.Flag()) {                        // bEnblPerChMainAudioScale
+    c.Skip(1 + 6);                        // bExternalMixFlag, nuPostMixGainAdjCode
+    c.Skip(c.Take(2) == 3 ? 8u : 3u);     // nuControlMixerDRC: a custom code or a limit
+    if (c.Flag()) {                       // bEnblPerChMainAudioScale
         for (int i = 0; i < s.nMixConfigs; ++i)
             c.Skip(6 * static_cast<size_t>(s.anMixChannels[i]));
     } else {
         c.Skip(6 * static_cast<size_t>(s.nMixConfigs));
     }
-    const int nDownmixChannels = a.nChannels + (a.bSixChannels ? 6 : 0) + (a.bStereo ? 2 : 0);
+    const int nDownmixChannels = a.facts.nChannels + (a.bSixChannels ? 6 : 0) + (a.bStereo ? 2 : 0);
     for (int i = 0; i < s.nMixConfigs; ++i) {
         if (s.anMixChannels[i] == 0)
             return false;
@@ -208,14 +203,14 @@ bool ReadDynamicFields(CBitReader& c, const StreamFields& s, AssetFields& a)
     const bool bDrc = c.Flag();  // bDRCCoefPresent
     if (bDrc)
         c.Skip(8);
-    if (c.Flag()) {              // bDialNormPresent
+    if (c.Flag()) {             // bDialNormPresent
         a.bDialNorm = true;
         a.nDialNormPos = c.GetPos();
         c.Skip(kDialNormBits);
     }
     if (bDrc && a.bStereo)      // DRC of the embedded stereo downmix
         c.Skip(8);
-    if (s.bMix && c.Flag())      // bMixMetadataPresent
+    if (s.bMix && c.Flag())     // bMixMetadataPresent
         return ReadMixingFields(c, s, a);
     return true;
 }
@@ -224,17 +219,18 @@ bool ReadDynamicFields(CBitReader& c, const StreamFields& s, AssetFields& a)
 // there (the tail of the previous one comes first) is found by its sync offset.
 void ReadXllFields(CBitReader& c, const StreamFields& s, AssetFields& a, size_t nXllOffset)
 {
-    a.nXllSize = static_cast<size_t>(Fact(c, s.nSizeBits, s.bFacts)) + 1;  // nuExSSXLLFsize
-    a.nXllOffset = nXllOffset;
-    if (!c.Flag())          // bExSSXLLSyncPresent
+    AssetFacts& f = a.facts;
+    f.nXllSize = static_cast<size_t>(Fact(c, s.nSizeBits, s.bFacts)) + 1;  // nuExSSXLLFsize
+    f.nXllOffset = nXllOffset;
+    if (!c.Flag())         // bExSSXLLSyncPresent
         return;
-    c.Skip(4);            // nuPeakBRCntrlBuffSzkB
+    c.Skip(4);             // nuPeakBRCntrlBuffSzkB
     const unsigned nDelayBits = c.Take(5) + 1;
-    c.Skip(nDelayBits);   // nuInitLLDecDlyFrames
+    c.Skip(nDelayBits);    // nuInitLLDecDlyFrames
     const size_t nSyncOffset = Fact(c, s.nSizeBits, s.bFacts);  // nuExSSXLLSyncOffset
-    if (nSyncOffset < a.nXllSize) {
-        a.nXllOffset += nSyncOffset;
-        a.nXllSize -= nSyncOffset;
+    if (nSyncOffset < f.nXllSize) {
+        f.nXllOffset += nSyncOffset;
+        f.nXllSize -= nSyncOffset;
     }
 }
 
@@ -242,7 +238,7 @@ void ReadXllFields(CBitReader& c, const StreamFields& s, AssetFields& a, size_t 
 size_t ReadLbrFields(CBitReader& c, const StreamFields& s)
 {
     const size_t nSize = Fact(c, 14, s.bFacts) + 1u;  // nuExSSLBRFsize
-    if (c.Flag())           // bExSSLBRSyncPresent
+    if (c.Flag())          // bExSSLBRSyncPresent
         c.Skip(2);
     return nSize;
 }
@@ -276,7 +272,7 @@ void ReadComponentSizes(CBitReader& c, const StreamFields& s, AssetFields& a)
 
 void ReadCodingMode(CBitReader& c, const StreamFields& s, AssetFields& a)
 {
-    switch (c.Take(2)) {  // nuCodingMode
+    switch (c.Take(2)) {   // nuCodingMode
     case 0:                // DTS-HD components, listed by the mask
         a.nMask = c.Take(12);
         ReadComponentSizes(c, s, a);
@@ -296,14 +292,14 @@ void ReadCodingMode(CBitReader& c, const StreamFields& s, AssetFields& a)
         break;
     }
     if (a.nMask & kExtXLL)
-        c.Skip(3);        // nuDTSHDStreamID
+        c.Skip(3);         // nuDTSHDStreamID
 }
 
 bool ReadAssetDescriptor(CBitReader& c, const StreamFields& s, AssetFields& a)
 {
     const size_t nStart = c.GetPos();
     const size_t nBits = 8 * (static_cast<size_t>(c.Take(9)) + 1);  // nuAssetDescriptFsize
-    c.Skip(3);                                                        // nuAssetIndex
+    c.Skip(3);                                                      // nuAssetIndex
     if (s.bStatic && !ReadAssetStaticFields(c, s, a))
         return false;
     if (!ReadDynamicFields(c, s, a))
@@ -313,13 +309,17 @@ bool ReadAssetDescriptor(CBitReader& c, const StreamFields& s, AssetFields& a)
     return !c.IsSpent();
 }
 
-// The sizes and their width, read from the first kSizeFieldBytes bytes.
-void ReadSizeFields(const uint8_t* p, SubstreamInfo& info)
+// The sizes and their width, read from the first kSizeFieldBytes bytes; false where the sync is
+// not there or fewer bytes are given.
+bool ReadSizeFields(const uint8_t* p, size_t n, SubstreamInfo& info)
 {
+    if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
+        return false;
     CBitReader c(p, kSizeFieldBytes, kSizeTypeAt);
     info.bWideHeader = c.Flag();
     info.nHeaderSize = static_cast<int>(c.Take(kHeaderSizeBits[info.bWideHeader])) + 1;
     info.nSubstreamSize = static_cast<int>(c.Take(kSizeBits[info.bWideHeader])) + 1;
+    return true;
 }
 
 bool HeaderCrcChecks(const uint8_t* p, size_t n, const SubstreamInfo& info)
@@ -356,7 +356,7 @@ void ReadHeaderFields(const uint8_t* p, const SubstreamInfo& info, HeaderFields&
         h.assets[i].bOk = ReadAssetDescriptor(c, s, h.assets[i]);
         if (!h.assets[i].bOk)
             return;  // where the next descriptor starts is unknown
-        h.assets[i].nXllOffset += anDataAt[i];
+        h.assets[i].facts.nXllOffset += anDataAt[i];
     }
 }
 
@@ -376,20 +376,16 @@ AssetFacts BestAsset(const HeaderFields& h)
 {
     const AssetFields* pBest = nullptr;
     for (const AssetFields& a : h.assets) {
-        if (a.bOk && a.bStatic && (pBest == nullptr || ((a.nMask & kExtXLL) && !(pBest->nMask & kExtXLL))))
+        if (a.bOk && a.facts.nChannels != 0 && (pBest == nullptr || ((a.nMask & kExtXLL) && !(pBest->nMask & kExtXLL))))
             pBest = &a;
     }
-    AssetFacts facts;
     if (pBest == nullptr)
-        return facts;
-    facts.nChannels = pBest->nChannels;
-    facts.nSpeakerMask = pBest->nSpeakerMask;
-    facts.nBits = pBest->nBits;
-    facts.nSampleRateHz = pBest->nSampleRateHz;
+        return AssetFacts{};
+    AssetFacts facts = pBest->facts;
     facts.bLossless = (pBest->nMask & kExtXLL) != 0;
     facts.bLowBitRate = (pBest->nMask & kExtLBR) != 0;
-    facts.nXllOffset = facts.bLossless ? pBest->nXllOffset : 0;
-    facts.nXllSize = facts.bLossless ? pBest->nXllSize : 0;
+    if (!facts.bLossless)
+        facts.nXllOffset = facts.nXllSize = 0;
     return facts;
 }
 
@@ -398,9 +394,8 @@ bool ParseInto(const uint8_t* p, size_t n, SubstreamInfo& info, HeaderFields& h,
 {
     h.stream.bFacts = bFacts;
     info = SubstreamInfo{};
-    if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
+    if (!ReadSizeFields(p, n, info))
         return false;
-    ReadSizeFields(p, info);
     info.eKind = EExtensionKind::HD;
     info.bCrcOk = HeaderCrcChecks(p, n, info);
     if (!info.bCrcOk)
@@ -462,19 +457,9 @@ size_t LosslessBandDataEnd(const uint8_t* p, size_t n, size_t& nFrameSize)
 
 const char* ExtensionKindLabel(EExtensionKind eKind)
 {
-    switch (eKind) {
-    case EExtensionKind::MA:
-        return "DTS-HD MA";
-    case EExtensionKind::HRA:
-        return "DTS-HD HRA";
-    case EExtensionKind::Express:
-        return "DTS Express";
-    case EExtensionKind::HD:
-        return "DTS-HD";
-    case EExtensionKind::None:
-        break;
-    }
-    return "";
+    // In the order of the kinds, weakest first.
+    static const char* const kLabels[] = {"", "DTS-HD", "DTS Express", "DTS-HD HRA", "DTS-HD MA"};
+    return kLabels[static_cast<int>(eKind)];
 }
 
 EExtensionKind StrongerKind(EExtensionKind a, EExtensionKind b)
@@ -484,10 +469,9 @@ EExtensionKind StrongerKind(EExtensionKind a, EExtensionKind b)
 
 bool ReadSubstreamSizes(const uint8_t* p, size_t n, int& nHeaderSize, int& nSubstreamSize)
 {
-    if (p == nullptr || n < kSizeFieldBytes || !DtsSync::IsSubstreamAt(p))
-        return false;
     SubstreamInfo info;
-    ReadSizeFields(p, info);
+    if (!ReadSizeFields(p, n, info))
+        return false;
     nHeaderSize = info.nHeaderSize;
     nSubstreamSize = info.nSubstreamSize;
     return true;
@@ -524,13 +508,11 @@ int NeutraliseDialNorm(uint8_t* p, size_t n)
     for (const AssetFields& a : h.assets) {
         if (!a.bOk || !a.bDialNorm)
             continue;
-        bool bChanged = false;
-        for (size_t nBit = a.nDialNormPos; nBit < a.nDialNormPos + kDialNormBits; ++nBit) {
-            const uint8_t nMask = static_cast<uint8_t>(0x80u >> (nBit & 7));
-            bChanged = bChanged || (p[nBit >> 3] & nMask) != 0;
-            p[nBit >> 3] = static_cast<uint8_t>(p[nBit >> 3] & ~nMask);
-        }
-        nChanged += bChanged ? 1 : 0;
+        if (CBitReader(p, n, a.nDialNormPos).Take(kDialNormBits) == 0)
+            continue;
+        for (size_t nBit = a.nDialNormPos; nBit < a.nDialNormPos + kDialNormBits; ++nBit)
+            p[nBit >> 3] = static_cast<uint8_t>(p[nBit >> 3] & ~(0x80u >> (nBit & 7)));
+        ++nChanged;
     }
     if (nChanged > 0) {
         const size_t nCrcAt = static_cast<size_t>(info.nHeaderSize) - kCrcBytes;
