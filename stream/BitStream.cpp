@@ -159,16 +159,11 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
         }
         return nDone;
     }
-    for (; nDone < nCount; ++nDone) {
-        if (m_nBitPos + 8 <= m_nValidBits) {
-            pBytes[nDone] = static_cast<uint8_t>(TakeBuffered(8));
-        } else {
-            try {
-                pBytes[nDone] = static_cast<uint8_t>(GetBitsAcrossRefills(8));
-            } catch (const EOFBSException&) {
-                return nDone;
-            }
-        }
+    try {
+        for (; nDone < nCount; ++nDone)
+            pBytes[nDone] = static_cast<uint8_t>(GetBits(8));
+    } catch (const EOFBSException&) {
+        // The bytes delivered are what a cut-short block keeps.
     }
     return nDone;
 }
