@@ -24,10 +24,13 @@ int PaddingAfter(int32_t nLength)
     return (kAlign - nLength % kAlign) % kAlign;
 }
 
-void NoteCutEnd(SubstreamLook* pLook, int64_t nEnd)
+// A substream that would have ended at nEnd was cut short by the end of the input.
+EExtensionKind CutShort(bool& bCutShort, SubstreamLook* pLook, int64_t nEnd, EExtensionKind eKind)
 {
+    bCutShort = true;
     if (pLook != nullptr)
         pLook->nCutEnd = nEnd;
+    return eKind;
 }
 
 // Whether the next substream read is the first one, whose facts pLook asks for.
@@ -108,9 +111,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         SubstreamInfo info;
         if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
-            NoteCutEnd(pLook, nEnd);
-            bCutShort = true;
-            return eKind;
+            return CutShort(bCutShort, pLook, nEnd, eKind);
         }
         if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info, WantsFacts(pLook))
             || !info.bCrcOk) {
@@ -122,11 +123,8 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         // Stepped over, not copied, when nothing is written.
         const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
         substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
-        if (!bWhole) {
-            NoteCutEnd(pLook, nEnd);
-            bCutShort = true;
-            return eKind;
-        }
+        if (!bWhole)
+            return CutShort(bCutShort, pLook, nEnd, eKind);
         nRun += nSize;
         eKind = StrongerKind(eKind, info.eKind);
         nStart = OnlyOne(pLook) ? -1 : FindStart(in, 0);
