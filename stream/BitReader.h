@@ -42,8 +42,10 @@ public:
         }
         const size_t nPos = m_nPos;
         m_nPos += nWidth;
-        if (nWidth == 0 || (nPos >> 3) + 8 <= m_nLimit >> 3)
-            return nWidth == 0 ? 0 : FieldAt(m_p, nPos, static_cast<int>(nWidth));
+        if (nWidth == 0)
+            return 0;
+        if ((nPos >> 3) + 8 <= m_nLimit >> 3)
+            return FieldAt(m_p, nPos, static_cast<int>(nWidth));
         // Near the end the bytes left are read from a zeroed copy, never from past the end.
         uint8_t last[8] = {};
         std::memcpy(last, m_p + (nPos >> 3), (m_nLimit >> 3) - (nPos >> 3));
