@@ -14,6 +14,7 @@ namespace {
 // Texts are measured by their first 1,023 characters, as the list reads them back.
 constexpr int kMaxMeasuredChars = 1023;
 const QString kTenSpaces(10, QLatin1Char(' '));
+const QString kHexDigits = QStringLiteral("0123456789ABCDEF");
 
 } // namespace
 
@@ -93,22 +94,25 @@ int CListView::GetStringWidth(const QString& strText) const
 int CListView::MeasureDigits(const QString& strText) const
 {
     // A row's offset and frame number are texts never seen before: shaping each would cost more
-    // than the walk that found the row. Hex digits need no shaping; their advances are summed.
+    // than the walk that found the row. Hex digits need no shaping, but a font may kern them
+    // ("4B"), so each digit's advance is the one it has before the character that follows it.
+    constexpr int kFollowers = 17; // the sixteen digits, then the space the measure ends with
     if (strText.size() > 32)
         return -1;
     if (m_DigitAdvances.empty()) {
         const QFontMetricsF metrics(font());
         m_dTenSpaces = metrics.horizontalAdvance(kTenSpaces);
-        m_DigitAdvances.assign(128, -1.0);
-        for (char c : std::string("0123456789ABCDEF"))
-            m_DigitAdvances[size_t(c)] = metrics.horizontalAdvance(QLatin1Char(c));
+        for (QChar c : kHexDigits)
+            for (QChar next : kHexDigits + QLatin1Char(' '))
+                m_DigitAdvances.push_back(metrics.horizontalAdvance(QString(c) + next) - metrics.horizontalAdvance(next));
     }
     qreal dWidth = m_dTenSpaces;
-    for (QChar c : strText) {
-        const qreal dAdvance = c.unicode() < 128 ? m_DigitAdvances[c.unicode()] : -1.0;
-        if (dAdvance < 0)
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+        const qsizetype nDigit = kHexDigits.indexOf(strText[i]);
+        const qsizetype nNext = i + 1 < strText.size() ? kHexDigits.indexOf(strText[i + 1]) : kFollowers - 1;
+        if (nDigit < 0 || nNext < 0)
             return -1;
-        dWidth += dAdvance;
+        dWidth += m_DigitAdvances[size_t(nDigit * kFollowers + nNext)];
     }
     return qRound(dWidth);
 }

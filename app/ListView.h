@@ -94,7 +94,7 @@ private:
     int m_nEmptyCellWidth = 0;
     // Labels repeat from row to row; their widths are remembered rather than measured again.
     mutable QHash<QString, int> m_MeasuredWidths;
-    mutable std::vector<qreal> m_DigitAdvances; // by character, -1 for one that is not a digit
+    mutable std::vector<qreal> m_DigitAdvances; // a hex digit's advance by the digit or space after it
     mutable qreal m_dTenSpaces = 0;
     // Per column, how many cells measure each width: the widest is the last key, and a
     // cell whose text changes takes its old width out exactly.

@@ -8,6 +8,7 @@
 
 #include "bench/BenchFiles.h"
 #include "stream/OutBitStream.h"
+#include "support/OutputFiles.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void BM_PutBits(benchmark::State& state)
     const size_t nFields = kBytes * 8 / static_cast<size_t>(nWidth);
     COutBitStream out;
     for (auto _ : state) {
-        out.Open(kNullDevice);
+        OpenOutputFile(out, kNullDevice);
         for (size_t i = 0; i < nFields; ++i)
             out.PutBits(static_cast<uint32_t>(i * 0x9E3779B9u), nWidth);
         out.Close();
@@ -51,7 +52,7 @@ void BM_PutBit(benchmark::State& state)
 {
     COutBitStream out;
     for (auto _ : state) {
-        out.Open(kNullDevice);
+        OpenOutputFile(out, kNullDevice);
         for (size_t i = 0; i < kBytes * 8; ++i)
             out.PutBit(static_cast<int>(i & 1));
         out.Close();
@@ -66,7 +67,7 @@ void BM_PutBytes(benchmark::State& state)
     std::vector<uint8_t> body(2035, 0xA5);
     COutBitStream out;
     for (auto _ : state) {
-        out.Open(kNullDevice);
+        OpenOutputFile(out, kNullDevice);
         if (state.range(0) == 1)
             out.PutBit(1);
         for (size_t n = 0; n < kBytes; n += body.size())

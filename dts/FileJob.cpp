@@ -142,7 +142,7 @@ std::string OpenOutput(COutBitStream& outStream, const std::string& strInputPath
     if (IsSameFile(strInputPath, strOutputPath))
         return "it would overwrite the input";
     if (CFileShim::IsStandardStream(strOutputPath))
-        return outStream.OpenStandardOutput() ? std::string() : "standard output is closed";
+        return outStream.Open(CFileShim::OpenStandardStream(true)) ? std::string() : "standard output is closed";
     std::string strCause;
     if (outStream.OpenReplacing(strOutputPath, strCause))
         return std::string();

@@ -8,6 +8,7 @@
 #include "dts/IFrameLoopHost.h"
 #include "dts/input/IContainerSupport.h"
 #include "stream/FileShim.h"
+#include "stream/OutBitStream.h"
 
 namespace {
 
@@ -18,46 +19,6 @@ CFileJob::Result OutputFailure(CFileJob::EState eState, const std::string& strPa
     result.eFailedPath = CFileJob::EFailedPath::Output;
     result.strFailedPath = strPath;
     result.strError = strCause;
-    return result;
-}
-
-// A new empty file beside strBeside, closed again; its path, or empty with the cause.
-std::string TemporaryBeside(const std::string& strBeside, std::string& strCause)
-{
-    std::string strPath;
-    std::FILE* pFile = CFileShim::CreateTemporaryBeside(strBeside, strPath, strCause);
-    if (pFile == nullptr)
-        return std::string();
-    std::fclose(pFile);
-    return strPath;
-}
-
-// The file the copy is written to: one without a name where the system allows, so that not even
-// a killed process leaves a part of a copy (bUnnamed); else a named temporary file (strTempPath).
-std::FILE* CreateCopyFile(const std::string& strOutputPath, bool& bUnnamed, std::string& strTempPath,
-                          std::string& strCause)
-{
-    std::FILE* pOut = CFileShim::CreateUnnamedBeside(strOutputPath);
-    bUnnamed = pOut != nullptr;
-    if (pOut == nullptr)
-        pOut = CFileShim::CreateTemporaryBeside(strOutputPath, strTempPath, strCause);
-    return pOut;
-}
-
-// What became of the copy written to strTempPath: stopped, failed, or renamed to strOutputPath.
-CFileJob::Result CopyOutcome(bool bStopped, bool bWritten, bool bNamed, const std::string& strTempPath,
-                             const std::string& strOutputPath, std::string& strCause)
-{
-    CFileJob::Result result;
-    if (bStopped)
-        result.eState = CFileJob::EState::Stopped;
-    else if (!bWritten)
-        result = OutputFailure(CFileJob::EState::WriteFailed, strOutputPath,
-                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
-    else if (!bNamed || !CFileShim::RenameOver(strTempPath, strOutputPath, strCause))
-        result = OutputFailure(CFileJob::EState::CannotCreateOutput, strOutputPath, strCause);
-    else
-        result.bOutputWritten = true;
     return result;
 }
 
@@ -113,14 +74,12 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
     std::string strCause;
     Track walked;
     walked.nStream = track.nTrack;
-    walked.strRebuiltPath = TemporaryBeside(m_strOutputPath, strCause);
+    // No file stands there: the rebuild puts its stream there only when whole, and an empty file
+    // would read as an older output it left in place.
+    walked.strRebuiltPath = CFileShim::UnusedNameBeside(m_strOutputPath, strCause);
     if (walked.strRebuiltPath.empty())
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
     m_Temporaries.push_back(walked.strRebuiltPath);
-    // The name is reserved; the rebuild puts its stream there only when whole, and an empty file
-    // standing there would read as an older output it left in place.
-    std::error_code ec;
-    std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
     walked.pMap = std::make_unique<CFrameMapHost>(host);
     CFileJob::Options rebuild = options;
     rebuild.bRebuild = true;
@@ -128,6 +87,9 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
         CFileJob::Run(*walked.pMap, inStream, outStream, m_strPath, walked.strRebuiltPath, nInputSize, rebuild, &track);
     // The rebuilt stream is a step towards the copy, not an output of its own.
     result.bOutputWritten = false;
+    // Its name is hidden and gone with the run: a failure to write it names the copy it was for.
+    if (result.eFailedPath == CFileJob::EFailedPath::Output)
+        result.strFailedPath = m_strOutputPath;
     if (result.eState != CFileJob::EState::Done)
         return result;
     walked.pRebuilt = CFileShim::OpenForReading(walked.strRebuiltPath);
@@ -136,6 +98,7 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
 #ifndef _WIN32
     // Open, it needs no name any more: a killed process then leaves nothing of it behind.
     // (Windows cannot remove an open file; the destructor does it there.)
+    std::error_code ec;
     std::filesystem::remove(CFileShim::ToPath(walked.strRebuiltPath), ec);
     m_Temporaries.pop_back();
 #endif
@@ -149,23 +112,22 @@ CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
     std::vector<RemuxTrack> tracks;
     for (const Track& track : m_Tracks)
         tracks.push_back(RemuxTrack{track.nStream, track.pRebuilt, &track.pMap->Frames()});
-    std::string strTempPath;
-    bool bUnnamed = false;
-    std::FILE* pOut = CreateCopyFile(m_strOutputPath, bUnnamed, strTempPath, strCause);
-    if (pOut == nullptr)
+    // Written as every output is: to a file that takes its name only when whole and on the disk.
+    COutBitStream copy;
+    if (!copy.OpenReplacing(m_strOutputPath, strCause))
         return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
-    if (!bUnnamed)
-        m_Temporaries.push_back(strTempPath);
     auto stop = [&host] { return host.IsStopSet(); };
-    bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, pOut, tracks, stop, strCause);
-    // The copy takes the input's permission bits, as every output does.
-    if (m_pInput != nullptr)
-        CFileShim::CopyPermissions(m_pInput, pOut);
-    // On the disk before it takes its name: a crash then never leaves a short copy named as whole.
-    bWritten = bWritten && !host.IsStopSet() && CFileShim::SyncToDisk(pOut);
-    bool bNamed = bWritten && (!bUnnamed || CFileShim::NameUnnamed(pOut, m_strOutputPath, strTempPath, strCause));
-    if (bNamed && bUnnamed)
-        m_Temporaries.push_back(strTempPath);
-    bWritten = (std::fclose(pOut) == 0) && bWritten;
-    return CopyOutcome(host.IsStopSet(), bWritten, bNamed, strTempPath, m_strOutputPath, strCause);
+    const bool bWritten = IContainerSupport::Installed()->Remux(m_strPath, copy.GetFile(), tracks, stop, strCause);
+    copy.TakePermissionsOf(m_pInput);
+    CFileJob::Result result;
+    if (host.IsStopSet())
+        result.eState = CFileJob::EState::Stopped;
+    else if (bWritten && copy.Commit(strCause))
+        result.bOutputWritten = true;
+    else if (!bWritten || copy.HasWriteError())
+        result = OutputFailure(CFileJob::EState::WriteFailed, m_strOutputPath,
+                               strCause.empty() ? "writing the copy failed (disk full?); no copy was kept" : strCause);
+    else
+        result = OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath, strCause);
+    return result;
 }

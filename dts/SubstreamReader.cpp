@@ -11,17 +11,26 @@
 
 namespace {
 
-// Zeros from the end of a core frame of nLength bytes to its next 4-byte boundary, where
-// decoders expect a substream.
+// Decoders expect a substream at the 4-byte boundary after a core frame, zeros before it.
+constexpr int kAlign = 4;
+constexpr int kMostPadding = kAlign - 1;
+constexpr int kSyncBytes = 4;
+// Substreams are written in blocks an int can count, whatever the size type holds.
+constexpr size_t kWriteBlock = size_t{1} << 20;
+
+// Zeros from the end of a core frame of nLength bytes to its next 4-byte boundary.
 int PaddingAfter(int32_t nLength)
 {
-    return (4 - nLength % 4) % 4;
+    return (kAlign - nLength % kAlign) % kAlign;
 }
 
-void NoteCutEnd(SubstreamLook* pLook, int64_t nEnd)
+// A substream that would have ended at nEnd was cut short by the end of the input.
+EExtensionKind CutShort(bool& bCutShort, SubstreamLook* pLook, int64_t nEnd, EExtensionKind eKind)
 {
+    bCutShort = true;
     if (pLook != nullptr)
         pLook->nCutEnd = nEnd;
+    return eKind;
 }
 
 // Whether the next substream read is the first one, whose facts pLook asks for.
@@ -39,10 +48,10 @@ bool OnlyOne(const SubstreamLook* pLook)
 
 int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength)
 {
-    if (nCount >= 4 && DtsSync::IsSubstreamAt(p))
+    if (nCount >= kSyncBytes && DtsSync::IsSubstreamAt(p))
         return 0;
     const int nPad = PaddingAfter(nFrameLength);
-    if (nPad == 0 || nCount < nPad + 4 || !DtsSync::IsSubstreamAt(p + nPad))
+    if (nPad == 0 || nCount < nPad + kSyncBytes || !DtsSync::IsSubstreamAt(p + nPad))
         return -1;
     for (int i = 0; i < nPad; ++i) {
         if (p[i] != 0)
@@ -53,8 +62,8 @@ int CSubstreamReader::StartIn(const uint8_t* p, int nCount, int32_t nFrameLength
 
 int CSubstreamReader::FindStart(CBitStream& in, int32_t nFrameLength)
 {
-    uint8_t ahead[8];
-    return StartIn(ahead, in.PeekBytes(ahead, PaddingAfter(nFrameLength) + 4), nFrameLength);
+    uint8_t ahead[kMostPadding + kSyncBytes];
+    return StartIn(ahead, in.PeekBytes(ahead, PaddingAfter(nFrameLength) + kSyncBytes), nFrameLength);
 }
 
 void CSubstreamReader::Look(CBitStream& in, int nSize, const SubstreamInfo& info, SubstreamLook* pLook)
@@ -83,7 +92,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
     int nStart = FindStart(in, nFrameLength);
     while (nStart >= 0) {
         const int nSizeBytes = nStart + static_cast<int>(kSizeFieldBytes);
-        uint8_t window[3 + kSizeFieldBytes];
+        uint8_t window[kMostPadding + kSizeFieldBytes];
         int nHeaderSize = 0;
         int nSize = 0;
         if (in.PeekBytes(window, nSizeBytes) < nSizeBytes) {
@@ -102,9 +111,7 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         SubstreamInfo info;
         if (in.PeekBytes(substreams.data() + nAt, nHeaderBytes) < nHeaderBytes) {
             substreams.resize(nAt);
-            NoteCutEnd(pLook, nEnd);
-            bCutShort = true;
-            return eKind;
+            return CutShort(bCutShort, pLook, nEnd, eKind);
         }
         if (!ParseSubstream(substreams.data() + nAt + nStart, static_cast<size_t>(nHeaderSize), info, WantsFacts(pLook))
             || !info.bCrcOk) {
@@ -116,11 +123,8 @@ EExtensionKind CSubstreamReader::ReadAfterFrame(CBitStream& in, int32_t nFrameLe
         // Stepped over, not copied, when nothing is written.
         const bool bWhole = bKeep ? in.ReadBytes(substreams.data() + nAt, nSize) == nSize : in.SkipBytes(nSize);
         substreams.resize(bWhole && bKeep ? nAt + static_cast<size_t>(nSize) : nAt);
-        if (!bWhole) {
-            NoteCutEnd(pLook, nEnd);
-            bCutShort = true;
-            return eKind;
-        }
+        if (!bWhole)
+            return CutShort(bCutShort, pLook, nEnd, eKind);
         nRun += nSize;
         eKind = StrongerKind(eKind, info.eKind);
         nStart = OnlyOne(pLook) ? -1 : FindStart(in, 0);
@@ -133,7 +137,7 @@ void CSubstreamReader::Write(COutBitStream& out, int32_t nWrittenLength, std::ve
 {
     if (substreams.empty())
         return;
-    static const uint8_t kZeros[4] = {};
+    static const uint8_t kZeros[kMostPadding] = {};
     out.PutBytes(kZeros, PaddingAfter(nWrittenLength));
     if (bRemoveDialNorm) {
         size_t nAt = 0;
@@ -145,9 +149,8 @@ void CSubstreamReader::Write(COutBitStream& out, int32_t nWrittenLength, std::ve
             nAt += static_cast<size_t>(nSize);
         }
     }
-    // In blocks an int can count, whatever the size type holds.
     for (size_t nAt = 0; nAt < substreams.size();) {
-        const int nBlock = static_cast<int>(std::min<size_t>(substreams.size() - nAt, size_t{1} << 20));
+        const int nBlock = static_cast<int>(std::min<size_t>(substreams.size() - nAt, kWriteBlock));
         out.PutBytes(substreams.data() + nAt, nBlock);
         nAt += static_cast<size_t>(nBlock);
     }

@@ -29,7 +29,7 @@ cmake --build "$build" -j "$(nproc)"
 
 step "validate the desktop entry and the AppStream metadata"
 desktop-file-validate "$root/packaging/io.github.kestrune.Kestrune.desktop"
-appstreamcli validate --no-net "$root/packaging/io.github.kestrune.Kestrune.metainfo.xml"
+appstreamcli validate --no-net "$build/packaging/io.github.kestrune.Kestrune.metainfo.xml"
 
 step "make the package"
 rm -f "$build"/kestrune_*.deb

@@ -134,16 +134,11 @@ int CBitStream::ReadBytes(uint8_t* pBytes, int nCount)
         }
         return nDone;
     }
-    for (; nDone < nCount; ++nDone) {
-        if (m_nBitPos + 8 <= m_nValidBits) {
-            pBytes[nDone] = static_cast<uint8_t>(TakeBuffered(8));
-        } else {
-            try {
-                pBytes[nDone] = static_cast<uint8_t>(GetBitsAcrossRefills(8));
-            } catch (const EOFBSException&) {
-                return nDone;
-            }
-        }
+    try {
+        for (; nDone < nCount; ++nDone)
+            pBytes[nDone] = static_cast<uint8_t>(GetBits(8));
+    } catch (const EOFBSException&) {
+        // The bytes delivered are what a cut-short block keeps.
     }
     return nDone;
 }
@@ -182,15 +177,13 @@ int CBitStream::PeekBytes(uint8_t* pBytes, int nCount, int nSkipBits)
     if (nFirst >= m_nValidBits)
         return 0;
     const int nCopied = static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(nCount), (m_nValidBits - nFirst) >> 3));
-    const uint8_t* p = m_pBuffer.get() + (nFirst >> 3);
-    const int nShift = static_cast<int>(nFirst & 7);
-    if (nShift == 0) {
-        std::memcpy(pBytes, p, static_cast<size_t>(nCopied));
-    } else {
-        // Each byte straddles two buffered ones; the second lies inside the valid bytes.
-        for (int i = 0; i < nCopied; ++i)
-            pBytes[i] = static_cast<uint8_t>((p[i] << nShift) | (p[i + 1] >> (8 - nShift)));
+    if ((nFirst & 7) == 0) {
+        std::memcpy(pBytes, m_pBuffer.get() + (nFirst >> 3), static_cast<size_t>(nCopied));
+        return nCopied;
     }
+    // Each byte read loads eight from the buffer on, which its zeroed tail leaves room for.
+    for (int i = 0; i < nCopied; ++i)
+        pBytes[i] = static_cast<uint8_t>(CBitReader::FieldAt(m_pBuffer.get(), nFirst + 8 * static_cast<uint64_t>(i), 8));
     return nCopied;
 }
 

@@ -3,12 +3,11 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <memory>
 
+#include "stream/BitReader.h"
 #include "stream/EOFBSException.h"
 #include "stream/IByteSource.h"
 #include "stream/IStreamInput.h"
@@ -139,20 +138,10 @@ private:
 
 inline uint32_t CBitStream::TakeBuffered(int n)
 {
-    // The eight bytes loaded hold the n <= 32 wanted bits even at bit 7 of the first byte;
-    // bytes beyond the valid length (or in the tail) only fill bits that are shifted away.
-    uint64_t nWindow = 0;
-    std::memcpy(&nWindow, m_pBuffer.get() + (m_nBitPos >> 3), sizeof nWindow);
-    if constexpr (std::endian::native == std::endian::little) {
-        // A byte swap in the form compilers turn into one instruction.
-        nWindow = ((nWindow & 0x00000000000000FFull) << 56) | ((nWindow & 0x000000000000FF00ull) << 40)
-                  | ((nWindow & 0x0000000000FF0000ull) << 24) | ((nWindow & 0x00000000FF000000ull) << 8)
-                  | ((nWindow & 0x000000FF00000000ull) >> 8) | ((nWindow & 0x0000FF0000000000ull) >> 24)
-                  | ((nWindow & 0x00FF000000000000ull) >> 40) | ((nWindow & 0xFF00000000000000ull) >> 56);
-    }
-    nWindow <<= (m_nBitPos & 7);
+    // Bytes beyond the valid length (or in the zeroed tail) only fill bits that are shifted away.
+    const uint32_t nField = CBitReader::FieldAt(m_pBuffer.get(), m_nBitPos, n);
     m_nBitPos += static_cast<uint64_t>(n);
-    return static_cast<uint32_t>(nWindow >> (64 - n));
+    return nField;
 }
 
 // Asked several times for every frame.

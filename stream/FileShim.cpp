@@ -36,6 +36,7 @@
 namespace {
 
 const char* const kNameTooLong = "the name is too long";
+const char* const kUnusableName = "the name cannot be used on this system";
 // Names tried before giving up; a clash with another program's file of the same random name is
 // already unlikely once.
 constexpr int kTemporaryNameTries = 100;
@@ -162,13 +163,31 @@ bool IsRenameAllowedOver(const std::string& fileName)
 #endif
 }
 
-std::FILE* OpenPath(const std::filesystem::path& path, bool bWrite)
+// Tries fresh temporary names beside strBesidePath until takeName(path) takes one, which goes to
+// strTempPath; a failure for any other cause than a name in use (errno EEXIST) ends the search.
+template <typename TakeName>
+bool TakeTemporaryName(const std::string& strBesidePath, std::string& strTempPath, std::string& strCause,
+                       TakeName takeName)
 {
-#ifdef _WIN32
-    return _wfopen(path.c_str(), bWrite ? L"wb" : L"rb");
-#else
-    return std::fopen(path.c_str(), bWrite ? "wb" : "rb");
-#endif
+    try {
+        const std::filesystem::path beside = CFileShim::ToPath(strBesidePath);
+        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
+            const std::filesystem::path temp = beside.parent_path() / TemporaryName(beside.filename().native().size());
+            errno = 0;
+            if (takeName(temp)) {
+                strTempPath = FromPath(temp);
+                return true;
+            }
+            if (errno != EEXIST) {
+                strCause = CFileShim::DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
+                return false;
+            }
+        }
+        strCause = "no unused name for a temporary file was found in its folder";
+    } catch (const std::exception&) {
+        strCause = kUnusableName;
+    }
+    return false;
 }
 
 }  // namespace
@@ -207,38 +226,27 @@ std::FILE* CFileShim::OpenForReading(const std::string& fileName)
     }
 }
 
-std::FILE* CFileShim::OpenForWriting(const std::string& fileName)
-{
-    try {
-        return OpenPath(ToPath(fileName), true);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
-
 std::FILE* CFileShim::CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
                                             std::string& strCause)
 {
-    try {
-        const std::filesystem::path beside = ToPath(strBesidePath);
-        const std::filesystem::path folder = beside.parent_path();
-        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
-            const std::filesystem::path temp = folder / TemporaryName(beside.filename().native().size());
-            errno = 0;
-            if (std::FILE* pFile = CreateExclusive(temp)) {
-                strTempPath = FromPath(temp);
-                return pFile;
-            }
-            if (errno != EEXIST) {
-                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
-                return nullptr;
-            }
-        }
-        strCause = "no unused name for a temporary file was found in its folder";
-    } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
-    }
-    return nullptr;
+    std::FILE* pFile = nullptr;
+    const bool bTaken = TakeTemporaryName(strBesidePath, strTempPath, strCause, [&pFile](const std::filesystem::path& temp) {
+        pFile = CreateExclusive(temp);
+        return pFile != nullptr;
+    });
+    return bTaken ? pFile : nullptr;
+}
+
+std::string CFileShim::UnusedNameBeside(const std::string& strBesidePath, std::string& strCause)
+{
+    std::string strTempPath;
+    std::FILE* pFile = CreateTemporaryBeside(strBesidePath, strTempPath, strCause);
+    if (pFile == nullptr)
+        return std::string();
+    std::fclose(pFile);
+    std::error_code ec;
+    std::filesystem::remove(ToPath(strTempPath), ec);
+    return strTempPath;
 }
 
 bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause)
@@ -270,7 +278,7 @@ bool CFileShim::IsReplaceable(const std::string& fileName, std::string& strCause
             break;
         }
     } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
+        strCause = kUnusableName;
     }
     return false;
 }
@@ -327,26 +335,11 @@ bool CFileShim::NameUnnamed(std::FILE* pFile, const std::string& strBesidePath, 
                             std::string& strCause)
 {
 #if defined(__linux__) && defined(O_TMPFILE)
-    try {
-        const std::filesystem::path beside = ToPath(strBesidePath);
-        // Linking an open file by its descriptor needs no privilege through /proc.
-        const std::string strSelf = "/proc/self/fd/" + std::to_string(::fileno(pFile));
-        for (int nTry = 0; nTry < kTemporaryNameTries; ++nTry) {
-            const std::filesystem::path temp = beside.parent_path() / TemporaryName(beside.filename().native().size());
-            if (::linkat(AT_FDCWD, strSelf.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                strTempPath = FromPath(temp);
-                return true;
-            }
-            if (errno != EEXIST) {
-                strCause = DescribeOutputProblem(strBesidePath, std::error_code(errno, std::generic_category()));
-                return false;
-            }
-        }
-        strCause = "no unused name for a temporary file was found in its folder";
-    } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
-    }
-    return false;
+    // Linking an open file by its descriptor needs no privilege through /proc.
+    const std::string strSelf = "/proc/self/fd/" + std::to_string(::fileno(pFile));
+    return TakeTemporaryName(strBesidePath, strTempPath, strCause, [&strSelf](const std::filesystem::path& temp) {
+        return ::linkat(AT_FDCWD, strSelf.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    });
 #else
     (void)pFile;
     (void)strBesidePath;
@@ -413,7 +406,7 @@ bool CFileShim::CanCreateIn(const std::string& strFolder, std::string& strCause)
     try {
         status = std::filesystem::status(ToPath(strFolder), ec);
     } catch (const std::exception&) {
-        strCause = "the name cannot be used on this system";
+        strCause = kUnusableName;
         return false;
     }
     if (status.type() == std::filesystem::file_type::not_found) {
@@ -424,15 +417,11 @@ bool CFileShim::CanCreateIn(const std::string& strFolder, std::string& strCause)
         strCause = ec ? ec.message() : "it is not a folder";
         return false;
     }
-    // The name only gives the folder: CreateTemporaryBeside takes the folder of a path.
-    std::string strTempPath;
-    std::FILE* pProbe = CreateTemporaryBeside(strFolder + "/probe", strTempPath, strCause);
-    if (pProbe == nullptr) {
+    // The name only gives the folder: UnusedNameBeside takes the folder of a path.
+    if (UnusedNameBeside(strFolder + "/probe", strCause).empty()) {
         strCause = "no file can be created in it (read-only folder or no permission?)";
         return false;
     }
-    std::fclose(pProbe);
-    std::filesystem::remove(ToPath(strTempPath), ec);
     return true;
 }
 
@@ -487,7 +476,7 @@ std::string CFileShim::DescribeInputProblem(const std::string& fileName)
     try {
         status = std::filesystem::status(ToPath(fileName), ec);
     } catch (const std::exception&) {
-        return "the name cannot be used on this system";
+        return kUnusableName;
     }
     if (status.type() == std::filesystem::file_type::not_found)
         return "the file does not exist";
@@ -515,7 +504,7 @@ std::string CFileShim::DescribeOutputProblem(const std::string& fileName, std::e
     try {
         path = ToPath(fileName);
     } catch (const std::exception&) {
-        return "the name cannot be used on this system";
+        return kUnusableName;
     }
     (void)std::filesystem::symlink_status(path, ec);
     if (ec == std::errc::filename_too_long)

@@ -18,8 +18,6 @@ public:
     // swapped in after a check) never blocks, and a directory, a fifo or a device give null like
     // a missing or unreadable file.
     static std::FILE* OpenForReading(const std::string& fileName);
-    // fileName is UTF-8. Creates or truncates (mode "wb"); null on failure.
-    static std::FILE* OpenForWriting(const std::string& fileName);
     // Creates a new file of a unique name in the folder of strBesidePath for writing (mode "wb"),
     // readable and writable by its owner only. It never opens a name that exists, so it never
     // follows a link or opens a fifo or a device. strTempPath receives the name; null on failure,
@@ -27,6 +25,9 @@ public:
     // The name is never longer than the name of strBesidePath, so it fits wherever that fits.
     static std::FILE* CreateTemporaryBeside(const std::string& strBesidePath, std::string& strTempPath,
                                             std::string& strCause);
+    // A name beside strBesidePath (as CreateTemporaryBeside gives them) that no file has now: a
+    // file was created under it and removed again. Empty, with the cause, where none can be made.
+    static std::string UnusedNameBeside(const std::string& strBesidePath, std::string& strCause);
     // Creates a file without a name in the folder of strBesidePath for writing (Linux's
     // O_TMPFILE), readable and writable by its owner only: however the process ends, nothing is
     // left until NameUnnamed gives it a name. Null where the system or file system refuses one.

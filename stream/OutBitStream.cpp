@@ -19,19 +19,24 @@ COutBitStream::~COutBitStream()
     Close();
 }
 
-bool COutBitStream::Open(const std::string& fileName)
+bool COutBitStream::Open(std::FILE* pFile)
 {
     Close();
     m_bWriteError = false;
+    m_bGivenFile = Attach(pFile);
+    return m_bGivenFile;
+}
+
+bool COutBitStream::Attach(std::FILE* pFile)
+{
+    m_pFile = pFile;
     m_nBytesWritten = 0;
-    m_pFile = CFileShim::OpenForWriting(fileName);
-    if (m_pFile == nullptr)
-        return false;
+    Clear();
     // The stream collects whole blocks itself; a second buffer in the file library would only
     // copy them again and hide a failed write until later.
-    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
-    Clear();
-    return true;
+    if (m_pFile != nullptr)
+        std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+    return m_pFile != nullptr;
 }
 
 bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& strCause)
@@ -40,40 +45,27 @@ bool COutBitStream::OpenReplacing(const std::string& strFinalPath, std::string& 
     m_bWriteError = false;
     if (!CFileShim::IsReplaceable(strFinalPath, strCause))
         return false;
-    m_nBytesWritten = 0;
-    m_pFile = CFileShim::CreateUnnamedBeside(strFinalPath);
-    m_bUnnamed = m_pFile != nullptr;
-    if (m_pFile == nullptr)
-        m_pFile = CFileShim::CreateTemporaryBeside(strFinalPath, m_strTempPath, strCause);
-    if (m_pFile == nullptr)
+    std::FILE* pFile = CFileShim::CreateUnnamedBeside(strFinalPath);
+    m_bUnnamed = pFile != nullptr;
+    if (pFile == nullptr)
+        pFile = CFileShim::CreateTemporaryBeside(strFinalPath, m_strTempPath, strCause);
+    if (!Attach(pFile))
         return false;
     m_strFinalPath = strFinalPath;
-    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
-    Clear();
     return true;
-}
-
-bool COutBitStream::OpenStandardOutput()
-{
-    Close();
-    m_bWriteError = false;
-    m_pFile = CFileShim::OpenStandardStream(true);
-    m_bStandardOutput = m_pFile != nullptr;
-    Clear();
-    return m_bStandardOutput;
 }
 
 void COutBitStream::TakePermissionsOf(std::FILE* pInput)
 {
-    // Standard output may be a file of the user's own: its permissions are theirs.
-    if (m_bStandardOutput)
+    // A file the caller opened (standard output) may be one of the user's own: its permissions are theirs.
+    if (m_bGivenFile)
         return;
     CFileShim::CopyPermissions(pInput, m_pFile);
 }
 
 bool COutBitStream::Commit(std::string& strCause)
 {
-    if (m_bStandardOutput) {
+    if (m_bGivenFile) {
         CloseFile();
         return !m_bWriteError;
     }
@@ -81,8 +73,7 @@ bool COutBitStream::Commit(std::string& strCause)
         strCause = "no output is open";
         return false;
     }
-    if (m_nByteCount > 0 || m_nPendingBits > 0)
-        Flush();
+    Flush();
     // On the disk before it takes the final name: a crash then leaves the older output or the
     // whole new one, never a name over missing data.
     if (!m_bWriteError && !CFileShim::SyncToDisk(m_pFile))
@@ -193,8 +184,7 @@ void COutBitStream::Close()
 
 void COutBitStream::CloseFile()
 {
-    if (m_nByteCount > 0 || m_nPendingBits > 0)
-        Flush();
+    Flush();
     if (m_pFile != nullptr) {
         if (std::ferror(m_pFile) != 0)
             m_bWriteError = true;
@@ -202,15 +192,5 @@ void COutBitStream::CloseFile()
             m_bWriteError = true;
         m_pFile = nullptr;
     }
-    m_bStandardOutput = false;
-}
-
-bool COutBitStream::IsOpen() const
-{
-    return m_pFile != nullptr;
-}
-
-bool COutBitStream::HasWriteError() const
-{
-    return m_bWriteError;
+    m_bGivenFile = false;
 }

@@ -18,9 +18,10 @@ public:
     COutBitStream(const COutBitStream&) = delete;
     COutBitStream& operator=(const COutBitStream&) = delete;
 
-    // fileName is UTF-8. Completes and closes a file still open, then creates (or
-    // truncates) fileName. True when it is open for writing.
-    bool Open(const std::string& fileName);
+    // Completes and closes a file still open, then writes to pFile (standard output, or a file
+    // its caller opened), which Close closes and Commit only completes: what was written there
+    // cannot be taken back. False, and nothing open, for null.
+    bool Open(std::FILE* pFile);
     // strFinalPath is UTF-8. Closes a file still open, then writes to a new temporary file in
     // the folder of strFinalPath, which Commit puts in place; until then nothing at strFinalPath
     // changes, and Close (or the end of the stream) removes the temporary file. Where the system
@@ -28,15 +29,12 @@ public:
     // leaves it behind. Fails, with the cause in strCause, where a folder, a link, a fifo or a
     // device holds the final name.
     bool OpenReplacing(const std::string& strFinalPath, std::string& strCause);
-    // Closes a file still open, then writes to standard output, which Commit only flushes:
-    // what was written cannot be taken back there.
-    bool OpenStandardOutput();
     // After OpenReplacing: the output takes the permission bits of the open file pInput, so that
     // a private input does not give a readable copy.
     void TakePermissionsOf(std::FILE* pInput);
     // After OpenReplacing: writes what is collected, puts it on the disk, closes, and renames the
-    // temporary file over the final path (after OpenStandardOutput: writes and closes, false
-    // when a write failed). False when a write failed (HasWriteError) or the rename failed (the cause in
+    // temporary file over the final path (after Open: writes and closes, false when a write
+    // failed). False when a write failed (HasWriteError) or the rename failed (the cause in
     // strCause); the temporary file is then removed and the final path left as it was.
     bool Commit(std::string& strCause);
     // A value of exactly 1 appends a one; anything else a zero.
@@ -51,13 +49,16 @@ public:
     // temporary file not committed is removed. Harmless when closed.
     void Close();
 
-    bool IsOpen() const;
-    // Whole bytes put since Open or OpenReplacing: where the next byte will stand in the file.
+    bool IsOpen() const { return m_pFile != nullptr; }
+    // The open file, for a writer of its own that puts no bits (a movie copy written by the
+    // container library); null when closed.
+    std::FILE* GetFile() const { return m_pFile; }
+    // Whole bytes put since the last open: where the next byte will stand in the file.
     int64_t GetBytePos() const { return m_nBytesWritten + m_nByteCount; }
-    // True once a write, flush or close of the current file has failed; cleared by Open.
+    // True once a write, flush or close of the current file has failed; cleared by the next open.
     // Bytes are written in blocks, so a failure shows when a block is written, at the latest
     // at Close. A file with a failed write is short and must not be taken as complete.
-    bool HasWriteError() const;
+    bool HasWriteError() const { return m_bWriteError; }
 
     // Writes the collected bytes and a partial last byte, if any, then empties the buffer:
     // the bits that follow start a new byte. Without a file the bits are discarded.
@@ -66,6 +67,8 @@ public:
     void Clear();
 
 private:
+    // Makes pFile the file written to, from its first byte; false for null.
+    bool Attach(std::FILE* pFile);
     // Writes the completed bytes of a full buffer; the bits of a byte still being filled stay.
     void WriteCompleted();
     // Writes what is collected and closes the file, keeping it.
@@ -73,7 +76,7 @@ private:
 
     std::string m_strTempPath;              // the temporary file of OpenReplacing, until Commit or Close
     std::string m_strFinalPath;             // ...and the name it is to take
-    bool m_bStandardOutput = false;         // writing to standard output (OpenStandardOutput)
+    bool m_bGivenFile = false;              // writing to a file the caller opened (Open)
     bool m_bUnnamed = false;                // the temporary file has no name yet
 
     std::FILE* m_pFile = nullptr;

@@ -93,11 +93,11 @@ TEST(ListModel, KeepsInsertionOrderAndCentresCells)
 // emptied list re-sized before its next row.
 TEST(ListView, IncrementalSizingEqualsTheFullRule)
 {
-    // A fixed seed keeps CI's verdict the same from run to run; KESTRUNE_TEST_SEED replays another
-    // (seed 492621406 shows a 1-pixel disagreement on texts of hex digits, not yet mended).
+    // A fixed seed keeps CI's verdict the same from run to run; KESTRUNE_TEST_SEED replays another.
+    // This one meets hex digits the font kerns ("4B"), which summed advances once measured 1 px wide.
     const quint32 nSeed = qEnvironmentVariableIsSet("KESTRUNE_TEST_SEED")
                               ? quint32(qEnvironmentVariableIntValue("KESTRUNE_TEST_SEED"))
-                              : 20261208u;
+                              : 492621406u;
     std::printf("seed %u\n", nSeed);
     QRandomGenerator rng(nSeed);
     CListView view;

@@ -23,6 +23,7 @@
 
 #include "cli/CliRun.h"
 #include "stream/FileShim.h"
+#include "support/OutputFiles.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -56,7 +57,7 @@ bool Contains(const std::string& text, const std::string& part)
 // takes no disk space. NTFS needs to be told the file is sparse, or it writes the zeros.
 void MakeSparseFile(const fs::path& path, int64_t nSize, const Bytes& tail)
 {
-    std::FILE* pFile = CFileShim::OpenForWriting(Utf8(path));
+    std::FILE* pFile = OpenForWriting(Utf8(path));
     ASSERT_NE(pFile, nullptr);
 #ifdef _WIN32
     DWORD nReturned = 0;
@@ -201,7 +202,7 @@ TEST(PlatformFiles, OpenFilesAreSharedWithOtherHandles)
     std::fclose(pInput);
 
     const fs::path output = dir.Root() / "being-written.dts";
-    std::FILE* pOutput = CFileShim::OpenForWriting(Utf8(output));
+    std::FILE* pOutput = OpenForWriting(Utf8(output));
     ASSERT_NE(pOutput, nullptr);
     ASSERT_EQ(std::fwrite(sample.data(), 1, sample.size(), pOutput), sample.size());
     ASSERT_EQ(std::fflush(pOutput), 0);

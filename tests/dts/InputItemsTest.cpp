@@ -93,7 +93,7 @@ TEST(InputItems, TrackWalkKeepsOffsetsTimesAndFrameOrigins)
     ASSERT_TRUE(inStream.Open(std::move(pTrack)));
     CTempDir dir;
     COutBitStream outStream;
-    ASSERT_TRUE(outStream.Open(dir.Path("out.dts")));
+    ASSERT_TRUE(OpenOutputFile(outStream, dir.Path("out.dts")));
     CRecorderHost host;
     CFrameMapHost map(host);
     CFrameLoop loop(map, inStream, &outStream);

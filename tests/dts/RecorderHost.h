@@ -18,6 +18,7 @@
 #include "stream/BitStream.h"
 #include "stream/OutBitStream.h"
 #include "support/FileBitStream.h"
+#include "support/OutputFiles.h"
 #include "support/TestFiles.h"
 
 class CRecorderHost : public IFrameLoopHost {
@@ -68,7 +69,7 @@ inline void WalkFile(LoopRun& run, const std::string& path)
     COutBitStream outStream;
     ASSERT_TRUE(inStream.Open(path)) << path;
     if (run.host.bRebuild) {
-        ASSERT_TRUE(outStream.Open(out));
+        ASSERT_TRUE(OpenOutputFile(outStream, out));
     }
     CFrameLoop loop(run.host, inStream, run.host.bRebuild ? &outStream : nullptr);
     loop.SetRemovals(CFrameLoop::Removals{run.host.bRemoveCRC, run.host.bRemoveDialNorm});

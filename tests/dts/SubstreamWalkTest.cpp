@@ -27,7 +27,7 @@ LoopRun Walk(const Bytes& file, bool bCoreOnly = false, bool bRemoveDialNorm = f
     CFileBitStream in;
     COutBitStream out;
     EXPECT_TRUE(in.Open(path));
-    EXPECT_TRUE(out.Open(outDir.Path("out.dts")));
+    EXPECT_TRUE(OpenOutputFile(out, outDir.Path("out.dts")));
     CFrameLoop loop(run.host, in, &out);
     loop.SetCoreOnly(bCoreOnly);
     loop.SetRemovals(CFrameLoop::Removals{false, bRemoveDialNorm});

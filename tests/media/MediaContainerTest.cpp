@@ -211,6 +211,11 @@ TEST_F(MediaContainer, RemuxCopyIsPrivateAndNeverLeftHalfWritten)
     EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(ProbePackets(copy), ProbePackets(in));
     fs::remove(copy);
+    // A rebuilt track that cannot be written (a file size limit) fails naming the copy, not the
+    // hidden name of the track's own file, and leaves nothing.
+    const std::string strError =
+        ShellOutput("cd '" + dir.Root().string() + "' && (ulimit -f 64; " KESTRUNE_CLI " --remux long.mkv) 2>&1 >/dev/null || true");
+    EXPECT_EQ(strError.rfind("kestrune-cli: long.fixed.mkv: write failed", 0), 0u) << strError;
     std::FILE* pProbe = CFileShim::CreateUnnamedBeside(in);
     if (pProbe == nullptr)
         GTEST_SKIP() << "no files without a name here";

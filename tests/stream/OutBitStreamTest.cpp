@@ -12,6 +12,7 @@
 #include "stream/FileShim.h"
 #include "stream/OutBitStream.h"
 #include "support/MachineTraits.h"
+#include "support/OutputFiles.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
 
@@ -22,7 +23,7 @@ TEST(OutBitStream, WritesBitsMostSignificantFirst)
     CTempDir dir;
     const std::string path = dir.Path("out.dts");
     COutBitStream out;
-    ASSERT_TRUE(out.Open(path));
+    ASSERT_TRUE(OpenOutputFile(out, path));
     EXPECT_TRUE(out.IsOpen());
     out.PutBits(0x7FFE8001, 32);  // 0111 1111 1111 1110 1000 0000 0000 0001
     out.PutBits(0xFFFFFFA5, 8);   // only the low byte: 1010 0101
@@ -42,17 +43,17 @@ TEST(OutBitStream, CloseCompletesOnlyAPartialByte)
     CTempDir dir;
     COutBitStream out;
 
-    ASSERT_TRUE(out.Open(dir.Path("partial.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("partial.dts")));
     out.PutBits(5, 3);  // 101 then zeros: 1010 0000
     out.Close();
     EXPECT_EQ(ReadFileBytes(dir.Path("partial.dts")), (Bytes{0xA0}));
 
-    ASSERT_TRUE(out.Open(dir.Path("whole.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("whole.dts")));
     out.PutBits(0x1234, 16);
     out.Close();
     EXPECT_EQ(ReadFileBytes(dir.Path("whole.dts")), (Bytes{0x12, 0x34}));
 
-    ASSERT_TRUE(out.Open(dir.Path("empty.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("empty.dts")));
     out.Close();
     EXPECT_EQ(ReadFileBytes(dir.Path("empty.dts")), Bytes{});
 
@@ -72,10 +73,10 @@ TEST(OutBitStream, ReopenCompletesThePreviousFileAndDiscardsClosedBits)
 {
     CTempDir dir;
     COutBitStream out;
-    ASSERT_TRUE(out.Open(dir.Path("first.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("first.dts")));
     out.PutBits(0xAB, 8);
     out.PutBits(0b110, 3);
-    ASSERT_TRUE(out.Open(dir.Path("second.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("second.dts")));
     // The first file is complete before the second is written: 1010 1011, 110 0 0000.
     EXPECT_EQ(ReadFileBytes(dir.Path("first.dts")), (Bytes{0xAB, 0xC0}));
     out.PutBits(0x5A, 8);
@@ -85,7 +86,7 @@ TEST(OutBitStream, ReopenCompletesThePreviousFileAndDiscardsClosedBits)
     // Bits put while closed (whole bytes and a partial one) go nowhere.
     out.PutBits(0xFFFF, 16);
     out.PutBits(0b111, 3);
-    ASSERT_TRUE(out.Open(dir.Path("third.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("third.dts")));
     out.PutBits(0x01, 8);
     out.Close();
     EXPECT_EQ(ReadFileBytes(dir.Path("third.dts")), (Bytes{0x01}));
@@ -97,7 +98,7 @@ TEST(OutBitStream, OpenTruncatesAnExistingFile)
     CTempDir dir;
     const std::string path = dir.Write("old.dts", Bytes(100, 0xEE));
     COutBitStream out;
-    ASSERT_TRUE(out.Open(path));
+    ASSERT_TRUE(OpenOutputFile(out, path));
     out.PutBits(0xC3, 8);
     out.Close();
     EXPECT_EQ(ReadFileBytes(path), (Bytes{0xC3}));
@@ -110,9 +111,9 @@ TEST(OutBitStream, OpenFailsWhereNoFileCanBeCreated)
     CTempDir dir;
     std::filesystem::create_directories(dir.Path("sub"));
     COutBitStream out;
-    EXPECT_FALSE(out.Open(dir.Path("sub")));                  // a directory
+    EXPECT_FALSE(OpenOutputFile(out, dir.Path("sub")));                  // a directory
     EXPECT_FALSE(out.IsOpen());
-    EXPECT_FALSE(out.Open(dir.Path("missing/dir/out.dts")));  // no such folder
+    EXPECT_FALSE(OpenOutputFile(out, dir.Path("missing/dir/out.dts")));  // no such folder
     EXPECT_FALSE(out.IsOpen());
     out.PutBits(0xFF, 8);
     out.Close();
@@ -126,7 +127,7 @@ TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
         GTEST_SKIP() << kNoDevFull;
     COutBitStream out;
 
-    ASSERT_TRUE(out.Open("/dev/full"));
+    ASSERT_TRUE(OpenOutputFile(out, "/dev/full"));
     out.PutBits(0x7F, 8);
     out.Close();
     EXPECT_TRUE(out.HasWriteError());
@@ -134,7 +135,7 @@ TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
     EXPECT_TRUE(out.HasWriteError());  // stays readable after Close
 
     // Larger than any file library buffer: fails while writing, not only at Close.
-    ASSERT_TRUE(out.Open("/dev/full"));
+    ASSERT_TRUE(OpenOutputFile(out, "/dev/full"));
     for (int i = 0; i < 1 << 20; ++i)
         out.PutBits(0x5A, 8);
     EXPECT_TRUE(out.HasWriteError());
@@ -142,7 +143,7 @@ TEST(OutBitStream, ReportsWriteErrorsOnAFullDevice)
     EXPECT_TRUE(out.HasWriteError());
 
     CTempDir dir;
-    ASSERT_TRUE(out.Open(dir.Path("ok.dts")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("ok.dts")));
     EXPECT_FALSE(out.HasWriteError());
     out.PutBits(0x12, 8);
     out.Close();

@@ -13,6 +13,7 @@
 #include "stream/OutBitStream.h"
 #include "support/FileBitStream.h"
 #include "support/MachineTraits.h"
+#include "support/OutputFiles.h"
 #include "support/StreamVariants.h"
 #include "support/TestFiles.h"
 #include "support/TestSeeds.h"
@@ -167,7 +168,7 @@ TEST(StreamEquivalence, RandomRoundTripsThroughEveryPath)
             const std::string path = dir.Path("round.bin");
             CBitModel model;
             COutBitStream out;
-            ASSERT_TRUE(out.Open(path));
+            ASSERT_TRUE(OpenOutputFile(out, path));
             for (const Op& op : ops) {
                 switch (op.eKind) {
                 case Op::Bit:
@@ -357,7 +358,7 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
     for (int nLead = 0; nLead < 8; ++nLead) {
         SCOPED_TRACE("leading bits " + std::to_string(nLead));
         COutBitStream out;
-        ASSERT_TRUE(out.Open(dir.Path("block.bin")));
+        ASSERT_TRUE(OpenOutputFile(out, dir.Path("block.bin")));
         out.PutBits(0x5A, nLead);
         out.PutBytes(block.data(), static_cast<int>(block.size()));
         out.PutBits(0x3, 2);
@@ -373,7 +374,7 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
     COutBitStream out;
     out.PutBytes(block.data(), 100);
     out.PutBits(0x7, 3);
-    ASSERT_TRUE(out.Open(dir.Path("after.bin")));
+    ASSERT_TRUE(OpenOutputFile(out, dir.Path("after.bin")));
     out.PutBytes(block.data(), 2);
     out.PutBytes(block.data(), 0);
     out.PutBytes(block.data(), -1);
@@ -382,11 +383,11 @@ TEST(StreamEquivalence, BlockWritesMatchBitWrites)
 
     if (!HasDevFull())
         GTEST_SKIP() << kNoDevFull;
-    ASSERT_TRUE(out.Open("/dev/full"));
+    ASSERT_TRUE(OpenOutputFile(out, "/dev/full"));
     out.PutBytes(block.data(), 10);
     out.Close();
     EXPECT_TRUE(out.HasWriteError());
-    ASSERT_TRUE(out.Open("/dev/full"));
+    ASSERT_TRUE(OpenOutputFile(out, "/dev/full"));
     out.PutBytes(block.data(), static_cast<int>(block.size()));
     EXPECT_TRUE(out.HasWriteError()) << "a full buffer is written, and fails, before Close";
     out.Close();
