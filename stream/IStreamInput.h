@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "stream/IByteSource.h"
-#include "stream/WordLayout.h"
 #include "stream/ITrackSource.h"
+#include "stream/WordLayout.h"
 
 class IStreamInput {
 public:
