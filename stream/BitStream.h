@@ -34,8 +34,8 @@ public:
     void Open(IStreamInput& input);
     void Close();
 
-    // Asked now and then during long steps that read ahead of the frames (walking a WAVE file's
-    // chunks, searching for a frame); true stops them as if the input ended. Kept across files.
+    // Asked now and then during long steps that read ahead of the frames (searching for a frame,
+    // stepping over zeros); true stops them as if the input ended. Kept across files.
     void SetStopProbe(std::function<bool()> stopProbe) { m_StopProbe = std::move(stopProbe); }
     bool IsStopRequested() const { return m_StopProbe && m_StopProbe(); }
 

@@ -4,14 +4,15 @@
 
 #include <cstring>
 
+namespace {
+
+// The four word layouts, in the order they are tried.
 const WordLayout kWordLayouts[4] = {
     {EWordLayout::Words16BE, EInputKind::Words16BE, &DtsSync::k16BitBE, "16-bit BE"},
     {EWordLayout::Words16LE, EInputKind::Words16LE, &DtsSync::k16BitLE, "16-bit LE"},
     {EWordLayout::Words14BE, EInputKind::Words14BE, &DtsSync::k14BitBE, "14-bit BE"},
     {EWordLayout::Words14LE, EInputKind::Words14LE, &DtsSync::k14BitLE, "14-bit LE"},
 };
-
-namespace {
 
 bool Matches(const DtsSync::StoredSync& sync, const uint8_t* pBytes, size_t nCount)
 {

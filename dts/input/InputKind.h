@@ -20,9 +20,6 @@ struct WordLayout {
     const char* pszName;               // "16-bit BE", "14-bit LE"...
 };
 
-// The four word layouts, in the order they are tried.
-extern const WordLayout kWordLayouts[4];
-
 // RIFF: Wave; a frame start in one of the word layouts: that layout; anything else (too short
 // included): Unknown.
 EInputKind DetectInputKind(const uint8_t* pBytes, size_t nCount);

@@ -17,11 +17,6 @@ public:
     // As CInputFile::Open, with the stream's stop probe; false leaves the stream closed.
     bool Open(const std::string& fileName) { return Start(m_Input.Open(fileName, [this] { return IsStopRequested(); })); }
     bool Open(std::unique_ptr<ITrackSource> pTrack) { return Start(m_Input.Open(std::move(pTrack))); }
-    void Close()
-    {
-        CBitStream::Close();
-        m_Input.Close();
-    }
 
     EInputKind GetInputKind() const { return m_Input.GetInputKind(); }
 
