@@ -71,3 +71,20 @@ inline void ForEachCoreHeaderField(Fn&& fn)
         (fn(kCoreHeaderFields[I]), ...);
     }(std::make_index_sequence<std::size(kCoreHeaderFields)>{});
 }
+
+// Where a field before HCRC (whose presence moves the fields after it) stands in a header's
+// bytes: its first bit counted from the start of SYNC, and its width.
+struct CoreFieldPlace {
+    int nAt;
+    int nBits;
+};
+constexpr CoreFieldPlace PlaceOf(uint32_t FrameHeader::*pValue)
+{
+    int nAt = 32;
+    for (const CoreHeaderField& field : kCoreHeaderFields) {
+        if (field.pValue == pValue)
+            return {nAt, field.nBits};
+        nAt += field.nBits;
+    }
+    return {-1, 0};
+}

@@ -2,8 +2,10 @@
 // The search for the next frame after damage or junk.
 #include "dts/FrameSearch.h"
 
+#include "dts/FrameHeader.h"
 #include "dts/SyncWords.h"
 #include "dts/input/InputKind.h"
+#include "stream/BitReader.h"
 #include "stream/BitStream.h"
 
 namespace {
@@ -32,12 +34,15 @@ ECandidate Judge(bool bStreamBytes, const uint8_t* p, int nCount)
 {
     if (!bStreamBytes)
         return ECandidate::Possible;
-    if (nCount < 10)
+    constexpr CoreFieldPlace kFSIZE = PlaceOf(&FrameHeader::FSIZE), kRATE = PlaceOf(&FrameHeader::RATE);
+    if (nCount * 8 < kRATE.nAt + kRATE.nBits)
         return ECandidate::Undecided;
-    const int nFSIZE = ((p[5] & 0x03) << 12) | (p[6] << 4) | (p[7] >> 4);
+    CBitReader header(p, static_cast<size_t>(nCount), kFSIZE.nAt);
+    const int nFSIZE = static_cast<int>(header.Take(kFSIZE.nBits));
     if (nFSIZE < kMinFSIZE)
         return ECandidate::RuledOut;
-    const int nRATE = ((p[8] & 0x03) << 3) | (p[9] >> 5);
+    header.SetPos(kRATE.nAt);
+    const int nRATE = static_cast<int>(header.Take(kRATE.nBits));
     const int nShortest = nRATE == kRateOpen ? nFSIZE : nFSIZE + 1;
     if (nFSIZE + 1 + 3 + 4 > nCount)
         return ECandidate::Undecided;
