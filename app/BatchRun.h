@@ -23,7 +23,6 @@ public:
     // Ends the run after the frame in hand; its end is still reported by RunEnded.
     void Stop();
     bool IsRunning() const { return m_bRunning; }
-    bool IsStopping() const { return m_bRunning && m_bStop.load(); }
     // Stops the run and returns once the worker has left the file in hand (closing the window).
     void StopAndWait();
 

@@ -41,9 +41,6 @@ public:
     // Places every control for a window of the given size.
     void Apply(const QSize& windowSize, int nLeftLimit) const;
 
-    double BaseUnitX() const { return m_dBaseUnitX; }
-    double BaseUnitY() const { return m_dBaseUnitY; }
-
     // The template's size and the height below which a list is not shrunk, in dialog units.
     static constexpr int kTemplateWidth = 382;
     static constexpr int kTemplateHeight = 301;

@@ -9,11 +9,4 @@
 class CFileException : public std::runtime_error {
 public:
     CFileException(const QString& strPath, const QString& strCause);
-
-    // The whole sentence a message box shows: names the file and says why.
-    QString GetMessage() const;
-
-private:
-    QString m_strPath;
-    QString m_strCause;
 };

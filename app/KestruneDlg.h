@@ -137,8 +137,6 @@ private:
     int m_nRunDone = 0;
     QStringList m_RunLogs;             // logs written by the run
     QStringList m_RunLogErrors;
-    bool m_bCloseAfterStop = false;    // a close asked during the run waits for its end
-    int m_nCloseResult = QDialog::Rejected;
     QIcon m_hIcon;
 
     // Controls, in template order.

@@ -200,11 +200,6 @@ constexpr CWordKernels kNeon("neon", UnpackNeon<true>, UnpackNeon<false>, SwapNe
 
 }  // namespace
 
-const CWordKernels& CWordKernels::Scalar()
-{
-    return kScalar;
-}
-
 std::vector<const CWordKernels*> CWordKernels::Available()
 {
     std::vector<const CWordKernels*> kernels{&kScalar};

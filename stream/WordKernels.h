@@ -30,9 +30,8 @@ public:
 
     // The fastest set this processor runs, chosen on first use.
     static const CWordKernels& Best();
-    // The portable set: every other set must hand out the same bytes.
-    static const CWordKernels& Scalar();
-    // Every set this processor runs, the portable one first, so that tests can compare them.
+    // Every set this processor runs, the portable one first (every other set must hand out the
+    // same bytes), so that tests can compare them.
     static std::vector<const CWordKernels*> Available();
 
 private:
