@@ -31,7 +31,6 @@
 #include "app/BatchExport.h"
 #include "app/BatchRun.h"
 #include "app/FileCollector.h"
-#include "app/FileException.h"
 #include "app/FrameListModel.h"
 #include "app/IPlatformTools.h"
 #include "app/ListExport.h"
@@ -489,17 +488,6 @@ void CKestruneDlg::InitListViews()
     m_ctlBatchList->SetElasticColumn(kBatchColumnFilename);
     m_ctlFrameList->AutoSizeColumns();
     m_ctlBatchList->AutoSizeColumns();
-}
-
-QString CKestruneDlg::GetFileSizeText(const QString& strPath)
-{
-    // Opening a pipe with no writer would block the window for good, so the core looks at what
-    // the path names before anything opens it.
-    uint64_t nSize = 0;
-    std::string strCause;
-    if (!CFileShim::GetRegularFileSize(strPath.toStdString(), nSize, strCause))
-        throw CFileException(strPath, QString::fromStdString(strCause));
-    return QString::number(nSize);
 }
 
 QString CKestruneDlg::GetStatusText() const

@@ -50,8 +50,6 @@ public:
     // Ends the run after the frame in hand; the window and the list stay.
     void StopBatch();
     bool IsBatchRunning() const;
-    // The size of a file in bytes, in decimal. Throws CFileException when it cannot be opened.
-    static QString GetFileSizeText(const QString& strPath);
     // The files a drop names: each file as it is, and for each folder the files inside it
     // (at any depth, sorted by path) whose extensions the DTS filters name, but for outputs of
     // an earlier run (FILE.fixed.dts).

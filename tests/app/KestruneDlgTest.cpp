@@ -20,7 +20,6 @@
 #include <system_error>
 
 #include "DlgTestSupport.h"
-#include "app/FileException.h"
 #include "app/KestruneDlg.h"
 #include "app/ListView.h"
 #include "stream/ScopeExit.h"
@@ -190,7 +189,6 @@ TEST_F(KestruneDlgTest, ShowsTheTrueSizeOfFilesOverTwoGiB)
     fs::resize_file(big, 3ull << 30, error);
     if (error)
         GTEST_SKIP() << "cannot make a sparse file here: " << error.message();
-    EXPECT_EQ(CKestruneDlg::GetFileSizeText(Q(big)), "3221225472");
     Add({Q(big)});
     EXPECT_EQ(C(m_Dlg).m_ctlBatchList->GetItemText(0, 2), "3221225472 bytes");
 }
@@ -439,7 +437,6 @@ TEST_F(KestruneDlgTest, RefusesAPipeInsteadOfBlocking)
 {
     const std::string pipe = m_Dir.Path("pipe.dts");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_THROW(CKestruneDlg::GetFileSizeText(Q(pipe)), CFileException);
     // In a pick, the pipe is left out and the file after it still comes in.
     const std::string a = CopySample(m_Dir, "stereo_48k.dts", "a.dts");
     Add({Q(pipe), Q(a)});
