@@ -65,15 +65,14 @@ void CBatchWorker::RunRemux(const std::vector<SItem>& items, size_t nBegin, size
 {
     CRemuxJob job(items[nBegin].strPath.toStdString());
     const CFileJob::Result prepared = job.Prepare();
-    size_t nDone = 0;
     for (size_t i = nBegin; i < nEnd && !IsStopSet(); ++i) {
         const Walk walk = [&](int64_t nSize) {
             if (prepared.eState != CFileJob::EState::Done)
                 return prepared;
             CFileJob::Result result = job.WalkTrack(*this, m_InStream, m_OutStream, items[i].input, nSize, options.job);
-            nDone += result.eState == CFileJob::EState::Done ? 1 : 0;
-            // The copy is written after the last track, when every track was rebuilt.
-            if (i + 1 < nEnd || nDone != nEnd - nBegin)
+            // The copy is written after the last track (or refused, naming the copy, when an
+            // earlier one failed).
+            if (i + 1 < nEnd || result.eState != CFileJob::EState::Done)
                 return result;
             CFileJob::Result finished = job.Finish(*this);
             finished.nFrames = result.nFrames;

@@ -97,7 +97,6 @@ CFileJob::EState RunRemuxFile(const std::vector<InputItem>& items, const CCliArg
     CRemuxJob job(items.front().strPath);
     const CFileJob::Result prepared = job.Prepare();
     const CFileJob::Options options{true, args.bCoreOnly, args.bRemoveCRC, args.bRemoveDialNorm};
-    bool bAllDone = true;
     const Walk walk = [&](const InputItem& item, int64_t nSize) {
         return prepared.eState != CFileJob::EState::Done ? prepared
                                                         : job.WalkTrack(host, inStream, outStream, item, nSize, options);
@@ -108,8 +107,7 @@ CFileJob::EState RunRemuxFile(const std::vector<InputItem>& items, const CCliArg
             break;
         const bool bLast = i + 1 == items.size() || prepared.eState != CFileJob::EState::Done;
         const AfterWalk after = [&](CFileJob::Result& result) -> std::optional<std::string> {
-            bAllDone &= result.eState == CFileJob::EState::Done;
-            if (!bLast || !bAllDone)
+            if (!bLast || result.eState != CFileJob::EState::Done)
                 return std::nullopt;
             CFileJob::Result finished = job.Finish(host);
             finished.nFrames = result.nFrames;

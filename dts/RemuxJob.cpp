@@ -71,6 +71,7 @@ CFileJob::Result CRemuxJob::Prepare()
 CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                       const InputItem& track, int64_t nInputSize, const CFileJob::Options& options)
 {
+    ++m_nWalked;
     std::string strCause;
     Track walked;
     walked.nStream = track.nTrack;
@@ -108,6 +109,9 @@ CFileJob::Result CRemuxJob::WalkTrack(IFrameLoopHost& host, CBitStream& inStream
 
 CFileJob::Result CRemuxJob::Finish(IFrameLoopHost& host)
 {
+    if (m_Tracks.size() != m_nWalked)
+        return OutputFailure(CFileJob::EState::CannotCreateOutput, m_strOutputPath,
+                             "a track of the movie failed, so no copy was written");
     std::string strCause;
     std::vector<RemuxTrack> tracks;
     for (const Track& track : m_Tracks)

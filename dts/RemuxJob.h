@@ -34,7 +34,8 @@ public:
     // Walks and rebuilds one DTS track of the file, reporting to host as any walk does.
     CFileJob::Result WalkTrack(IFrameLoopHost& host, CBitStream& inStream, COutBitStream& outStream,
                                const InputItem& track, int64_t nInputSize, const CFileJob::Options& options);
-    // After every track was walked (each Done): writes the copy. stopProbe ends it early.
+    // After the last track was walked: writes the copy, or fails naming it when a track failed
+    // (a copy without one of its tracks rebuilt is no copy). A stop ends it early.
     CFileJob::Result Finish(IFrameLoopHost& host);
 
 private:
@@ -48,6 +49,7 @@ private:
     std::string m_strPath;
     std::string m_strOutputPath;
     std::vector<Track> m_Tracks;
+    size_t m_nWalked = 0;                     // tracks walked; m_Tracks holds those rebuilt
     std::vector<std::string> m_Temporaries;   // removed at the end, whatever happened
     std::FILE* m_pInput = nullptr;            // the input, opened by Prepare for its permission bits
 };

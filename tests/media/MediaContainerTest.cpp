@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <memory>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/CliRun.h"
 #include "dts/RemuxJob.h"
+#include "dts/SyncWords.h"
 #include "media/MediaContainerSupport.h"
 #include "stream/FileShim.h"
 #include "support/TestFiles.h"
@@ -261,7 +263,8 @@ TEST_F(MediaContainer, MissingTracksNameWhatTheFileHolds)
 
 // A damaged frame in a track is skipped and reported at its time; in a copy its packet is
 // dropped and every other packet stays: catches a copy that keeps the broken bytes, or that
-// shifts the frames after the damage into the wrong packets.
+// shifts the frames after the damage into the wrong packets. A track with no frame left writes
+// no copy, and the last track's row says so instead of "done".
 TEST_F(MediaContainer, DamagedFrameDropsItsPacket)
 {
     std::vector<uint8_t> bytes = ReadFileBytes(Path("movie.mkv"));
@@ -289,6 +292,21 @@ TEST_F(MediaContainer, DamagedFrameDropsItsPacket)
     EXPECT_EQ(after[1].second, before[1].second - 1);
     after[1].second = before[1].second;
     EXPECT_EQ(after, before);
+
+    std::istringstream all(Shell("ffprobe -v error -select_streams 1 -show_entries packet=pos -of csv=p=0 '" + Path("movie.mkv") + "'"));
+    for (std::string pos; std::getline(all, pos);) {
+        for (i = std::stoul(pos); i + 4 < bytes.size() && !DtsSync::IsCoreAt(&bytes[i]);)
+            ++i;
+        bytes[i + 1] = 0x00;
+    }
+    const std::string dead = s_pDir->Write("dead.mkv", bytes);
+    const CliRun run = RunCli({"--json", "--remux", dead});
+    const nlohmann::json files = nlohmann::json::parse(run.out)["files"];
+    EXPECT_EQ(run.nExit, 1);
+    EXPECT_EQ(files[0]["state"], "error: no DTS frames found");
+    EXPECT_EQ(files[1]["state"], "error: cannot create output");
+    EXPECT_EQ(files[1]["error"], "a track of the movie failed, so no copy was written");
+    EXPECT_FALSE(std::filesystem::exists(Path("dead.fixed.mkv")));
 }
 
 // Containers cut anywhere end with a clear result: what was whole is reported, a rebuild or a
