@@ -24,6 +24,7 @@ fi
 mkdir -p "$shots"
 work="$(mktemp -d)"
 pids=()
+title='^Kestrune V2\.0$'   # the main window's title
 stop_all() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
@@ -166,7 +167,7 @@ drive() {
   for attempt in 1 2; do
     dbus-run-session -- env XDG_CONFIG_HOME="$work/$name-config" "$@" "$build/app/kestrune" >"$work/app.log" 2>&1 & app=$!
     pids+=($app)
-    main="$(wait_window '^Kestrune V2.0$')" && break
+    main="$(wait_window "$title")" && break
     kill -0 "$app" 2>/dev/null || { wait "$app"; fail "$name: the application ended with status $? before its window opened"; }
     echo "$name: attempt $attempt: the window did not open within 60 s (DISPLAY=$DISPLAY)" >&2
     kill "$app" 2>/dev/null || true
@@ -216,7 +217,7 @@ drive() {
     [ "$(date +%s)" -ge "$deadline" ] && fail "$name: the run did not stop: $batch"
     sleep 0.3
   done
-  xdotool search --onlyvisible --name '^Kestrune V2.0$' >/dev/null || fail "$name: Stop or Esc closed the window"
+  xdotool search --onlyvisible --name "$title" >/dev/null || fail "$name: Stop or Esc closed the window"
   window_gone '^Kestrune$' || fail "$name: a closing box came after a stop"
   grep -q "c.dts"$'\t'"queued" <<<"$batch" || fail "$name: the re-run did not put the rows back to queued: $batch"
   cmp -s "$files/big.dts.fixed.dts" "$files/big.first.dts" || fail "$name: the stopped run changed the older output"
@@ -224,7 +225,7 @@ drive() {
   local geometry
   geometry="$(xdotool getwindowgeometry "$main" | sed -n 's/.*Geometry: //p')"
   keys "$main" alt+q
-  until_ok 20 window_gone '^Kestrune V2.0$' || fail "$name: Quit did not close the window"
+  until_ok 20 window_gone "$title" || fail "$name: Quit did not close the window"
   grep -q '^geometry=' "$work/$name-config/Kestrune/Kestrune.conf" || fail "$name: the window size was not remembered"
   grep -q '^rebuildStream=true' "$work/$name-config/Kestrune/Kestrune.conf" || fail "$name: Rebuild Stream changed during the run"
   local w="${geometry%x*}" h="${geometry#*x}"
