@@ -171,6 +171,8 @@ CFileJob::Result OpenFailure(const CInputFile& input, const std::string& strInpu
     if (strCause.empty())
         strCause = CFileShim::IsStandardStream(strInputPath) ? "standard input is closed"
                                                              : CFileShim::DescribeInputProblem(strInputPath);
+    if (strCause.empty())
+        strCause = "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
     return Failure(CFileJob::EState::CannotOpenInput, CFileJob::EFailedPath::Input, strInputPath, strCause);
 }
 

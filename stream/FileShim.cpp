@@ -466,6 +466,8 @@ bool CFileShim::GetRegularFileSize(const std::string& fileName, uint64_t& nSize,
         }
     }
     strCause = DescribeInputProblem(fileName);
+    if (strCause.empty())
+        strCause = "its size cannot be told";
     return false;
 }
 
@@ -492,7 +494,7 @@ std::string CFileShim::DescribeInputProblem(const std::string& fileName)
     if (pProbe == nullptr)
         return "it cannot be read (permission denied?)";
     std::fclose(pProbe);
-    return "it is not a readable DTS stream or RIFF WAVE file (a WAVE file needs a \"fmt \" chunk and a \"data\" chunk after it)";
+    return std::string();
 }
 
 std::string CFileShim::DescribeOutputProblem(const std::string& fileName, std::error_code error)

@@ -68,7 +68,8 @@ public:
     // be opened as one (the wording of DescribeInputProblem).
     static bool GetRegularFileSize(const std::string& fileName, uint64_t& nSize, std::string& strCause);
     // Why a file cannot be read, in plain English ("the file does not exist", "it is a directory").
-    // The one place that tells a missing file, a folder, a device and an unreadable file apart.
+    // The one place that tells a missing file, a folder, a device and an unreadable file apart;
+    // empty for a readable regular file (what is wrong then is inside it).
     static std::string DescribeInputProblem(const std::string& fileName);
     // Why an output cannot be created, in plain English ("its folder does not exist"); error is
     // what the attempt failed with, when known.
